@@ -1,0 +1,31 @@
+#include "toolkit/Menu.h"
+
+namespace zelko {
+
+Menu::Menu() : handle_(CreateMenu()), ownsHandle_(true) {}
+
+Menu::Menu(HMENU popup) : handle_(popup), ownsHandle_(false) {}
+
+Menu::~Menu() {
+    if (ownsHandle_ && handle_) DestroyMenu(handle_);  // destroys the popups too
+}
+
+Menu& Menu::AddPopup(const std::wstring& title) {
+    HMENU popup = CreatePopupMenu();
+    AppendMenuW(handle_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), title.c_str());
+    submenus_.push_back(std::unique_ptr<Menu>(new Menu(popup)));
+    return *submenus_.back();
+}
+
+void Menu::AddItem(const std::wstring& title, UINT command) {
+    AppendMenuW(handle_, MF_STRING, command, title.c_str());
+}
+
+void Menu::AddSeparator() { AppendMenuW(handle_, MF_SEPARATOR, 0, nullptr); }
+
+HMENU Menu::Detach() {
+    ownsHandle_ = false;
+    return handle_;
+}
+
+} // namespace zelko
