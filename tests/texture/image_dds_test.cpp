@@ -1,0 +1,344 @@
+// DDS reading and writing: headers chosen, round trips, legacy layouts and
+// damaged files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TempFolder.h"
+#include "texture/Dds.h"
+
+namespace zelko {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t FourCC(const char (&s)[5]) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
+}
+
+uint32_t Get32(const Bytes& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+// File offsets of header fields ("DDS " takes the first four bytes).
+enum : size_t {
+    kFlags = 8, kHeight = 12, kWidth = 16, kPitch = 20, kDepth = 24, kMips = 28,
+    kPfFlags = 80, kFourCC = 84, kBits = 88, kRMask = 92, kGMask = 96, kBMask = 100, kAMask = 104,
+    kCaps = 108, kCaps2 = 112, kDx10Format = 128, kDx10Dimension = 132, kDx10Misc = 136, kDx10Array = 140,
+};
+
+// A legacy header in the style of the games' own DDS views.
+Bytes LegacyHeader(uint32_t width, uint32_t height, uint32_t mips, uint32_t pfFlags, uint32_t fourCC,
+                   uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
+    Bytes h(128, 0);
+    Put32(h, 0, FourCC("DDS "));
+    Put32(h, 4, 124);
+    Put32(h, kFlags, 0x81007);
+    Put32(h, kHeight, height);
+    Put32(h, kWidth, width);
+    Put32(h, kMips, mips);
+    Put32(h, 76, 32);
+    Put32(h, kPfFlags, pfFlags);
+    Put32(h, kFourCC, fourCC);
+    Put32(h, kBits, bits);
+    Put32(h, kRMask, r);
+    Put32(h, kGMask, g);
+    Put32(h, kBMask, b);
+    Put32(h, kAMask, a);
+    Put32(h, kCaps, 0x401008);
+    return h;
+}
+
+Bytes WithData(Bytes header, size_t size, uint8_t seed = 1) {
+    for (size_t i = 0; i < size; ++i) header.push_back(uint8_t(i * 7 + seed));
+    return header;
+}
+
+// A texture whose bytes are a fixed pattern.
+ScratchImage Pattern(DxgiFormat format, size_t width, size_t height, size_t mips) {
+    ScratchImage image;
+    EXPECT_EQ(image.Initialize2D(format, width, height, 1, mips), kOk);
+    std::mt19937 rng(7);
+    for (size_t i = 0; i < image.GetPixelsSize(); ++i) image.GetPixels()[i] = uint8_t(rng());
+    return image;
+}
+
+struct HeaderCase {
+    DxgiFormat format;
+    uint32_t pfFlags = 0, fourCC = 0, bits = 0, r = 0, g = 0, b = 0, a = 0;
+};
+
+TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
+    const HeaderCase cases[] = {
+        {DxgiFormat::BC1_UNORM, 0x4, FourCC("DXT1")},
+        {DxgiFormat::BC2_UNORM, 0x4, FourCC("DXT3")},
+        {DxgiFormat::BC3_UNORM, 0x4, FourCC("DXT5")},
+        {DxgiFormat::BC4_UNORM, 0x4, FourCC("ATI1")},
+        {DxgiFormat::BC4_SNORM, 0x4, FourCC("BC4S")},
+        {DxgiFormat::BC5_UNORM, 0x4, FourCC("ATI2")},
+        {DxgiFormat::BC5_SNORM, 0x4, FourCC("BC5S")},
+        {DxgiFormat::R16G16B16A16_FLOAT, 0x4, 113},
+        {DxgiFormat::B8G8R8A8_UNORM, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
+        {DxgiFormat::R8G8B8A8_UNORM, 0x41, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
+        {DxgiFormat::R10G10B10A2_UNORM, 0x41, 0, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000},
+        {DxgiFormat::B5G6R5_UNORM, 0x40, 0, 16, 0xF800, 0x7E0, 0x1F, 0},
+        {DxgiFormat::B5G5R5A1_UNORM, 0x41, 0, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
+        {DxgiFormat::B4G4R4A4_UNORM, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000},
+        {DxgiFormat::R8_UNORM, 0x20000, 0, 8, 0xFF, 0, 0, 0},
+        {DxgiFormat::R16_UNORM, 0x20000, 0, 16, 0xFFFF, 0, 0, 0},
+        {DxgiFormat::A8_UNORM, 0x2, 0, 8, 0, 0, 0, 0xFF},
+        // No legacy layout says these exactly.
+        {DxgiFormat::R8G8_UNORM, 0x4, FourCC("DX10")},
+        {DxgiFormat::BC1_UNORM_SRGB, 0x4, FourCC("DX10")},
+        {DxgiFormat::B8G8R8A8_UNORM_SRGB, 0x4, FourCC("DX10")},
+        {DxgiFormat::BC7_UNORM, 0x4, FourCC("DX10")},
+    };
+    for (const HeaderCase& c : cases) {
+        SCOPED_TRACE(FormatName(c.format));
+        ScratchImage image = Pattern(c.format, 12, 8, 0);
+        Bytes file;
+        ASSERT_EQ(SaveToDDSMemory(image.GetImages(), image.GetImageCount(), image.GetMetadata(), file), kOk);
+        bool dx10 = c.fourCC == FourCC("DX10");
+        ASSERT_EQ(file.size(), 128 + (dx10 ? 20 : 0) + image.GetPixelsSize());
+        EXPECT_EQ(Get32(file, kPfFlags), c.pfFlags);
+        EXPECT_EQ(Get32(file, kFourCC), c.fourCC);
+        EXPECT_EQ(Get32(file, kBits), c.bits);
+        EXPECT_EQ(Get32(file, kRMask), c.r);
+        EXPECT_EQ(Get32(file, kGMask), c.g);
+        EXPECT_EQ(Get32(file, kBMask), c.b);
+        EXPECT_EQ(Get32(file, kAMask), c.a);
+        EXPECT_EQ(Get32(file, kMips), 4u);
+        bool compressed = IsCompressed(c.format);
+        EXPECT_EQ(Get32(file, kFlags), 0x21007u | (compressed ? 0x80000u : 0x8u));
+        EXPECT_EQ(Get32(file, kPitch), compressed ? image.GetImages()[0].slicePitch : image.GetImages()[0].rowPitch);
+        EXPECT_EQ(Get32(file, kCaps), 0x401008u);
+        if (dx10) {
+            EXPECT_EQ(Get32(file, kDx10Format), uint32_t(c.format));
+            EXPECT_EQ(Get32(file, kDx10Dimension), 3u);
+            EXPECT_EQ(Get32(file, kDx10Array), 1u);
+        }
+
+        TexMetadata metadata;
+        ScratchImage loaded;
+        ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), &metadata, loaded), kOk);
+        EXPECT_EQ(metadata.format, c.format);
+        EXPECT_EQ(metadata.width, 12u);
+        EXPECT_EQ(metadata.height, 8u);
+        EXPECT_EQ(metadata.mipLevels, 4u);
+        ASSERT_EQ(loaded.GetPixelsSize(), image.GetPixelsSize());
+        EXPECT_EQ(std::memcmp(loaded.GetPixels(), image.GetPixels(), image.GetPixelsSize()), 0);
+    }
+}
+
+TEST(Dds, SingleLevelHeaderAndPaddedSourceRows) {
+    ScratchImage image = Pattern(DxgiFormat::B8G8R8X8_UNORM, 3, 2, 1);
+    for (size_t i = 3; i < image.GetPixelsSize(); i += 4) image.GetPixels()[i] = 255;
+    // The same pixels seen through a view with wider rows.
+    Bytes wide(2 * 20, 0xEE);
+    for (int y = 0; y < 2; ++y) std::memcpy(wide.data() + 20 * y, image.GetPixels() + 12 * y, 12);
+    Image view{3, 2, DxgiFormat::B8G8R8X8_UNORM, 20, 40, wide.data()};
+    Bytes file;
+    ASSERT_EQ(SaveToDDSMemory(view, file), kOk);
+    EXPECT_EQ(Get32(file, kFlags), 0x100Fu);
+    EXPECT_EQ(Get32(file, kCaps), 0x1000u);
+    EXPECT_EQ(Get32(file, kPfFlags), 0x40u);
+    EXPECT_EQ(Get32(file, kAMask), 0u);
+    ASSERT_EQ(file.size(), 128u + 24);
+    EXPECT_EQ(std::memcmp(file.data() + 128, image.GetPixels(), 24), 0);
+}
+
+TEST(Dds, ReadsLegacyLayouts) {
+    // 24-bit BGR widens to B8G8R8X8 with an opaque fourth byte.
+    Bytes file = LegacyHeader(2, 1, 1, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF);
+    for (uint8_t v : {1, 2, 3, 4, 5, 6}) file.push_back(v);
+    ScratchImage image;
+    ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::B8G8R8X8_UNORM);
+    EXPECT_EQ(Bytes(image.GetPixels(), image.GetPixels() + 8), (Bytes{1, 2, 3, 255, 4, 5, 6, 255}));
+
+    // Padding bytes of X layouts read as opaque.
+    file = WithData(LegacyHeader(1, 1, 1, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0), 4);
+    ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::B8G8R8X8_UNORM);
+    EXPECT_EQ(image.GetPixels()[3], 255);
+    file = WithData(LegacyHeader(1, 1, 1, 0x40, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0), 4);
+    ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::R8G8B8A8_UNORM);
+    EXPECT_EQ(image.GetPixels()[3], 255);
+    file = LegacyHeader(1, 1, 1, 0x40, 0, 16, 0x7C00, 0x3E0, 0x1F, 0);
+    file.insert(file.end(), {0x34, 0x12});
+    ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::B5G5R5A1_UNORM);
+    EXPECT_EQ(image.GetPixels()[1], 0x92);
+
+    struct Mapping {
+        Bytes header;
+        DxgiFormat format;
+    };
+    const Mapping mappings[] = {
+        {LegacyHeader(4, 4, 1, 0x4, FourCC("DXT2")), DxgiFormat::BC2_UNORM},
+        {LegacyHeader(4, 4, 1, 0x4, FourCC("DXT4")), DxgiFormat::BC3_UNORM},
+        {LegacyHeader(4, 4, 1, 0x4, FourCC("BC4U")), DxgiFormat::BC4_UNORM},
+        {LegacyHeader(4, 4, 1, 0x4, FourCC("BC5U")), DxgiFormat::BC5_UNORM},
+        {LegacyHeader(4, 4, 1, 0x4, 36), DxgiFormat::R16G16B16A16_UNORM},
+        {LegacyHeader(4, 4, 1, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00), DxgiFormat::R8G8_UNORM},  // A8L8
+        {LegacyHeader(4, 4, 1, 0x40, 0, 8, 0xFF, 0, 0, 0), DxgiFormat::R8_UNORM},
+        {LegacyHeader(4, 4, 1, 0x40, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0), DxgiFormat::R16G16_UNORM},
+    };
+    for (const Mapping& m : mappings) {
+        SCOPED_TRACE(FormatName(m.format));
+        size_t row, slice;
+        ComputePitch(m.format, 4, 4, row, slice);
+        file = WithData(m.header, slice);
+        ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+        EXPECT_EQ(image.GetMetadata().format, m.format);
+        EXPECT_EQ(std::memcmp(image.GetPixels(), file.data() + 128, slice), 0);
+    }
+}
+
+// The editor hands textures to the reader as DDS views whose headers other
+// writers produce too: mip counts without their flag, pitch fields that are
+// wrong, trailing bytes.
+TEST(Dds, ReadsTheMipCountWhateverTheFlags) {
+    Bytes file = WithData(LegacyHeader(8, 8, 4, 0x4, FourCC("DXT5")), 64 + 16 + 16 + 16 + 5);
+    ScratchImage image;
+    ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().mipLevels, 4u);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::BC3_UNORM);
+
+    Bytes argb = LegacyHeader(4, 2, 2, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    Put32(argb, kFlags, 0x2100F);
+    Put32(argb, kPitch, 4 * 2);
+    argb = WithData(argb, 32 + 8);
+    ASSERT_EQ(LoadFromDDSMemory(argb.data(), argb.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::B8G8R8A8_UNORM);
+    EXPECT_EQ(image.GetMetadata().mipLevels, 2u);
+    EXPECT_EQ(std::memcmp(image.GetImage(1, 0, 0)->pixels, argb.data() + 128 + 32, 8), 0);
+
+    Bytes noCount = WithData(LegacyHeader(4, 4, 0, 0x20000, 0, 8, 0xFF), 16);
+    ASSERT_EQ(LoadFromDDSMemory(noCount.data(), noCount.size(), nullptr, image), kOk);
+    EXPECT_EQ(image.GetMetadata().mipLevels, 1u);
+    EXPECT_EQ(image.GetMetadata().format, DxgiFormat::R8_UNORM);
+}
+
+TEST(Dds, EveryTruncationFails) {
+    std::vector<Bytes> files;
+    ScratchImage bc1 = Pattern(DxgiFormat::BC1_UNORM, 8, 8, 0);
+    ScratchImage srgb = Pattern(DxgiFormat::R8G8B8A8_UNORM_SRGB, 5, 3, 0);
+    for (const ScratchImage* image : {&bc1, &srgb}) {
+        Bytes file;
+        ASSERT_EQ(SaveToDDSMemory(image->GetImages(), image->GetImageCount(), image->GetMetadata(), file), kOk);
+        files.push_back(file);
+    }
+    files.push_back(LegacyHeader(3, 2, 2, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF));
+    files.back().resize(128 + 18 + 3);
+    for (const Bytes& file : files) {
+        ScratchImage image;
+        ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
+        for (size_t size = 0; size < file.size(); ++size) {
+            Bytes cut(file.begin(), file.begin() + long(size));  // exact-size buffer for ASan
+            HResult hr = LoadFromDDSMemory(cut.data(), cut.size(), nullptr, image);
+            if (size >= 4)
+                ASSERT_EQ(hr, kHandleEof) << size;
+            else
+                ASSERT_TRUE(Failed(hr)) << size;
+            EXPECT_EQ(image.GetPixels(), nullptr);
+        }
+    }
+}
+
+TEST(Dds, RefusesDamagedAndUnsupportedHeaders) {
+    Bytes valid = WithData(LegacyHeader(4, 4, 1, 0x4, FourCC("DXT1")), 8);
+    auto loadWith = [&](size_t at, uint32_t value) {
+        Bytes file = valid;
+        Put32(file, at, value);
+        ScratchImage image;
+        return LoadFromDDSMemory(file.data(), file.size(), nullptr, image);
+    };
+    EXPECT_EQ(loadWith(0, FourCC("DDS!")), kInvalidData);
+    EXPECT_EQ(loadWith(4, 123), kInvalidData);
+    EXPECT_EQ(loadWith(76, 0), kInvalidData);
+    EXPECT_EQ(loadWith(kWidth, 0), kInvalidData);
+    EXPECT_EQ(loadWith(kHeight, 0), kInvalidData);
+    EXPECT_EQ(loadWith(kWidth, 16385), kNotSupported);
+    EXPECT_EQ(loadWith(kHeight, 0xFFFFFFFF), kNotSupported);
+    EXPECT_EQ(loadWith(kMips, 4), kInvalidData);  // a 4x4 texture has 3 levels
+    EXPECT_EQ(loadWith(kMips, 0xFFFFFFFF), kInvalidData);
+    EXPECT_EQ(loadWith(kMips, 2), kHandleEof);  // second level missing
+    EXPECT_EQ(loadWith(kFourCC, FourCC("DXT9")), kNotSupported);
+    EXPECT_EQ(loadWith(kCaps2, 0xFE00), kNotSupported);  // cube map
+    EXPECT_EQ(loadWith(kCaps2, 0x200000), kNotSupported);  // volume
+    EXPECT_EQ(loadWith(kPfFlags, 0x40), kNotSupported);  // RGB without masks
+    Bytes huge = LegacyHeader(16384, 16384, 15, 0x4, FourCC("DXT5"));
+    ScratchImage image;
+    EXPECT_EQ(LoadFromDDSMemory(huge.data(), huge.size(), nullptr, image), kHandleEof);
+    EXPECT_EQ(LoadFromDDSMemory(nullptr, 0, nullptr, image), kInvalidArg);
+
+    Bytes dx10 = LegacyHeader(4, 4, 1, 0x4, FourCC("DX10"));
+    dx10.resize(148 + 64, 0);
+    Put32(dx10, kDx10Format, 28);
+    Put32(dx10, kDx10Dimension, 3);
+    Put32(dx10, kDx10Array, 1);
+    ASSERT_EQ(LoadFromDDSMemory(dx10.data(), dx10.size(), nullptr, image), kOk);
+    auto dx10With = [&](size_t at, uint32_t value) {
+        Bytes file = dx10;
+        Put32(file, at, value);
+        return LoadFromDDSMemory(file.data(), file.size(), nullptr, image);
+    };
+    EXPECT_EQ(dx10With(kDx10Format, 23), kNotSupported);
+    EXPECT_EQ(dx10With(kDx10Format, 0), kNotSupported);
+    EXPECT_EQ(dx10With(kDx10Dimension, 4), kNotSupported);
+    EXPECT_EQ(dx10With(kDx10Dimension, 9), kInvalidData);
+    EXPECT_EQ(dx10With(kDx10Misc, 4), kNotSupported);
+    EXPECT_EQ(dx10With(kDx10Array, 2), kNotSupported);
+    EXPECT_EQ(dx10With(kDx10Array, 0), kInvalidData);
+}
+
+TEST(Dds, SurvivesRandomDamage) {
+    ScratchImage source = Pattern(DxgiFormat::BC3_UNORM, 16, 8, 0);
+    Bytes valid;
+    ASSERT_EQ(SaveToDDSMemory(source.GetImages(), source.GetImageCount(), source.GetMetadata(), valid), kOk);
+    std::mt19937 rng(99);
+    for (int n = 0; n < 3000; ++n) {
+        Bytes file = valid;
+        for (int k = 0, edits = 1 + int(rng() % 4); k < edits; ++k) {
+            size_t at = rng() % 148;
+            file[at] = (rng() & 1) ? uint8_t(rng()) : uint8_t(file[at] ^ (1u << (rng() % 8)));
+        }
+        file.resize(rng() % (file.size() + 1));
+        ScratchImage image;
+        TexMetadata metadata;
+        if (Succeeded(LoadFromDDSMemory(file.data(), file.size(), &metadata, image))) {
+            ASSERT_NE(image.GetPixels(), nullptr);
+            ASSERT_LE(image.GetPixelsSize(), file.size() * 2);  // only 24-bit input grows
+        }
+    }
+}
+
+TEST(Dds, FilesRoundTripAndReportMissingOnes) {
+    TempFolder folder;
+    ScratchImage image = Pattern(DxgiFormat::BC1_UNORM, 16, 16, 0);
+    std::filesystem::path path = folder.path() / "car.dds";
+    ASSERT_EQ(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), path), kOk);
+    ScratchImage loaded;
+    TexMetadata metadata;
+    ASSERT_EQ(LoadFromDDSFile(path, kDdsFlagsNone, &metadata, loaded), kOk);
+    EXPECT_EQ(metadata.mipLevels, 5u);
+    EXPECT_EQ(std::memcmp(loaded.GetPixels(), image.GetPixels(), image.GetPixelsSize()), 0);
+    EXPECT_EQ(LoadFromDDSFile(path, 1u, &metadata, loaded), kInvalidArg);
+    EXPECT_EQ(loaded.GetPixels(), nullptr);
+
+    EXPECT_EQ(LoadFromDDSFile(folder.path() / "missing.dds", nullptr, loaded), kFileNotFound);
+    EXPECT_EQ(LoadFromDDSFile(folder.path(), nullptr, loaded), kAccessDenied);
+    EXPECT_EQ(SaveToDDSFile(*image.GetImages(), folder.path() / "no" / "such" / "dir.dds"), kAccessDenied);
+}
+
+} // namespace
+} // namespace zelko
