@@ -1,0 +1,171 @@
+#include "texture/PixelFormat.h"
+
+#include <cstring>
+
+#include "format/ByteStream.h"
+#include "format/Errors.h"
+#include "texture/DxgiFormat.h"
+#include "texture/TextureObject.h"
+
+namespace zelko {
+
+uint32_t ToDxgi(uint32_t format) {
+    switch (format) {
+    case kFormatARGB:
+    case kFormatP8:
+    case kXboxLinearARGB:
+    case kXboxTiledARGB: return 87;
+    case kFormatL8: return 61;
+    case kFormatDXT1:
+    case kXboxTiledDXT1: return 71;
+    case kFormatDXT2:
+    case kFormatDXT3:
+    case kXboxTiledDXT3: return 74;
+    case kFormatDXT4:
+    case kFormatDXT5:
+    case kXboxTiledDXT5: return 77;
+    case kFormatATI1: return 80;
+    case kFormatATI2: return 83;
+    default: throw Error("Not supported texture format");
+    }
+}
+
+bool IsSrgbDxgi(uint32_t dxgi) {
+    switch (dxgi) {
+    case 29: case 72: case 75: case 78: case 91: case 93: case 99: return true;
+    default: return false;
+    }
+}
+
+bool IsCompressedDxgi(uint32_t dxgi) { return (dxgi >= 70 && dxgi <= 84) || (dxgi >= 94 && dxgi <= 99); }
+
+namespace {
+
+void PitchOf(uint32_t dxgi, uint32_t width, uint32_t height, size_t& rowPitch, size_t& slicePitch) {
+    if (Failed(ComputePitch(DxgiFormat(dxgi), width, height, rowPitch, slicePitch))) {
+        rowPitch = slicePitch = 0;
+    }
+}
+
+} // namespace
+
+uint32_t BaseSliceSize(const TextureObject& texture) {
+    const uint32_t dxgi = texture.format == kFormatP8 ? 61 : ToDxgi(texture.format);
+    size_t rowPitch = 0, slicePitch = 0;
+    PitchOf(dxgi, texture.width, texture.height, rowPitch, slicePitch);
+    if (slicePitch == 0 || slicePitch > UINT32_MAX) throw Error("Invalid slice size");
+    return uint32_t(slicePitch);
+}
+
+uint32_t XboxTiledOffset(uint32_t x, uint32_t y, uint32_t P, uint32_t e) {
+    const uint32_t L = (e >> 2) + ((e >> 1) >> (e >> 2));
+    const uint32_t macro = ((x >> 5) + (y >> 5) * (P >> 5)) << (L + 7);
+    const uint32_t micro = ((x & 7) + ((y & 6) << 2)) << L;
+    const uint32_t o = macro + ((micro & ~15u) << 1) + (micro & 15) + ((y & 8) << (3 + L)) + ((y & 1) << 4);
+    return (((o & ~511u) << 3) + ((o & 448) << 2) + (o & 63) + ((y & 16) << 7) +
+            (((((y & 8) >> 2) + (x >> 3)) & 3) << 6)) >>
+           L;
+}
+
+void ConvertFromXbox360(TextureObject& texture) {
+    if (texture.pixelsPacked) throw Error("Unable to process compressed data");
+    const uint32_t dxgi = ToDxgi(texture.format);
+    const size_t bits = BitsPerPixel(DxgiFormat(dxgi));
+    uint8_t* data = texture.pixels.get();
+    const uint32_t size = texture.pixelsSize;
+    if (bits == 32) {
+        for (uint32_t i = 0; i + 4 <= size; i += 4) {
+            std::swap(data[i], data[i + 3]);
+            std::swap(data[i + 1], data[i + 2]);
+        }
+    } else {
+        for (uint32_t i = 0; i + 2 <= size; i += 2) std::swap(data[i], data[i + 1]);
+    }
+
+    if (texture.format != kXboxLinearARGB) {
+        const uint32_t e = bits == 32 ? 4 : uint32_t(2 * bits);
+        size_t rowPitch = 0, slicePitch = 0;
+        PitchOf(dxgi, texture.width, texture.height, rowPitch, slicePitch);
+        const uint32_t P = uint32_t(rowPitch / e);
+        // Starts as the swapped data so that bytes the base-level walk does not
+        // reach (the further mip levels) keep defined content.
+        auto linear = std::make_unique_for_overwrite<uint8_t[]>(size ? size : 1);
+        if (size) std::memcpy(linear.get(), data, size);
+        for (uint32_t y = 0; y < texture.height; ++y) {
+            for (uint32_t x = 0; x < texture.width; ++x) {
+                const uint64_t dst = uint64_t(y) * rowPitch + uint64_t(x) * e;
+                const uint64_t src = uint64_t(e) * XboxTiledOffset(x, y, P, e);
+                if (dst < size && src < size && dst + e <= size && src + e <= size) {
+                    std::memcpy(linear.get() + dst, data + src, e);
+                }
+            }
+        }
+        texture.pixels = std::move(linear);
+    }
+    texture.format = PcFormatOf(texture.format);
+}
+
+namespace {
+
+constexpr uint32_t kDdsMagic = MakeFourCC('D', 'D', 'S', ' ');
+
+void WriteDdsHeader(uint8_t* h, const TextureObject& t, uint32_t format) {
+    std::memset(h, 0, 128);
+    StoreU32(h + 0, kDdsMagic);
+    uint8_t* d = h + 4;
+    StoreU32(d + 0, 124);
+    StoreU32(d + 4, 0x81007);
+    StoreU32(d + 8, t.height);
+    StoreU32(d + 12, t.width);
+    StoreU32(d + 16, t.width * t.height * 4);
+    StoreU32(d + 24, t.mipCount);
+    uint8_t* pf = d + 72;
+    StoreU32(pf + 0, 32);
+    StoreU32(pf + 4, 4);
+    StoreU32(pf + 8, PcFormatOf(format));
+    StoreU32(d + 104, 0x401008);
+    if (format == kFormatARGB || format == kFormatP8) {
+        StoreU32(d + 4, 0x2100F);
+        StoreU32(d + 16, t.width * t.height);
+        StoreU32(pf + 4, 0x41);
+        StoreU32(pf + 8, 0);
+        StoreU32(pf + 12, 32);
+        StoreU32(pf + 16, 0x00FF0000);
+        StoreU32(pf + 20, 0x0000FF00);
+        StoreU32(pf + 24, 0x000000FF);
+        StoreU32(pf + 28, 0xFF000000);
+    } else if (format == kFormatL8) {
+        StoreU32(pf + 4, 0x20000);
+        StoreU32(pf + 8, 0);
+        StoreU32(pf + 12, 8);
+        StoreU32(pf + 16, 0xFF);
+    }
+}
+
+} // namespace
+
+bool BuildDdsView(const TextureObject& texture, std::vector<uint8_t>& out) {
+    const uint32_t format = texture.format;
+    try {
+        ToDxgi(format);
+    } catch (const Error&) {
+        return false;
+    }
+    const TextureObject::Pixels pixels = texture.PixelView();
+    if (format == kFormatP8) {
+        if (texture.paletteSize != 1024 || texture.palette.size() != 1024) return false;
+        out.resize(128 + size_t(pixels.size()) * 4);
+        WriteDdsHeader(out.data(), texture, format);
+        uint8_t* dst = out.data() + 128;
+        const uint8_t* pal = texture.palette.data();
+        for (uint32_t i = 0; i < pixels.size(); ++i) std::memcpy(dst + size_t(i) * 4, pal + pixels.data()[i] * 4, 4);
+        return true;
+    }
+    out.resize(128 + size_t(texture.paletteSize) + pixels.size());
+    WriteDdsHeader(out.data(), texture, format);
+    if (texture.paletteSize) std::memcpy(out.data() + 128, texture.palette.data(), texture.paletteSize);
+    if (pixels.size()) std::memcpy(out.data() + 128 + texture.paletteSize, pixels.data(), pixels.size());
+    return true;
+}
+
+} // namespace zelko

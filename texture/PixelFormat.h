@@ -1,0 +1,35 @@
+#pragma once
+// Pack format codes against the imaging layer's DXGI formats, the Xbox 360
+// conversion, and a record seen as an in-memory DDS file.
+#include <cstdint>
+#include <vector>
+
+namespace zelko {
+
+class TextureObject;
+
+// DXGI format number for a pack format code (Xbox 360 codes included);
+// throws Error("Not supported texture format") for any other code.
+uint32_t ToDxgi(uint32_t format);
+
+// sRGB: 29, 72, 75, 78, 91, 93, 99. Block-compressed: 70-84 and 94-99.
+bool IsSrgbDxgi(uint32_t dxgi);
+bool IsCompressedDxgi(uint32_t dxgi);
+
+// Bytes of the base level; P8 counts as 8 bits per pixel. Throws
+// "Invalid slice size" when that is 0.
+uint32_t BaseSliceSize(const TextureObject& texture);
+
+// Byte swap and untiling of Xbox 360 data into the PC layout, then the PC
+// format code. Throws "Unable to process compressed data" on a packed record.
+void ConvertFromXbox360(TextureObject& texture);
+
+// The tiled element index of (x, y) on a surface P elements wide, for
+// elements of e bytes (4, 8 or 16).
+uint32_t XboxTiledOffset(uint32_t x, uint32_t y, uint32_t P, uint32_t e);
+
+// "DDS " + header + data of the record; false when it cannot be shown that
+// way (a P8 record without a full 256-entry palette, or an unknown format).
+bool BuildDdsView(const TextureObject& texture, std::vector<uint8_t>& out);
+
+} // namespace zelko
