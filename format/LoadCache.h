@@ -1,0 +1,47 @@
+#pragma once
+// The load cache: the positions of the texture packs found in a large
+// archive, kept beside it and trusted while the archive's last-write time is
+// unchanged.
+//
+// Cache file, little-endian: 0x000 the magic text and a NUL (32 bytes),
+// 224 zero bytes, 0x100 format number 1, 0x104 the low 32 bits of the
+// archive's last-write time as a Windows file time, 0x108 the count N, then
+// N 32-bit positions. The time is the Windows file time on every platform so
+// that a cache written on one system is valid on another.
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace zelko {
+
+// 100-nanosecond ticks from 1601-01-01 00:00 UTC to the epoch of the Unix
+// clock (1970-01-01).
+constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
+
+// A file-system time as a Windows file time (100 ns ticks since 1601-01-01
+// UTC), and back.
+uint64_t ToWindowsFileTime(std::filesystem::file_time_type time);
+std::filesystem::file_time_type FromWindowsFileTime(uint64_t fileTime);
+
+// The file's last-write time as a Windows file time; false when it cannot be
+// read (missing file).
+bool LastWriteFileTime(const std::filesystem::path& path, uint64_t& fileTime);
+
+// archivePath + ".zelko_cache".
+std::filesystem::path CachePathFor(const std::filesystem::path& archivePath);
+
+// Writes the cache for the archive with its current time, replacing any old
+// one. Failures are silent (false): the cache only saves a scan.
+bool WriteLoadCache(const std::vector<uint32_t>& positions, const std::filesystem::path& archivePath);
+
+// Appends the cached positions when the cache is valid: magic, format 1, a
+// count other than 0, all positions present and, unless ignoreTime is set, a
+// time equal to the low 32 bits of the archive's. True only when positions
+// were appended; an invalid cache leaves `positions` as it was.
+bool ReadLoadCache(std::vector<uint32_t>& positions, const std::filesystem::path& archivePath, bool ignoreTime);
+
+// After a save: reads the cache whatever its time and writes it again with
+// the archive's new time. True when the cache was read and rewritten.
+bool RefreshLoadCache(std::vector<uint32_t>& positions, const std::filesystem::path& archivePath);
+
+} // namespace zelko
