@@ -1,0 +1,183 @@
+#include "container/Transfer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "container/BinFile.h"
+#include "format/Errors.h"
+#include "format/NameHash.h"
+#include "format/Text.h"
+#include "texture/Conversion.h"
+#include "texture/Dds.h"
+#include "texture/ImageFile.h"
+#include "texture/TextureObject.h"
+
+namespace zelko {
+
+std::vector<std::filesystem::path> FolderFiles(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        if (!item.is_directory()) files.push_back(item.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>& rows,
+                          std::vector<std::filesystem::path> files, const Host& host,
+                          const std::function<void(TextureObject&)>& onAdded) {
+    std::map<uint32_t, TextureObject*> targets;
+    for (TextureObject* t : rows) {
+        if (t->hash == 0) throw Error("invalid hash");
+        targets.emplace(t->hash, t);
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+
+    ImportOutcome out;
+    const bool canRebuild = container.CanRebuild();
+    const size_t total = files.size();
+    for (size_t index = 0; index < total; ++index) {
+        const auto& file = files[index];
+        const std::string shown = Utf8FromPath(file);
+        const std::string stem = TextureNameFromFile(file);
+        host.Progress("PROCESSING: Replacing (" + std::to_string(index * 100 / total) + "%): " + Utf8FromCp1252(stem));
+        host.Pump();
+        const auto target = targets.find(NameHash(stem));
+        if (target != targets.end()) {
+            ScratchImage image;
+            std::string error;
+            // Archives patched in place keep every size: the image is fitted to the texture.
+            if (!LoadImageForTexture(file, *target->second, !canRebuild, image, error) ||
+                !container.ReplaceImage(target->second, image)) {
+                host.Report("ERROR: Failed to import the file: " + shown);
+                out.failures.push_back(shown + ": " + error);
+                continue;
+            }
+            out.last = target->second;
+        } else if (!canRebuild) {
+            out.failures.push_back(shown + ": Could not find texture to replace");
+            continue;
+        } else {
+            try {
+                TextureObject& added = container.AddTextureFromFile(file);
+                if (onAdded) onAdded(added);
+                out.last = &added;
+            } catch (const std::exception& e) {
+                host.Report("ERROR: Failed to add the file: " + shown);
+                out.failures.push_back(shown + ": " + e.what());
+                continue;
+            }
+        }
+        out.changed = true;
+        ++out.succeeded;
+    }
+    host.Report("Processed textures: " + std::to_string(out.succeeded));
+    if (out.changed) container.modified = true;
+    return out;
+}
+
+namespace {
+
+constexpr const char* kExtensions[kExportFormatCount] = {"dds", "bmp", "gif", "tiff", "jpg", "png", "tga"};
+constexpr ImageFileFormat kWicFormats[kExportFormatCount] = {
+    ImageFileFormat::DDS, ImageFileFormat::BMP, ImageFileFormat::GIF, ImageFileFormat::TIFF,
+    ImageFileFormat::JPEG, ImageFileFormat::PNG, ImageFileFormat::TGA};
+
+std::string HexName(uint32_t hash) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", hash);
+    return text;
+}
+
+// Names come from the games' data: they must not reach outside the folder.
+std::string SafeFileName(std::string name) {
+    for (char& c : name) {
+        const auto u = uint8_t(c);
+        if (u < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+            c == '>' || c == '|') {
+            c = '_';
+        }
+    }
+    if (name.empty() || name == "." || name == "..") name = "_" + name;
+    return name;
+}
+
+std::filesystem::path WithExtension(const std::filesystem::path& folder, const std::string& base, const char* ext) {
+    return folder / PathFromUtf8(base + "." + ext);
+}
+
+} // namespace
+
+const char* ExportExtension(int format) {
+    return format >= 0 && format < kExportFormatCount ? kExtensions[format] : "";
+}
+
+int ExportFormatFromName(const std::string& name) {
+    std::string lower = name;
+    for (char& c : lower) c = char(std::tolower(uint8_t(c)));
+    if (!lower.empty() && lower[0] == '.') lower.erase(0, 1);
+    if (lower == "tif") return 3;
+    if (lower == "jpeg") return 4;
+    for (int i = 0; i < kExportFormatCount; ++i) {
+        if (lower == kExtensions[i]) return i;
+    }
+    return -1;
+}
+
+std::string ExportName(const TextureObject& texture, bool hashWhenTruncated) {
+    std::string name = texture.GetDisplayName(true);
+    if (hashWhenTruncated) {
+        if (texture.hash == 0) throw Error("invalid hash");
+        if (NameHash(name) != texture.hash) name = HexName(texture.hash);
+    }
+    return SafeFileName(Utf8FromCp1252(name));
+}
+
+bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options,
+                    const Host& host, ExportOutcome* outcome) {
+    const char* ext = ExportExtension(options.format);
+    if (options.folder.empty() || *ext == 0) return false;
+    for (const TextureObject* texture : textures) {
+        ScratchImage image;
+        std::string error;
+        if (!DecodeTexture(*texture, image, error)) continue;
+        const std::string name = ExportName(*texture, options.hashWhenTruncated);
+
+        std::filesystem::path target = WithExtension(options.folder, name, ext);
+        if (!options.overwrite) {
+            std::error_code ec;
+            for (int n = 1; std::filesystem::exists(target, ec); ++n) {
+                target = WithExtension(options.folder, name + " (" + std::to_string(n) + ")", ext);
+            }
+        }
+
+        bool ok = image.GetImageCount() != 0;
+        error.clear();
+        if (ok && options.format == 0) {
+            ok = Succeeded(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), target));
+        } else if (ok) {
+            const TexMetadata& m = image.GetMetadata();
+            ok = ConvertImage(image, kFormatARGB, uint32_t(m.width), uint32_t(m.height), uint32_t(m.mipLevels),
+                              false, error);
+            if (ok) {
+                const Image& first = *image.GetImage(0, 0, 0);
+                const ImageFileFormat format = kWicFormats[options.format];
+                ok = Succeeded(format == ImageFileFormat::TGA ? SaveToTGAFile(first, target)
+                                                             : SaveToImageFile(first, format, target));
+            }
+        }
+        if (ok) {
+            host.Report("Texture exported: " + name);
+            if (outcome) outcome->written.push_back(target);
+        } else {
+            host.Report("ERROR: Failed to export texture: " + name);
+            host.Message(error);
+            if (outcome) ++outcome->failed;
+        }
+    }
+    return true;
+}
+
+} // namespace zelko

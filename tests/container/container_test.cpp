@@ -1,0 +1,401 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "TempFolder.h"
+#include "archive_builder.h"
+#include "container/BinFile.h"
+#include "container/OpenFlow.h"
+#include "format/Compression.h"
+#include "format/Errors.h"
+#include "format/LoadCache.h"
+
+using namespace zelko;
+using namespace testing_archive;
+
+namespace {
+
+std::string ErrorText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Three packs with 3, 2 and 4 textures between unrelated known chunks, and a
+// compressed container chunk at the end.
+struct SampleArchive {
+    ArchiveBuilder b;
+    SampleArchive() {
+        b.Chunk(0x34026, 40);
+        b.Pack(PackBytes("ALPHA", 3));
+        b.Chunk(0x3B800, 100);
+        b.Pack(PackBytes("BETA", 2));
+        b.Chunk(0, 12, 0);
+        b.Pack(PackBytes("GAMMA", 4));
+        b.Chunk(0x66113388, 64);
+        b.Chunk(0x80034A10, 24);
+    }
+};
+
+std::unique_ptr<IBinFile> OpenPack(const Document& doc, uint32_t id) {
+    ArchiveEntry& e = const_cast<ArchiveEntry&>(doc.entries.at(id));
+    return OpenEntry(doc, e, Host{});
+}
+
+} // namespace
+
+TEST(OpenFlow, ListsEveryPackAndCompressedContainer) {
+    TempFolder dir;
+    SampleArchive a;
+    const auto path = dir.path() / "CARS.BUN";
+    WriteFile(path, a.b.Bytes());
+
+    const Document doc = OpenDocument(path, true, Host{});
+    ASSERT_EQ(doc.entries.size(), 4u);
+    EXPECT_EQ(CountsText(doc.entries), "Files: 4 Textures: 9");
+    for (uint32_t i = 0; i < 3; ++i) {
+        const ArchiveEntry& e = doc.entries.at(i);
+        EXPECT_EQ(e.id, i);
+        EXPECT_EQ(e.offset, a.b.packOffsets[i]);
+        EXPECT_EQ(e.Text(), std::to_string(i + 1) + " Texture file");
+        EXPECT_EQ(e.kind, 0u);
+    }
+    EXPECT_EQ(doc.entries.at(1).textureCount, 2u);
+    EXPECT_EQ(doc.entries.at(3).textureCount, 0u);
+    EXPECT_EQ(doc.entries.at(3).size, 64u + 8);
+    EXPECT_FALSE(std::filesystem::exists(CachePathFor(path)));  // only STREAM archives are cached
+
+    auto beta = OpenPack(doc, 1);
+    EXPECT_EQ(beta->pack->textures.size(), 2u);
+    EXPECT_EQ(beta->packVersion, 5u);
+    EXPECT_TRUE(beta->CanRebuild());
+    EXPECT_EQ(PlatformText(beta->platform), std::string("PC"));
+    const auto rows = BuildTextureRows(*beta);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].displayName, "BETA0");
+    EXPECT_EQ(rows[0].formatName, "DXT1");
+    EXPECT_EQ(rows[1].formatName, "ARGB");
+    EXPECT_EQ(rows[1].width, 8u);
+
+    EXPECT_EQ(ErrorText([&] { OpenPack(doc, 3); }), "ERROR: 4 Texture file cannot be loaded");
+}
+
+TEST(OpenFlow, RefusesWhatItCannotRead) {
+    TempFolder dir;
+    const auto missing = dir.path() / "none.bin";
+    EXPECT_EQ(ErrorText([&] { OpenDocument(missing, false, Host{}); }),
+              "ERROR: Unable to open the file: " + missing.string());
+    const auto empty = dir.path() / "empty.bin";
+    WriteFile(empty, {});
+    EXPECT_EQ(ErrorText([&] { OpenDocument(empty, false, Host{}); }), "ERROR: The file is empty: " + empty.string());
+
+    ArchiveBuilder b;
+    b.Pack(PackBytes("A", 1));
+    b.Chunk(0x12345678, 4);
+    const auto odd = dir.path() / "odd.bin";
+    const auto bytes = b.Bytes();
+    WriteFile(odd, bytes);
+    EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }),
+              "ERROR: " + odd.string() + " - The file is not supported");
+    EXPECT_EQ(ReadFileBytes(odd), bytes);
+
+    // A pack whose texture fails to load is reported by its entry.
+    ArchiveBuilder broken;
+    auto pack = PackBytes("B", 2);
+    pack.resize(pack.size() - 40);
+    StoreU32(pack.data() + 4, uint32_t(pack.size() - 8));
+    broken.Pack(pack);
+    const auto brokenPath = dir.path() / "broken.bin";
+    WriteFile(brokenPath, broken.Bytes());
+    const Document doc = OpenDocument(brokenPath, false, Host{});
+    try {
+        OpenPack(doc, 0);
+        FAIL() << "a cut pack must not open";
+    } catch (const EntryLoadError& e) {
+        EXPECT_STREQ(e.what(), "ERROR: 1 Texture file cannot be loaded");
+        EXPECT_EQ(e.reason, "End of file");
+    }
+}
+
+TEST(OpenFlow, ZeroHashStopsTheList) {
+    TextureBinFile bin;
+    bin.pack = std::make_unique<TextureFile>();
+    bin.pack->textures.push_back(SolidTexture("A", kFormatDXT1, 4, 0));
+    bin.pack->textures.back()->hash = 0;
+    EXPECT_EQ(ErrorText([&] { BuildTextureRows(bin); }), "invalid hash");
+}
+
+TEST(TextureBinFile, RebuildMovesLaterChunksAndKeepsOneBackup) {
+    TempFolder dir;
+    SampleArchive a;
+    const auto path = dir.path() / "CARS.BUN";
+    const auto original = a.b.Bytes();
+    WriteFile(path, original);
+    Document doc = OpenDocument(path, false, Host{});
+    ArchiveEntry& entry = doc.entries.at(0);
+    auto bin = OpenEntry(doc, entry, Host{});
+    const uint32_t oldSize = entry.size;
+
+    ASSERT_NE(bin->DuplicateTexture(*bin->pack->textures[0], "ALPHA_COPY"), nullptr);
+    EXPECT_TRUE(bin->modified);
+    ASSERT_TRUE(bin->Save(path, true));
+    EXPECT_EQ(ReadFileBytes(dir.path() / "CARS.BUN.bak"), original);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "CARS.BUN.tmp"));
+    EXPECT_EQ(entry.offset, a.b.packOffsets[0]);
+    EXPECT_GT(entry.size, oldSize);
+
+    const auto saved = ReadFileBytes(path);
+    // The new pack is followed by a filler chunk that ends on 128 bytes.
+    const size_t afterPack = entry.offset + entry.size;
+    if (afterPack % 128 != 0) {
+        EXPECT_EQ(LoadU32(&saved[afterPack]), 0u);
+        EXPECT_EQ((afterPack + 8 + LoadU32(&saved[afterPack + 4])) % 128, 0u);
+    }
+    // Everything after the first pack is the old bytes, moved.
+    const size_t oldTail = a.b.packOffsets[0] + oldSize;
+    const size_t tailLength = original.size() - oldTail;
+    EXPECT_TRUE(std::equal(original.end() - tailLength, original.end(), saved.end() - tailLength));
+
+    const Document again = OpenDocument(path, false, Host{});
+    ASSERT_EQ(again.entries.size(), 4u);
+    EXPECT_EQ(again.entries.at(0).textureCount, 4u);
+    auto reread = OpenPack(again, 0);
+    ASSERT_NE(reread->FindTexture("ALPHA_COPY"), nullptr);
+    auto beta = OpenPack(again, 1);
+    EXPECT_EQ(beta->pack->textures.size(), 2u);
+
+    // A second save leaves the first backup alone.
+    ASSERT_TRUE(bin->Save(path, true));
+    EXPECT_EQ(ReadFileBytes(dir.path() / "CARS.BUN.bak"), original);
+}
+
+TEST(TextureBinFile, StreamArchivesArePatchedInPlace) {
+    TempFolder dir;
+    SampleArchive a;
+    const auto path = dir.path() / "StreamL2RA.bun";
+    const auto original = a.b.Bytes();
+    WriteFile(path, original);
+    Document doc = OpenDocument(path, true, Host{});
+    EXPECT_FALSE(doc.fromCache);
+    EXPECT_TRUE(std::filesystem::exists(CachePathFor(path)));
+    EXPECT_TRUE(OpenDocument(path, true, Host{}).fromCache);
+
+    ArchiveEntry& entry = doc.entries.at(1);
+    auto bin = OpenEntry(doc, entry, Host{});
+    EXPECT_FALSE(bin->CanRebuild());
+    TextureObject* t = bin->pack->textures[0].get();
+    std::vector<uint8_t> px(t->pixelsSize, 0xEE);
+    t->SetData(t->width, t->height, t->mipCount, px.data(), uint32_t(px.size()), nullptr, 0);
+    ASSERT_TRUE(bin->Save(path, true));
+
+    const auto saved = ReadFileBytes(path);
+    ASSERT_EQ(saved.size(), original.size());
+    EXPECT_EQ(ReadFileBytes(dir.path() / "StreamL2RA.bun.bak"), original);
+    size_t changed = 0;
+    for (size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i] != original[i]) {
+            ++changed;
+            EXPECT_GE(i, entry.offset + t->dataOffset);
+            EXPECT_LT(i, entry.offset + t->dataOffset + t->pixelsSize);
+        }
+    }
+    EXPECT_GT(changed, 0u);
+    // In-place saves refresh the backup each time.
+    ASSERT_TRUE(bin->Save(path, true));
+    EXPECT_EQ(ReadFileBytes(dir.path() / "StreamL2RA.bun.bak"), saved);
+
+    // A texture without a recorded position stops the save before any write.
+    t->dataOffset = 0;
+    EXPECT_EQ(ErrorText([&] { bin->Save(path, false); }), "Invalid position");
+    EXPECT_EQ(ReadFileBytes(path), saved);
+}
+
+TEST(TextureBinFile, FailedSavesLeaveTheArchiveUntouched) {
+    TempFolder dir;
+    SampleArchive a;
+    const auto path = dir.path() / "CARS.BUN";
+    const auto original = a.b.Bytes();
+    WriteFile(path, original);
+    Document doc = OpenDocument(path, false, Host{});
+    auto bin = OpenEntry(doc, doc.entries.at(0), Host{});
+    bin->DuplicateTexture(*bin->pack->textures[0], "X");
+
+    // The temporary file cannot be created: a folder stands in its way.
+    std::filesystem::create_directory(dir.path() / "CARS.BUN.tmp");
+    EXPECT_FALSE(bin->Save(path, true));
+    EXPECT_EQ(ReadFileBytes(path), original);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "CARS.BUN.bak"));
+    std::filesystem::remove(dir.path() / "CARS.BUN.tmp");
+
+    // The archive has gone: the file system error is raised.
+    EXPECT_THROW(bin->Save(dir.path() / "gone" / "CARS.BUN", true), std::exception);
+
+    // A pack the writer refuses changes nothing on disk.
+    for (auto& t : bin->pack->textures) t->hash = 0;
+    EXPECT_EQ(ErrorText([&] { bin->Save(path, true); }), "invalid hash");
+    EXPECT_EQ(ReadFileBytes(path), original);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "CARS.BUN.tmp"));
+}
+
+TEST(TextureBinFile, DeletingAndDuplicating) {
+    TempFolder dir;
+    SampleArchive a;
+    const auto path = dir.path() / "CARS.BUN";
+    WriteFile(path, a.b.Bytes());
+    Document doc = OpenDocument(path, false, Host{});
+    auto bin = OpenEntry(doc, doc.entries.at(2), Host{});
+    ASSERT_EQ(bin->pack->textures.size(), 4u);
+    TextureObject other;
+    EXPECT_FALSE(bin->DeleteTexture(&other));
+    EXPECT_FALSE(bin->modified);
+    EXPECT_TRUE(bin->DeleteTexture(bin->pack->textures[1].get()));
+    EXPECT_TRUE(bin->modified);
+    EXPECT_EQ(bin->pack->textures.size(), 3u);
+    EXPECT_EQ(bin->FindTexture("GAMMA1"), nullptr);
+}
+
+namespace {
+
+// A vinyl container: 16-byte header, then blocks of JDLZ streams.
+std::vector<uint8_t> VinylFile(const std::vector<uint8_t>& data, size_t blockSize = 100) {
+    ByteWriter w;
+    w.WriteU32(0x66113388);
+    w.WriteU32(uint32_t(data.size()));
+    w.Fill(0, 8);
+    for (size_t at = 0; at < data.size(); at += blockSize) {
+        const uint32_t n = uint32_t(std::min(blockSize, data.size() - at));
+        std::vector<uint8_t> stream(JdlzCompressBound(n));
+        const uint32_t len = CompressJdlz(data.data() + at, n, stream.data(), stream.size());
+        w.WriteU32(0x55441122);
+        w.WriteU32(n);
+        w.WriteU32(len + 24);
+        w.Fill(0, 12);
+        w.Write(stream.data(), len);
+    }
+    return w.ToVector();
+}
+
+} // namespace
+
+TEST(VinylBinFile, OpensThePackBehindTheVinylData) {
+    TempFolder dir;
+    ArchiveBuilder inner;
+    inner.Chunk(0x3CE01, 20);
+    inner.Chunk(0x3CE02, 36);
+    inner.Pack(PackBytes("VINYL", 3, GameWorld));
+    const auto path = dir.path() / "decal.VYL";
+    const auto bytes = VinylFile(inner.Bytes());
+    WriteFile(path, bytes);
+
+    Document doc = OpenDocument(path, false, Host{});
+    ASSERT_EQ(doc.entries.size(), 1u);
+    EXPECT_EQ(doc.entries.at(0).Text(), "1 ZRC World Vinyls File (.vyl)");
+    std::string shown;
+    Host host;
+    host.showMessage = [&](const std::string& text) { shown = text; };
+    auto bin = OpenEntry(doc, doc.entries.at(0), host);
+    EXPECT_EQ(bin->pack->textures.size(), 3u);
+    EXPECT_EQ(bin->packVersion, 0u);
+    EXPECT_FALSE(bin->Save(path, true));
+    EXPECT_EQ(shown, "This feature is not available");
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+
+    ArchiveBuilder wrong;
+    wrong.Chunk(0x30201, 8);
+    wrong.Pack(PackBytes("VINYL", 1, GameWorld));
+    WriteFile(path, VinylFile(wrong.Bytes()));
+    try {
+        OpenPack(doc, 0);
+        FAIL();
+    } catch (const EntryLoadError& e) {
+        EXPECT_EQ(e.reason, "Unexpected data type");
+    }
+}
+
+namespace {
+
+// A thumbnail file: pixels + 212-byte record, in blocks of JDLZ streams.
+std::vector<uint8_t> ThumbnailFile(const std::string& name, uint32_t w, uint32_t h, uint8_t fill, int blocks = 1) {
+    std::vector<uint8_t> data(size_t(w) * h * 4 + 212, fill);
+    uint8_t* record = data.data() + data.size() - 212;
+    std::memset(record, 0, 212);
+    StoreU32(record + 32, w);
+    StoreU32(record + 36, h);
+    record[49] = 1;
+    record[100] = 0x77;  // a byte of the game's that must survive
+    std::memcpy(record + 145, name.c_str(), name.size() + 1);
+    StoreU32(record + 192, kFormatARGB);
+    ByteWriter out;
+    const size_t step = (data.size() + blocks - 1) / blocks;
+    for (size_t at = 0; at < data.size(); at += step) {
+        const uint32_t n = uint32_t(std::min(step, data.size() - at));
+        std::vector<uint8_t> stream(JdlzCompressBound(n));
+        const uint32_t len = CompressJdlz(data.data() + at, n, stream.data(), stream.size());
+        out.WriteU32(0x55441122);
+        out.WriteU32(n);
+        out.WriteU32(len + 24);
+        out.Fill(0, 12);
+        out.Write(stream.data(), len);
+    }
+    return out.ToVector();
+}
+
+} // namespace
+
+TEST(ZRCWorldIconsFolder, ReadsThumbnailsInPathOrderAndWritesBackChangedOnes) {
+    TempFolder dir;
+    WriteFile(dir.path() / "b.stp", ThumbnailFile("ICON_B", 8, 8, 2, 3));
+    WriteFile(dir.path() / "a.stp", ThumbnailFile("ICON_A", 4, 4, 1));
+    WriteFile(dir.path() / "c.stp", ThumbnailFile("ICON_C", 64, 32, 3));
+    WriteFile(dir.path() / "d.STP", ThumbnailFile("ICON_D", 4, 4, 4));
+    WriteFile(dir.path() / "e.stp", {1, 2, 3});  // malformed: left out
+    const auto bBytes = ReadFileBytes(dir.path() / "b.stp");
+
+    Document doc = OpenWorldFolder(dir.path());
+    int pumps = 0;
+    Host host;
+    host.pumpMessages = [&] { ++pumps; };
+    auto folder = OpenEntry(doc, doc.entries.at(0), host);
+    ASSERT_EQ(folder->pack->textures.size(), 3u);
+    EXPECT_EQ(folder->pack->textures[0]->name, "ICON_A");
+    EXPECT_EQ(folder->pack->textures[1]->name, "ICON_B");
+    EXPECT_EQ(folder->pack->textures[2]->name, "ICON_C");
+    EXPECT_EQ(pumps, 4);
+    EXPECT_FALSE(folder->CanRebuild());
+    EXPECT_TRUE(folder->IsCompressed());
+    EXPECT_EQ(folder->DuplicateTexture(*folder->pack->textures[0], "X"), nullptr);
+
+    TextureObject* c = folder->pack->textures[2].get();
+    std::vector<uint8_t> px(64 * 32 * 4, 0x42);
+    c->SetData(64, 32, 1, px.data(), uint32_t(px.size()), nullptr, 0);
+    folder->changedTextures.push_back(c);
+    ASSERT_TRUE(folder->Save(doc.path, false));
+    EXPECT_TRUE(folder->changedTextures.empty());
+    EXPECT_EQ(ReadFileBytes(dir.path() / "b.stp"), bBytes);
+
+    const auto saved = ReadFileBytes(dir.path() / "c.stp");
+    ASSERT_GT(saved.size(), 24u);
+    EXPECT_EQ(LoadU32(&saved[0]), 0x55441122u);
+    EXPECT_EQ(LoadU32(&saved[8]), saved.size());  // one block
+    std::vector<uint8_t> plain(LoadU32(&saved[4]));
+    ASSERT_EQ(DecompressStream(&saved[24], saved.size() - 24, plain.data(), plain.size()), plain.size());
+    const uint8_t* record = plain.data() + plain.size() - 212;
+    EXPECT_EQ(LoadU32(record + 24), 64u * 32 * 4);
+    EXPECT_EQ(LoadU32(record + 40), 6u);
+    EXPECT_EQ(LoadU32(record + 44), 5u);
+    EXPECT_EQ(record[100], 0x77);
+    EXPECT_EQ(plain[0], 0x42);
+}
+
+TEST(ZRCWorldIconsFolder, EmptyFolder) {
+    TempFolder dir;
+    Document doc = OpenWorldFolder(dir.path());
+    auto folder = OpenEntry(doc, doc.entries.at(0), Host{});
+    EXPECT_TRUE(folder->pack->textures.empty());
+    EXPECT_EQ(folder->platform, 0u);
+    EXPECT_TRUE(folder->carName.empty());
+}
