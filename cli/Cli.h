@@ -13,9 +13,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// A path from a UTF-8 argument (wide on Windows).
-std::filesystem::path PathFromUtf8(const std::string& text);
-
 int Run(const Args& args);
 
 } // namespace zelko::cli

@@ -1,0 +1,184 @@
+// The command-line tool end to end, run in process on archives it writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TempFolder.h"
+#include "cli/Cli.h"
+#include "container/OpenFlow.h"
+#include "format/ByteStream.h"
+#include "format/Text.h"
+#include "texture/Dds.h"
+#include "texture/ImageFile.h"
+
+using namespace zelko;
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result Zelko(std::vector<std::string> args) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int code = cli::Run(args);
+    Result r{code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+    return r;
+}
+
+std::string U8(const std::filesystem::path& p) { return Utf8FromPath(p); }
+
+struct Sample {
+    TempFolder dir;
+    std::filesystem::path archive = dir.path() / "sample.bin";
+    Sample() { EXPECT_EQ(Zelko({"sample", U8(archive)}).code, 0); }
+};
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(Cli, ListsPacksAsTextAndJson) {
+    Sample s;
+    const Result text = Zelko({"list", U8(s.archive)});
+    ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_NE(text.out.find("1 Texture file"), std::string::npos);
+    EXPECT_NE(text.out.find("Files: 3 Textures: 12"), std::string::npos);
+
+    const Result json = Zelko({"list", U8(s.archive), "--json"});
+    ASSERT_EQ(json.code, 0);
+    EXPECT_EQ(Count(json.out, "\"kind\": 0"), 3u);
+    EXPECT_NE(json.out.find("\"text\": \"3 Texture file\""), std::string::npos);
+    EXPECT_NE(json.out.find("\"counts\": \"Files: 3 Textures: 12\""), std::string::npos);
+    EXPECT_NE(json.out.find("\"textureCount\": 5"), std::string::npos);
+}
+
+TEST(Cli, DescribesTexturesInJson) {
+    Sample s;
+    const Result r = Zelko({"textures", U8(s.archive), "--entry", "1", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\"version\": 5"), std::string::npos);
+    EXPECT_NE(r.out.find("\"platform\": \"PC\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"packName\": \"SAMPLE\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"name\": \"NIS_240_SX_BODY\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"formatName\": \"DXT1\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"hash\": \"0x"), std::string::npos);
+    EXPECT_EQ(Count(r.out, "\"mipCount\""), 5u);
+}
+
+TEST(Cli, ExportsEveryFormat) {
+    Sample s;
+    const char* formats[] = {"dds", "bmp", "gif", "tiff", "jpeg", "png", "tga"};
+    const char* extensions[] = {"dds", "bmp", "gif", "tiff", "jpg", "png", "tga"};
+    for (int i = 0; i < 7; ++i) {
+        const auto out = s.dir.path() / formats[i];
+        const Result r = Zelko({"export", U8(s.archive), "--entry", "1", "--format", formats[i], "--out", U8(out),
+                                "--only", "NIS_240_SX_BADGING"});
+        ASSERT_EQ(r.code, 0) << formats[i] << ": " << r.err;
+        const auto file = out / (std::string("NIS_240_SX_BADGING.") + extensions[i]);
+        ASSERT_TRUE(std::filesystem::exists(file)) << file;
+        ScratchImage image;
+        TexMetadata meta;
+        HResult hr = kFail;
+        if (i == 0) hr = LoadFromDDSFile(file, &meta, image);
+        else if (i == 6) hr = LoadFromTGAFile(file, &meta, image);
+        else hr = LoadFromImageFile(file, &meta, image);
+        ASSERT_TRUE(Succeeded(hr)) << file;
+        EXPECT_EQ(meta.width, 128u);
+        EXPECT_EQ(meta.height, 128u);
+        // DDS keeps the whole chain in the texture's own format; the others the base level.
+        EXPECT_EQ(meta.mipLevels, i == 0 ? 8u : 1u);
+        if (i == 0) EXPECT_EQ(meta.format, DxgiFormat::BC3_UNORM);
+    }
+    // Exporting again numbers the new file instead of overwriting.
+    const auto png = s.dir.path() / "png";
+    ASSERT_EQ(Zelko({"export", U8(s.archive), "--format", "png", "--out", U8(png), "--only", "NIS_240_SX_BADGING"}).code, 0);
+    EXPECT_TRUE(std::filesystem::exists(png / "NIS_240_SX_BADGING (1).png"));
+
+    const Result all = Zelko({"export", U8(s.archive), "--all-entries", "--format", "tga", "--out",
+                              U8(s.dir.path() / "all")});
+    ASSERT_EQ(all.code, 0) << all.err;
+    EXPECT_NE(all.out.find("Exported 12 texture(s)"), std::string::npos);
+}
+
+TEST(Cli, ImportsAFolderConvertsAndKeepsABackup) {
+    Sample s;
+    const auto exported = s.dir.path() / "exported";
+    ASSERT_EQ(Zelko({"export", U8(s.archive), "--entry", "2", "--format", "png", "--out", U8(exported)}).code, 0);
+    const auto folder = s.dir.path() / "import";
+    std::filesystem::create_directories(folder);
+    // One file replaces its texture, one is added under its own name.
+    std::filesystem::copy_file(exported / "LOADING_SCREEN_01.png", folder / "FRONTEND_LOGO.png");
+    std::filesystem::copy_file(exported / "WARNING_STRIPES.png", folder / "HAZARD.png");
+    const auto before = ReadFileBytes(s.archive);
+
+    const Result r = Zelko({"import", U8(s.archive), "--entry", "2", U8(folder)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Processed textures: 2"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(s.dir.path() / "sample.bin.bak"), before);
+
+    const Result t = Zelko({"textures", U8(s.archive), "--entry", "2"});
+    EXPECT_NE(t.out.find("HAZARD"), std::string::npos);
+    EXPECT_NE(t.out.find("Textures: 5"), std::string::npos);
+    // The replaced logo took the new image's size (a rebuilt archive may change sizes).
+    const auto logo = t.out.find("FRONTEND_LOGO");
+    ASSERT_NE(logo, std::string::npos);
+    EXPECT_NE(t.out.substr(logo, 80).find("256    256"), std::string::npos);
+
+    const Result c = Zelko({"convert", U8(s.archive), "--entry", "2", "--format", "DXT5", "--no-backup"});
+    ASSERT_EQ(c.code, 0) << c.err;
+    const Result after = Zelko({"textures", U8(s.archive), "--entry", "2", "--json"});
+    EXPECT_EQ(Count(after.out, "\"formatName\": \"DXT5\""), 5u);
+    // The other packs came through the rebuild untouched.
+    EXPECT_NE(Zelko({"list", U8(s.archive)}).out.find("Files: 3 Textures: 13"), std::string::npos);
+}
+
+TEST(Cli, EditsByName) {
+    Sample s;
+    const auto a = U8(s.archive);
+    EXPECT_EQ(Zelko({"rename", a, "NIS_240_SX_TIRE", "NIS_240_SX_WHEEL"}).code, 0);
+    EXPECT_EQ(Zelko({"duplicate", a, "NIS_240_SX_WHEEL", "NIS_240_SX_SPARE"}).code, 0);
+    EXPECT_EQ(Zelko({"delete", a, "NIS_240_SX_BODY"}).code, 0);
+    const Result t = Zelko({"textures", a});
+    EXPECT_EQ(t.out.find("NIS_240_SX_TIRE"), std::string::npos);
+    EXPECT_EQ(t.out.find("NIS_240_SX_BODY"), std::string::npos);
+    EXPECT_NE(t.out.find("NIS_240_SX_SPARE"), std::string::npos);
+
+    // A name whose hash is taken is refused and nothing is written.
+    const auto before = ReadFileBytes(s.archive);
+    const Result taken = Zelko({"rename", a, "NIS_240_SX_WHEEL", "NIS_240_SX_SPARE"});
+    EXPECT_EQ(taken.code, 1);
+    EXPECT_NE(taken.err.find("is taken"), std::string::npos);
+    const Result missing = Zelko({"delete", a, "NO_SUCH"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(ReadFileBytes(s.archive), before);
+}
+
+TEST(Cli, ReportsBadInputWithExitCodes) {
+    TempFolder dir;
+    const Result none = Zelko({"list", U8(dir.path() / "missing.bin")});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("zelko: ERROR: Unable to open the file: "), std::string::npos);
+
+    const auto junk = dir.path() / "junk.bin";
+    WriteFile(junk, std::vector<uint8_t>(64, 0xAB));
+    const Result bad = Zelko({"textures", U8(junk)});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.err.find("The file is not supported"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(junk), std::vector<uint8_t>(64, 0xAB));
+
+    EXPECT_EQ(Zelko({"list"}).code, 2);
+    EXPECT_EQ(Zelko({"export", U8(junk), "--format", "webp", "--out", "x"}).code, 2);
+    EXPECT_EQ(Zelko({"textures", U8(junk), "--entry", "zero"}).code, 2);
+    EXPECT_EQ(Zelko({"list", U8(junk), "--frobnicate"}).code, 2);
+    const Result help = Zelko({"export", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("Usage: zelko export"), std::string::npos);
+}
