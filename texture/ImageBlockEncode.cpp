@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+// ZELKO_BLOCK_NO_SIMD selects the scalar path on any machine, to check it.
 #if !defined(ZELKO_BLOCK_NO_SIMD) && \
     (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #include <emmintrin.h>
@@ -18,10 +19,10 @@
 // The refined mode fits the same way, then measures every candidate with the
 // decoder's exact palette and squared error: the least-squares endpoints for
 // the exact assignment, and each endpoint component moved to its other
-// neighbouring 5:6:5 value. It lands about 0.1 dB short of an exhaustive
-// cluster fit at a tiny fraction of its cost. All distances are sums of
-// integer squares below 2^24, so the float arithmetic is exact and the SIMD
-// and scalar paths agree bit for bit.
+// neighbouring 5:6:5 value. It lands within about 0.2 dB of libsquish's
+// exhaustive cluster fit at a small fraction of its time. All distances are
+// sums of integer squares below 2^24, so the float arithmetic is exact and the
+// SIMD and scalar paths agree bit for bit.
 
 namespace zelko::block {
 

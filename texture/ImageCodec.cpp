@@ -19,12 +19,13 @@ enum class Codec { None, BC1, BC2, BC3, BC4, BC4S, BC5, BC5S };
 
 Codec CodecOf(DxgiFormat format) {
     switch (format) {
-    case F::BC1_UNORM: case F::BC1_UNORM_SRGB: return Codec::BC1;
-    case F::BC2_UNORM: case F::BC2_UNORM_SRGB: return Codec::BC2;
-    case F::BC3_UNORM: case F::BC3_UNORM_SRGB: return Codec::BC3;
-    case F::BC4_UNORM: return Codec::BC4;
+    // Typeless blocks are read as their UNORM variant.
+    case F::BC1_TYPELESS: case F::BC1_UNORM: case F::BC1_UNORM_SRGB: return Codec::BC1;
+    case F::BC2_TYPELESS: case F::BC2_UNORM: case F::BC2_UNORM_SRGB: return Codec::BC2;
+    case F::BC3_TYPELESS: case F::BC3_UNORM: case F::BC3_UNORM_SRGB: return Codec::BC3;
+    case F::BC4_TYPELESS: case F::BC4_UNORM: return Codec::BC4;
     case F::BC4_SNORM: return Codec::BC4S;
-    case F::BC5_UNORM: return Codec::BC5;
+    case F::BC5_TYPELESS: case F::BC5_UNORM: return Codec::BC5;
     case F::BC5_SNORM: return Codec::BC5S;
     default: return Codec::None;
     }
