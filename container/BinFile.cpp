@@ -39,6 +39,21 @@ uint64_t CopyBytes(std::istream& in, std::ostream& out, uint64_t n, std::vector<
     return done;
 }
 
+// A whole-file copy that replaces the target. std::filesystem::copy_file is
+// not used: the mingw runtime fails it with overwrite_existing under Wine.
+bool CopyWholeFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    if (!in || !out) return false;
+    std::vector<char> buffer(kCopyBlock);
+    while (in) {
+        in.read(buffer.data(), std::streamsize(buffer.size()));
+        out.write(buffer.data(), in.gcount());
+    }
+    out.close();
+    return !in.bad() && !out.fail();
+}
+
 } // namespace
 
 std::unique_ptr<IBinFile> MakeContainer(uint32_t kind) {
@@ -238,12 +253,7 @@ bool TextureBinFile::SaveInPlace(const std::filesystem::path& path, bool makeBac
         if (t->paletteSize != 0) std::memcpy(patched.data() + t->paletteOffset, t->palette.data(), t->paletteSize);
     }
 
-    std::error_code ec;
-    if (makeBackup) {
-        std::filesystem::copy_file(path, WithSuffix(path, ".bak"), std::filesystem::copy_options::overwrite_existing,
-                                   ec);
-        if (ec) return false;
-    }
+    if (makeBackup && !CopyWholeFile(path, WithSuffix(path, ".bak"))) return false;
     std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
     if (!file) return false;
     file.seekp(std::streamoff(entry->offset));
