@@ -1,0 +1,128 @@
+#pragma once
+// Zelko: the editor's main window and the owner of the one open document.
+// It builds the menus, the two lists and the status bar, carries the
+// document through open, reload, close and save, and paints the preview.
+#include "container/OpenFlow.h"
+#include "editor/PreviewBitmap.h"
+#include "editor/Settings.h"
+#include "toolkit/Application.h"
+#include "toolkit/Handles.h"
+#include "toolkit/ListView.h"
+#include "toolkit/Status.h"
+#include "toolkit/Stopwatch.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zelko {
+
+constexpr const wchar_t* kZelkoTitle = L"ZRC-Zelko v1.7 by korvane";
+constexpr const wchar_t* kNotAvailableText = L"not available yet";
+
+// Where the program keeps its files, and what it was started with.
+struct ZelkoEnvironment {
+    std::wstring programFolder;            // settings file and log
+    std::wstring dataFolder;               // the name lists
+    std::vector<std::wstring> arguments;   // element 0 is the program
+};
+
+// The folder of the running program, its Data folder and its command line.
+ZelkoEnvironment DefaultEnvironment();
+
+class Zelko : public Application {
+public:
+    // Message boxes go through this; tests answer them without a real box.
+    using MessageBoxFunction = std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption,
+                                                 UINT type)>;
+
+    explicit Zelko(ZelkoEnvironment environment = DefaultEnvironment());
+    ~Zelko() override;
+
+    // Registers the class, creates the centred window, runs OnCreate, shows
+    // the window and runs the after-show step; false when any of it fails.
+    bool Start(int showCommand);
+
+    bool OnCreate() override;
+    void OnShown() override;
+    void OnCommand(WORD id, WORD code) override;
+    void OnSize() override;
+    bool OnClose() override;
+    void OnPaint(PAINTSTRUCT& paint, HDC dc) override;
+    void OnDropFile(const std::wstring& path) override;
+
+    // File > Open: the prompt, the open dialog when path is empty, then the open flow.
+    void Menu_Open(const std::wstring& path);
+    void Menu_OpenWorldFolder();
+    void Menu_Reload();
+    bool Menu_Save();
+    void Menu_ToggleAlpha();
+    // The open-and-load flow: closes the current document, then lists the
+    // packs of path (an empty path opens nothing).
+    void OpenDocumentPath(const std::wstring& path);
+    void OpenWorldFolderPath(const std::wstring& folder);
+    void ReopenRecent();
+    void CloseDocument();
+    // Opens the entry's container and fills the texture list.
+    bool File_ProcessBIN(uint32_t id);
+    // False when the user cancels; Yes saves first.
+    bool AskToSaveChanges();
+    bool HasUnsavedChanges() const { return container_ && container_->modified; }
+    void SetStatus(const std::wstring& text, bool log);
+
+    // The pane beside the lists, in client coordinates.
+    RECT PreviewArea();
+    void InvalidatePreview();
+
+    ListView* FileList() const { return fileList_.get(); }
+    ListView* TextureList() const { return textureList_.get(); }
+    Status* StatusBar() const { return status_.get(); }
+    IBinFile* Container() const { return container_.get(); }
+    const Document& OpenedDocument() const { return document_; }
+    const PreviewBitmap* Preview() const { return preview_.get(); }
+    EditorSettings& Settings() { return settings_; }
+    const ZelkoEnvironment& Environment() const { return environment_; }
+    std::wstring SettingsPath() const;
+
+    MessageBoxFunction messageBox;
+    // Told of every command that passed the enabling check, before its handler runs.
+    std::function<void(WORD id)> onCommandHandled;
+
+private:
+    void BuildMenus();
+    void CreateLists();
+    void RestoreGeometry();
+    void SaveSettings();
+    void SetDocumentCommands(bool enabled);
+    void SetEditingCommands(bool enabled);
+    void EnableCommand(UINT id, bool enabled);
+    bool IsCommandEnabled(UINT id) const;
+    void ConstrainFileList(RectPositions& r);
+    void ConstrainTextureList(RectPositions& r);
+    void FileListResized();
+    void TextureListResized();
+    RECT ChildArea(const IControl& control);
+    void FinishLoad(Document document, const Stopwatch& watch);
+    void FillFileList();
+    void RefreshFileList();
+    void UpdateCounts();
+    void OnTextureFocused(IListItem& item);
+    void RenderPreview(const TextureObject& texture);
+    void DiscardPreview();
+    Host MakeHost();
+    int ShowMessage(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);
+
+    ZelkoEnvironment environment_;
+    EditorSettings settings_;
+    IconHandle icon_;
+    std::unique_ptr<Status> status_;
+    std::unique_ptr<ListView> fileList_;
+    std::unique_ptr<ListView> textureList_;
+    Document document_;
+    std::unique_ptr<IBinFile> container_;
+    std::unique_ptr<PreviewBitmap> preview_;
+    bool layoutInProgress_ = false;
+};
+
+} // namespace zelko

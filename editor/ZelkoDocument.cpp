@@ -1,0 +1,292 @@
+// The document side of the main window: the open-and-load flow, the texture
+// list, saving, closing and the preview of the focused texture.
+#include "editor/Zelko.h"
+
+#include "editor/IniFile.h"
+#include "format/Errors.h"
+#include "texture/TextureObject.h"
+
+#include <shlwapi.h>
+
+#include <filesystem>
+
+namespace zelko {
+namespace {
+
+std::wstring ByteSizeText(uint64_t size) {
+    wchar_t text[64] = {};
+    StrFormatByteSizeW(static_cast<LONGLONG>(size), text, 64);
+    return text;
+}
+
+std::wstring Wide(const std::string& utf8) { return WideFromUtf8(utf8); }
+
+void SetEntryTexts(IListItem& item, const ArchiveEntry& entry) {
+    item.SetText(0, std::to_wstring(uint64_t(entry.id) + 1));
+    item.SetText(1, entry.name);
+    item.SetText(2, ByteSizeText(entry.size));
+    item.SetText(3, std::to_wstring(entry.textureCount));
+}
+
+// Sized to the contents, but never so narrow that the column's title is cut.
+void FitColumns(ListView& list) {
+    list.AutoSizeColumns(false);
+    for (int column = 0; column < list.ColumnCount(); ++column) {
+        wchar_t title[64] = {};
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT;
+        info.pszText = title;
+        info.cchTextMax = 64;
+        SendMessageW(list.window, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+        const int titleWidth = int(SendMessageW(list.window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title)));
+        const int width = int(SendMessageW(list.window, LVM_GETCOLUMNWIDTH, column, 0));
+        if (width < titleWidth + 20) SendMessageW(list.window, LVM_SETCOLUMNWIDTH, column, titleWidth + 20);
+    }
+}
+
+} // namespace
+
+Host Zelko::MakeHost() {
+    Host host;
+    host.progress = [this](const std::string& text) { SetStatus(Wide(text), false); };
+    host.report = [this](const std::string& text) { SetStatus(Wide(text), true); };
+    host.pumpMessages = [] { PumpMessages(); };
+    host.showMessage = [this](const std::string& text) {
+        if (!text.empty()) ShowMessage(window, Wide(text), L"", MB_OK | MB_ICONINFORMATION);
+    };
+    return host;
+}
+
+void Zelko::OpenDocumentPath(const std::wstring& given) {
+    CloseDocument();
+    if (given.empty()) return;
+    Stopwatch watch;
+    std::error_code error;
+    // Remembered for the next start, which may run in another folder.
+    const std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(given), error);
+    const std::wstring path = file.wstring();
+    const uint64_t size = std::filesystem::file_size(file, error);
+    const bool vinyl = _wcsicmp(file.extension().c_str(), L".vyl") == 0;
+    // Only a scan takes long enough to need the progress texts and a disabled window.
+    const bool scan = !error && size > 0 && !vinyl;
+    if (scan) {
+        EnableWindow(window, FALSE);
+        SetStatus(L"Loading " + path + L" (" + ByteSizeText(size) + L")...", true);
+    }
+    Document document;
+    try {
+        document = OpenDocument(file, settings_.options.useCache, MakeHost());
+    } catch (const std::exception& failure) {
+        EnableWindow(window, TRUE);
+        SetStatus(Wide(failure.what()), true);
+        return;
+    }
+    EnableWindow(window, TRUE);
+    FinishLoad(std::move(document), watch);
+}
+
+void Zelko::OpenWorldFolderPath(const std::wstring& folder) {
+    CloseDocument();
+    if (folder.empty()) return;
+    Stopwatch watch;
+    FinishLoad(OpenWorldFolder(std::filesystem::path(folder)), watch);
+}
+
+void Zelko::FinishLoad(Document document, const Stopwatch& watch) {
+    document_ = std::move(document);
+    FillFileList();
+    UpdateCounts();
+    if (document_.entries.empty()) {
+        SetStatus(L"Ready", true);
+        return;
+    }
+    const std::wstring path = document_.path.wstring();
+    if (path != settings_.recentFilePath) {
+        settings_.recentFileIndex = 0;
+        settings_.recentTextureIndex = 0;
+    }
+    settings_.recentFilePath = path;
+    settings_.recentFileType = int32_t(document_.kind);
+    SetWindowTextW(window, (path + L" - " + kZelkoTitle).c_str());
+    SetDocumentCommands(true);
+
+    // A remembered entry that the file no longer has falls back to the first one.
+    uint32_t id = uint32_t(settings_.recentFileIndex);
+    if (!document_.entries.count(id)) id = document_.entries.begin()->first;
+    int row = 0;
+    for (IListItem* item : fileList_->GetItems()) {
+        if (static_cast<ArchiveEntry*>(item->GetData())->id == id) break;
+        ++row;
+    }
+    fileList_->SelectRow(row);
+    File_ProcessBIN(id);
+    SetStatus(L"Loaded " + document_.path.filename().wstring() + L" [" +
+                  std::to_wstring(watch.ElapsedMilliseconds()) + L"ms]",
+              true);
+}
+
+void Zelko::FillFileList() {
+    fileList_->Clear();
+    for (auto& [id, entry] : document_.entries) {
+        int row = 0;
+        IListItem* item = fileList_->AddItem(row);
+        item->SetData(&entry);
+        SetEntryTexts(*item, entry);
+    }
+    FitColumns(*fileList_);
+}
+
+void Zelko::RefreshFileList() {
+    for (IListItem* item : fileList_->GetItems()) {
+        if (auto* entry = static_cast<ArchiveEntry*>(item->GetData())) SetEntryTexts(*item, *entry);
+    }
+    FitColumns(*fileList_);
+    InvalidateRect(fileList_->window, nullptr, TRUE);
+}
+
+void Zelko::UpdateCounts() {
+    if (status_) status_->SetText(Wide(CountsText(document_.entries)), 2, false);
+}
+
+bool Zelko::File_ProcessBIN(uint32_t id) {
+    if (int32_t(id) != settings_.recentFileIndex) settings_.recentTextureIndex = 0;
+    settings_.recentFileIndex = int32_t(id);
+    DiscardPreview();
+    auto found = document_.entries.find(id);
+    if (found == document_.entries.end()) return false;
+    ArchiveEntry& entry = found->second;
+
+    SetStatus(L"Loading... ", false);
+    EnableWindow(window, FALSE);
+    std::unique_ptr<IBinFile> opened;
+    try {
+        opened = OpenEntry(document_, entry, MakeHost());
+    } catch (const EntryLoadError& failure) {
+        EnableWindow(window, TRUE);
+        SetStatus(Wide(failure.what()), true);
+        if (!failure.reason.empty()) status_->WriteLog(failure.reason);
+        return false;
+    } catch (const std::exception& failure) {
+        EnableWindow(window, TRUE);
+        SetStatus(L"ERROR: " + Wide(entry.Text()) + L" cannot be loaded", true);
+        status_->WriteLog(failure.what());
+        return false;
+    }
+    EnableWindow(window, TRUE);
+    SetStatus(L"Ready", false);
+
+    // The rows point at the old container's textures: they go first.
+    textureList_->Clear();
+    container_ = std::move(opened);
+    SendMessageW(textureList_->window, WM_SETREDRAW, FALSE, 0);
+    const uint32_t selectedHash = settings_.recentTextureIndex;
+    try {
+        const int size = textureList_->ImageSize();
+        for (const TextureRow& texture : BuildTextureRows(*container_)) {
+            int row = 0;
+            IListItem* item = textureList_->AddItem(row);
+            item->SetData(texture.texture);
+            item->SetText(0, texture.displayName);
+            item->SetText(1, std::to_wstring(texture.width));
+            item->SetText(2, std::to_wstring(texture.height));
+            item->SetText(3, texture.formatName);
+            item->SetText(4, std::to_wstring(texture.mipCount));
+            if (auto thumbnail = MakeThumbnailBitmap(*texture.texture, uint32_t(size))) {
+                BitmapHandle previous(item->SetImage(thumbnail->Release()));
+            }
+            if (selectedHash != 0 && texture.texture->hash == selectedHash) textureList_->SelectRow(row);
+        }
+    } catch (const std::exception& failure) {
+        SetStatus(L"ERROR: " + Wide(failure.what()), true);
+    }
+    if (selectedHash == 0 && textureList_->RowCount() > 0) textureList_->SelectRow(0);
+    FitColumns(*textureList_);
+    SendMessageW(textureList_->window, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(textureList_->window, nullptr, TRUE);
+    status_->SetText(Wide(entry.Text()), 1, false);
+    status_->SetText(Wide(PlatformText(container_->platform)), 3, false);
+    SetEditingCommands(true);
+    return true;
+}
+
+void Zelko::CloseDocument() {
+    textureList_->Clear();
+    fileList_->Clear();
+    container_.reset();
+    document_ = Document{};
+    SetWindowTextW(window, kZelkoTitle);
+    SetDocumentCommands(false);
+    SetEditingCommands(false);
+    DiscardPreview();
+    for (int part : {1, 2, 3}) status_->SetText(L"", part, false);
+}
+
+bool Zelko::Menu_Save() {
+    if (!container_) return false;
+    if (container_->platform != 0) {
+        ShowMessage(nullptr, L"This feature is only available for PC version", L"Error", MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    ArchiveEntry* entry = container_->entry;
+    const bool rebuild = container_->CanRebuild() && entry;
+    const uint64_t oldEnd = rebuild ? uint64_t(entry->offset) + entry->size : 0;
+    const std::wstring path = settings_.recentFilePath;
+    std::error_code sizeError;
+    const uint64_t oldFileSize = std::filesystem::file_size(std::filesystem::path(path), sizeError);
+    bool saved = false;
+    try {
+        saved = container_->Save(std::filesystem::path(path), settings_.options.autoBackup);
+    } catch (const std::exception& failure) {
+        status_->WriteLog(failure.what());
+    }
+    container_->modified = false;
+    if (!saved) {
+        SetStatus(L"ERROR: Failed to save " + path, true);
+        return false;
+    }
+    try {
+        FinishSave(std::filesystem::path(path), settings_.options.useCache);
+    } catch (const std::exception& failure) {
+        status_->WriteLog(failure.what());  // the save itself succeeded
+    }
+    std::error_code newSizeError;
+    const uint64_t newFileSize = std::filesystem::file_size(std::filesystem::path(path), newSizeError);
+    if (rebuild && !sizeError && !newSizeError) {
+        // Everything behind the pack is copied unchanged, so it moved by the
+        // change of the file's size: the pack's own change plus the alignment
+        // filler the writer puts after it.
+        const int64_t change = int64_t(newFileSize) - int64_t(oldFileSize);
+        for (auto& [id, other] : document_.entries) {
+            if (&other != entry && other.offset >= oldEnd) other.offset = uint32_t(int64_t(other.offset) + change);
+        }
+    }
+    RefreshFileList();
+    SetStatus(L"The changes have been saved.", true);
+    return true;
+}
+
+void Zelko::OnTextureFocused(IListItem& item) {
+    auto* texture = static_cast<TextureObject*>(item.GetData());
+    if (!texture) {
+        DiscardPreview();
+        return;
+    }
+    if (texture->hash == 0) {
+        SetStatus(L"ERROR: invalid hash", true);
+        return;
+    }
+    settings_.recentTextureIndex = texture->hash;
+    RenderPreview(*texture);
+}
+
+void Zelko::RenderPreview(const TextureObject& texture) {
+    preview_ = MakePreviewBitmap(texture, settings_.showAlphaChannel, std::nullopt);
+    InvalidatePreview();
+}
+
+void Zelko::DiscardPreview() {
+    preview_.reset();
+    InvalidatePreview();
+}
+
+} // namespace zelko
