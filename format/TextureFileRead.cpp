@@ -65,8 +65,10 @@ Buffer AllocateBuffer(uint32_t size) {
     return Buffer{std::make_unique_for_overwrite<uint8_t[]>(size), size};
 }
 
-// One stream into a whole buffer; "Decompression failed" when it does not decode.
+// One stream into a whole buffer; "Decompression failed" when it does not
+// decode. A texture without bytes is a stream of none, with nothing to decode.
 Buffer DecodeStream(const uint8_t* source, size_t sourceSize, uint32_t size) {
+    if (size == 0) return Buffer{};
     Buffer buffer = AllocateBuffer(size);
     const uint32_t produced = DecompressStream(source, sourceSize, buffer.bytes.get(), size);
     if (produced == 0) throw Error("Decompression failed");

@@ -12,5 +12,5 @@ bash "$root/scripts/setup.sh"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
   -I"$root" -isystem /usr/include/stb -DZELKO_VERSION='"fuzz"' \
   "$root/fuzz/fuzz_$name.cpp" "$root"/format/*.cpp $(ls "$root"/texture/*.cpp 2>/dev/null) \
-  -llz4 -o "$out/fuzz_$name"
+  -llz4 -ltiff -lgif -o "$out/fuzz_$name"
 "$out/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 "$@" "$out/corpus-$name"

@@ -10,6 +10,7 @@
 #include "format/NameHash.h"
 #include "format/TextureFile.h"
 #include "format/pack_builder.h"
+#include "texture/Image.h"
 #include "texture/TextureObject.h"
 
 using namespace zelko;
@@ -326,4 +327,45 @@ TEST(TextureFileWrite, LongNamesKeepTheRecordsAfterThemReadable) {
         EXPECT_EQ(read.textures[0]->name, std::string(read.textures[0]->name.size(), 'N'));
         ExpectSameTexture(*read.textures[1], *file.textures[1]);
     }
+}
+
+TEST(TextureFileWrite, TexturesWithoutPixelBytesReadBack) {
+    for (int game = kFirstGame; game <= kLastGame; ++game) {
+        for (bool compressed : {false, true}) {
+            TextureFile file;
+            file.hasCompressedTable = compressed;
+            file.textures.push_back(MakeTexture("EMPTY", kFormatDXT1, 4, 4, 1));
+            file.textures[0]->SetData(4, 4, 1, nullptr, 0, nullptr, 0);
+            file.textures[0]->SetGameFlags(game);
+            TextureFile read;
+            Load(read, Save(file, game));
+            ASSERT_EQ(read.textures.size(), 1u) << game;
+            EXPECT_EQ(read.textures[0]->pixelsSize, 0u);
+        }
+    }
+}
+
+TEST(TextureFileWrite, AddsTexturesFromDecodedImages) {
+    TextureFile file;
+    file.packInMemory = true;
+    ScratchImage image;
+    ASSERT_EQ(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, 8, 4, 1, 2), kOk);
+    for (size_t i = 0; i < image.GetPixelsSize(); ++i) image.GetPixels()[i] = uint8_t(i);
+    TextureObject& added = file.AddTexture("NEW_SIGN", image);
+    EXPECT_EQ(file.textures.size(), 1u);
+    EXPECT_EQ(added.hash, NameHash("NEW_SIGN"));
+    EXPECT_EQ(added.format, kFormatARGB);
+    EXPECT_EQ(added.mipCount, 2u);
+    EXPECT_TRUE(added.pixelsPacked);
+    // The format's default game bytes, so that a compressed pack can take it.
+    EXPECT_EQ(added.alphaMode, 0);
+    EXPECT_EQ(added.blendMode, 1);
+    EXPECT_TRUE(added.flagsEdited);
+    const auto pixels = added.PixelView();
+    EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), image.GetPixels()));
+
+    ScratchImage luminance;
+    ASSERT_EQ(luminance.Initialize2D(DxgiFormat::R8_UNORM, 4, 4, 1, 1), kOk);
+    EXPECT_THROW(file.AddTexture("L8", luminance), Error);
+    EXPECT_EQ(file.textures.size(), 1u);
 }
