@@ -95,7 +95,9 @@ TEST(Cli, ExportsEveryFormat) {
         EXPECT_EQ(meta.height, 128u);
         // DDS keeps the whole chain in the texture's own format; the others the base level.
         EXPECT_EQ(meta.mipLevels, i == 0 ? 8u : 1u);
-        if (i == 0) EXPECT_EQ(meta.format, DxgiFormat::BC3_UNORM);
+        if (i == 0) {
+            EXPECT_EQ(meta.format, DxgiFormat::BC3_UNORM);
+        }
     }
     // Exporting again numbers the new file instead of overwriting.
     const auto png = s.dir.path() / "png";
