@@ -1,9 +1,10 @@
 #pragma once
 // Runs the editor in process: the window and its message loop on the test's
 // main thread, the test script on a second thread that drives the window with
-// SendMessage and runs checks of the window's state on the window's thread.
+// SendMessage and runs checks on the window's thread through Ui().
 #include "TempFolder.h"
 #include "container/SampleArchive.h"
+#include "editor/Ids.h"
 #include "editor/Zelko.h"
 
 #include <commctrl.h>
@@ -11,79 +12,37 @@
 
 #include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
 #include <type_traits>
-#include <vector>
 
 namespace zelko::test {
 
 // A message-only window on the main thread that runs the functions sent to it.
-class UiRunner {
-public:
-    UiRunner() {
-        static const bool registered = [] {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = &UiRunner::Procedure;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.lpszClassName = L"ZelkoTestRunner";
-            return RegisterClassW(&windowClass) != 0;
-        }();
-        (void)registered;
-        window = CreateWindowExW(0, L"ZelkoTestRunner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
-    }
-    ~UiRunner() {
-        if (window) DestroyWindow(window);
-    }
-    UiRunner(const UiRunner&) = delete;
-    UiRunner& operator=(const UiRunner&) = delete;
-
-    void Run(const std::function<void()>& work) const {
-        SendMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(&work));
-    }
-
-    HWND window = nullptr;
-
-private:
-    static LRESULT CALLBACK Procedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_APP) {
-            (*reinterpret_cast<const std::function<void()>*>(lParam))();
-            return 0;
-        }
-        return DefWindowProcW(handle, message, wParam, lParam);
-    }
-};
-
-// A top-down 32-bit DIB header of the given size, for window captures.
-inline BITMAPINFO TopDownInfo(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
+inline LRESULT CALLBACK RunFunction(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP) return DefWindowProcW(handle, message, wParam, lParam);
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 0;
 }
 
 // What the script thread uses to drive and inspect the editor.
-class Driver {
-public:
-    Driver(Zelko& editor, const UiRunner& runner) : editor(editor), runner_(runner), window(editor.window) {}
+struct Driver {
+    Zelko& editor;
+    HWND runner;
+    HWND window = editor.window;
 
-    // Runs work on the window's thread and hands back its result.
     template <typename Work>
     auto Ui(Work&& work) -> decltype(work()) {
         if constexpr (std::is_void_v<decltype(work())>) {
-            runner_.Run([&] { work(); });
+            std::function<void()> call = [&] { work(); };
+            // Once the window is gone the main thread has left its loop and would not answer.
+            if (IsWindow(window)) SendMessageW(runner, WM_APP, 0, reinterpret_cast<LPARAM>(&call));
+            else ADD_FAILURE() << "the editor window is closed";
         } else {
             decltype(work()) result{};
-            runner_.Run([&] { result = work(); });
+            Ui([&] { result = work(); });
             return result;
         }
     }
-
     std::wstring StatusText(int part) {
         wchar_t text[1024] = {};
         SendMessageW(editor.StatusBar()->window, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
@@ -108,22 +67,18 @@ public:
         bounds.left = LVIR_LABEL;
         SendMessageW(list->window, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
         LPARAM point = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
-        SendMessageW(list->window, WM_LBUTTONDOWN, MK_LBUTTON, point);
-        SendMessageW(list->window, WM_LBUTTONUP, 0, point);
-        SendMessageW(list->window, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
-        SendMessageW(list->window, WM_LBUTTONUP, 0, point);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            SendMessageW(list->window, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, point);
     }
     // Focuses and selects a row, as a click does.
     void Select(const ListView* list, int row) {
         LVITEMW state{};
-        state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-        state.state = LVIS_FOCUSED | LVIS_SELECTED;
+        state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
         SendMessageW(list->window, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     }
-    int RowNamed(const ListView* list, const std::wstring& prefix) {
-        for (int row = 0; row < Rows(list); ++row) {
-            if (Cell(list, row, 0).rfind(prefix, 0) == 0) return row;
-        }
+    int RowNamed(const ListView* list, const std::wstring& name) {
+        for (int row = 0; row < Rows(list); ++row)
+            if (Cell(list, row, 0).starts_with(name)) return row;
         return -1;
     }
     void Command(WORD id) { SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
@@ -133,74 +88,64 @@ public:
     }
     std::wstring Title() {
         wchar_t text[1024] = {};
-        GetWindowTextW(window, text, 1024);  // answered by the window's thread
+        GetWindowTextW(window, text, 1024);
         return text;
     }
-    // The rectangle of a child in the main window's client coordinates.
+    // A child's rectangle in the main window's client coordinates.
     RECT ChildRect(HWND child) {
         RECT r{};
         GetWindowRect(child, &r);
         MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
-
-    Zelko& editor;
-
-private:
-    const UiRunner& runner_;
-
-public:
-    HWND window;
 };
 
-// A program folder of its own (settings file, log) and a sample archive in it.
+// A program folder of its own (settings file, log) with a sample archive in it.
 class EditorTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        sample = folder.path() / "sample.bin";
-        WriteSampleArchive(sample);
-    }
+    void SetUp() override { WriteSampleArchive(sample); }
 
-    ZelkoEnvironment Environment(std::vector<std::wstring> arguments) const {
-        ZelkoEnvironment environment;
-        environment.programFolder = folder.path().wstring();
-        environment.dataFolder = (std::filesystem::current_path() / "Data").wstring();
-        environment.arguments = std::move(arguments);
-        return environment;
+    ZelkoEnvironment Environment(std::vector<std::wstring> arguments = {L"ZRC-Zelko.exe"}) const {
+        return {folder.path().wstring(), (std::filesystem::current_path() / "Data").wstring(), std::move(arguments)};
     }
     ZelkoEnvironment WithSample() const { return Environment({L"ZRC-Zelko.exe", sample.wstring()}); }
 
-    // Starts the editor on this thread, runs script on a second thread and
-    // returns once the window is gone (the script's end destroys it if it is
-    // still open). prepare runs before the window is created.
-    void Run(const ZelkoEnvironment& environment, const std::function<void(Driver&)>& script,
-             const std::function<void(Zelko&)>& prepare = {}) {
+    // Starts the editor, runs script on a second thread and returns once the
+    // window is gone (destroyed after the script if still open).
+    void Run(const ZelkoEnvironment& environment, const std::function<void(Driver&)>& script) {
         Zelko editor(environment);
         editor.messageBox = [this](HWND, const std::wstring& text, const std::wstring& caption, UINT) {
             messages.push_back(caption + L"|" + text);
             return answer;
         };
         editor.onCommandHandled = [this](WORD id) { handled.push_back(id); };
-        if (prepare) prepare(editor);
-        UiRunner runner;
+        static const bool registered = [] {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = &RunFunction;
+            windowClass.hInstance = GetModuleHandleW(nullptr);
+            windowClass.lpszClassName = L"ZelkoTestRunner";
+            return RegisterClassW(&windowClass) != 0;
+        }();
+        ASSERT_TRUE(registered);
+        HWND runner = CreateWindowExW(0, L"ZelkoTestRunner", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
         ASSERT_TRUE(editor.Start(SW_SHOW));
         HACCEL accelerators = editor.BuildAcceleratorTable();
         HWND window = editor.window;
         std::thread worker([&] {
-            Driver driver(editor, runner);
+            Driver driver{editor, runner};
             script(driver);
-            if (IsWindow(window)) {
-                driver.Ui([&] {
-                    if (IsWindow(window)) DestroyWindow(window);
-                });
-            }
+            if (IsWindow(window)) driver.Ui([&] {
+                if (IsWindow(window)) DestroyWindow(window);
+            });
         });
         RunMessageLoop(window, accelerators);
         worker.join();
+        DestroyWindow(runner);
     }
 
     TempFolder folder;
-    std::filesystem::path sample;
+    std::filesystem::path sample = folder.path() / "sample.bin";
     std::vector<std::wstring> messages;  // caption|text of every message box asked for
     std::vector<WORD> handled;           // commands that reached their handlers
     int answer = IDNO;

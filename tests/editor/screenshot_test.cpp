@@ -20,7 +20,8 @@ ScratchImage CaptureWindow(HWND window) {
     if (Failed(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, size_t(width), size_t(height), 1, 1))) return image;
     HDC screen = GetDC(nullptr);
     MemoryDcHandle memory(CreateCompatibleDC(screen));
-    BITMAPINFO info = test::TopDownInfo(width, height);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     BitmapHandle bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     {

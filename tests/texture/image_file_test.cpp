@@ -8,6 +8,7 @@
 #include <set>
 
 #include "TempFolder.h"
+#include "format/ByteStream.h"
 #include "texture/ImageFile.h"
 
 using namespace zelko;
@@ -28,18 +29,14 @@ ScratchImage MakeImage(size_t w, size_t h, const std::function<Bgra(size_t, size
     return image;
 }
 
-// Many colours and every kind of alpha; odd size to exercise row padding.
-ScratchImage Colourful(size_t w = 37, size_t h = 23) {
-    return MakeImage(w, h, [](size_t x, size_t y) {
-        return Bgra{uint8_t(x * 7), uint8_t(y * 11), uint8_t(x * y), uint8_t((x + y * 5) * 3)};
+// Many colours and every kind of alpha (or opaque); odd size to exercise row padding.
+ScratchImage Colourful(size_t w = 37, size_t h = 23, bool opaque = false) {
+    return MakeImage(w, h, [opaque](size_t x, size_t y) {
+        return Bgra{uint8_t(x * 7), uint8_t(y * 11), uint8_t(x * y), uint8_t(opaque ? 255 : (x + y * 5) * 3)};
     });
 }
 
-ScratchImage Opaque(size_t w = 37, size_t h = 23) {
-    return MakeImage(w, h, [](size_t x, size_t y) {
-        return Bgra{uint8_t(x * 7), uint8_t(y * 11), uint8_t(x * y), 255};
-    });
-}
+ScratchImage Opaque(size_t w = 37, size_t h = 23) { return Colourful(w, h, true); }
 
 // At most 64 distinct colours, so a GIF can hold them exactly.
 ScratchImage FewColours(size_t w = 31, size_t h = 17) {
@@ -60,28 +57,20 @@ std::vector<uint8_t> Bytes(const ScratchImage& image) {
 }
 
 double Psnr(const ScratchImage& a, const ScratchImage& b, bool colourOnly) {
-    double sum = 0;
-    size_t n = 0;
-    for (size_t i = 0; i < a.GetPixelsSize(); ++i) {
-        if (colourOnly && i % 4 == 3) continue;
-        double d = double(a.GetPixels()[i]) - double(b.GetPixels()[i]);
-        sum += d * d;
-        ++n;
-    }
-    if (sum == 0) return 99;
-    return 10 * std::log10(255.0 * 255.0 / (sum / double(n)));
+    double sum = 1e-9, n = 0;
+    for (size_t i = 0; i < a.GetPixelsSize(); ++i)
+        if (!colourOnly || i % 4 != 3) sum += std::pow(double(a.GetPixels()[i]) - double(b.GetPixels()[i]), 2), ++n;
+    return 10 * std::log10(255.0 * 255.0 * n / sum);
 }
 
+const ImageFileFormat kAll[] = {ImageFileFormat::BMP,  ImageFileFormat::PNG,  ImageFileFormat::JPEG,
+                                ImageFileFormat::GIF,  ImageFileFormat::TIFF, ImageFileFormat::TGA};
+
 const char* Ext(ImageFileFormat f) {
-    switch (f) {
-    case ImageFileFormat::BMP: return ".bmp";
-    case ImageFileFormat::PNG: return ".png";
-    case ImageFileFormat::JPEG: return ".jpg";
-    case ImageFileFormat::GIF: return ".gif";
-    case ImageFileFormat::TIFF: return ".tif";
-    case ImageFileFormat::TGA: return ".tga";
-    default: return ".dds";
-    }
+    const char* names[] = {".bmp", ".png", ".jpg", ".gif", ".tif", ".tga"};
+    for (size_t i = 0; i < 6; ++i)
+        if (kAll[i] == f) return names[i];
+    return ".dds";
 }
 
 HResult Load(ImageFileFormat f, const fs::path& path, ScratchImage& out, TexMetadata* meta = nullptr) {
@@ -94,73 +83,39 @@ HResult LoadMemory(ImageFileFormat f, const std::vector<uint8_t>& bytes, Scratch
                                      : LoadFromImageMemory(bytes.data(), bytes.size(), nullptr, out);
 }
 
-const ImageFileFormat kAll[] = {ImageFileFormat::BMP,  ImageFileFormat::PNG,
-                                ImageFileFormat::JPEG, ImageFileFormat::GIF,
-                                ImageFileFormat::TIFF, ImageFileFormat::TGA};
-
 } // namespace
 
-// ---- type names and signatures ----
-
-TEST(ImageFileType, ExtensionsIgnoreCase) {
-    EXPECT_EQ(ImageFileFormatFromExtension("a/b.DDS"), ImageFileFormat::DDS);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.Bmp"), ImageFileFormat::BMP);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.png"), ImageFileFormat::PNG);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.JPG"), ImageFileFormat::JPEG);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.jpeg"), ImageFileFormat::JPEG);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.gif"), ImageFileFormat::GIF);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.TIF"), ImageFileFormat::TIFF);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.tiff"), ImageFileFormat::TIFF);
-    EXPECT_EQ(ImageFileFormatFromExtension("x.tga"), ImageFileFormat::TGA);
-    EXPECT_FALSE(ImageFileFormatFromExtension("x.txt"));
-    EXPECT_FALSE(ImageFileFormatFromExtension("png"));
-    EXPECT_FALSE(ImageFileFormatFromExtension("x.png.bak"));
-}
-
-TEST(ImageFileType, SignaturesDecideNotNames) {
+TEST(ImageFileType, ExtensionsAndSignatures) {
+    EXPECT_EQ(ImageFileFormatFromExtension("a/b.JpEg"), ImageFileFormat::JPEG);
+    for (const char* name : {"x.txt", "png", "x.png.bak"}) EXPECT_FALSE(ImageFileFormatFromExtension(name)) << name;
     auto detect = [](const std::string& s) {
         return DetectImageFileFormat(reinterpret_cast<const uint8_t*>(s.data()), s.size());
     };
-    EXPECT_EQ(detect("BM...."), ImageFileFormat::BMP);
-    EXPECT_EQ(detect("\x89PNG\r\n\x1a\n"), ImageFileFormat::PNG);
-    EXPECT_EQ(detect("\xFF\xD8\xFF\xE0"), ImageFileFormat::JPEG);
-    EXPECT_EQ(detect("GIF89a"), ImageFileFormat::GIF);
-    EXPECT_EQ(detect(std::string("II*\0", 4)), ImageFileFormat::TIFF);
-    EXPECT_EQ(detect(std::string("MM\0*", 4)), ImageFileFormat::TIFF);
-    EXPECT_EQ(detect("DDS "), ImageFileFormat::DDS);
-    EXPECT_FALSE(detect("\x89PN"));
-    EXPECT_FALSE(detect(""));
-    EXPECT_FALSE(detect("GIF90a"));
+    const std::pair<std::string, ImageFileFormat> magics[] = {
+        {"BM....", ImageFileFormat::BMP}, {"\x89PNG\r\n\x1a\n", ImageFileFormat::PNG},
+        {"\xFF\xD8\xFF\xE0", ImageFileFormat::JPEG}, {"GIF89a", ImageFileFormat::GIF},
+        {std::string("II*\0", 4), ImageFileFormat::TIFF}, {std::string("MM\0*", 4), ImageFileFormat::TIFF},
+        {"DDS ", ImageFileFormat::DDS}};
+    for (const auto& [magic, format] : magics) EXPECT_EQ(detect(magic), format) << magic;
+    for (const char* magic : {"\x89PN", "", "GIF90a"}) EXPECT_FALSE(detect(magic)) << magic;
 }
-
-// ---- round trips through files ----
 
 class LosslessRoundTrip : public ::testing::TestWithParam<ImageFileFormat> {};
 
 TEST_P(LosslessRoundTrip, ColourAndAlphaSurvive) {
     TempFolder dir;
     const ImageFileFormat f = GetParam();
-    ScratchImage source = Colourful();
-    fs::path path = dir.path() / (std::string("t") + Ext(f));
-    ASSERT_EQ(SaveToImageFile(*source.GetImages(), f, path), kOk);
-    ScratchImage back;
-    TexMetadata meta;
-    ASSERT_EQ(Load(f, path, back, &meta), kOk);
-    EXPECT_EQ(meta.width, 37u);
-    EXPECT_EQ(meta.height, 23u);
-    EXPECT_EQ(meta.mipLevels, 1u);
-    EXPECT_EQ(meta.format, DxgiFormat::B8G8R8A8_UNORM);
-    EXPECT_EQ(Bytes(back), Bytes(source));
-}
-
-TEST_P(LosslessRoundTrip, OpaqueImagesStayOpaque) {
-    TempFolder dir;
-    ScratchImage source = Opaque(1, 1);
-    fs::path path = dir.path() / (std::string("one") + Ext(GetParam()));
-    ASSERT_EQ(SaveToImageFile(*source.GetImages(), GetParam(), path), kOk);
-    ScratchImage back;
-    ASSERT_EQ(Load(GetParam(), path, back), kOk);
-    EXPECT_EQ(Bytes(back), Bytes(source));
+    for (const ScratchImage& source : {Colourful(), Opaque(1, 1)}) {
+        fs::path path = dir.path() / (fs::path(u8"t\u00ebxture_\u0436") += Ext(f));  // non-ASCII too
+        ASSERT_EQ(SaveToImageFile(*source.GetImages(), f, path), kOk);
+        ScratchImage back;
+        TexMetadata meta;
+        ASSERT_EQ(Load(f, path, back, &meta), kOk);
+        EXPECT_EQ(meta.width, source.GetMetadata().width);
+        EXPECT_EQ(meta.height, source.GetMetadata().height);
+        EXPECT_EQ(meta.format, DxgiFormat::B8G8R8A8_UNORM);
+        EXPECT_EQ(Bytes(back), Bytes(source));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LosslessRoundTrip,
@@ -171,90 +126,59 @@ INSTANTIATE_TEST_SUITE_P(Formats, LosslessRoundTrip,
 TEST(ImageFileRoundTrip, BmpIs24BitWhenOpaqueAnd32BitV5WithAlpha) {
     std::vector<uint8_t> bytes;
     ASSERT_EQ(SaveToImageMemory(*Opaque().GetImages(), ImageFileFormat::BMP, bytes), kOk);
-    ASSERT_GE(bytes.size(), 54u);
-    EXPECT_EQ(bytes[28], 24);                     // bits per pixel
-    EXPECT_EQ(bytes.size(), 54u + 23 * 112);      // rows of 37 * 3 padded to 112
+    ASSERT_EQ(bytes.size(), 54u + 23 * 112);  // rows of 37 * 3 padded to 112
+    EXPECT_EQ(bytes[28], 24);                 // bits per pixel
     ASSERT_EQ(SaveToImageMemory(*Colourful().GetImages(), ImageFileFormat::BMP, bytes), kOk);
-    ASSERT_GE(bytes.size(), 138u);
-    EXPECT_EQ(bytes[14], 124);                    // BITMAPV5HEADER
+    ASSERT_EQ(bytes.size(), 138u + 37 * 23 * 4);
+    EXPECT_EQ(bytes[14], 124);  // BITMAPV5HEADER
     EXPECT_EQ(bytes[28], 32);
-    EXPECT_EQ(bytes.size(), 138u + 37 * 23 * 4);
-    const uint8_t alphaMask[4] = {0, 0, 0, 0xFF};
-    EXPECT_EQ(std::memcmp(&bytes[14 + 52], alphaMask, 4), 0);
+    EXPECT_EQ(LoadU32(&bytes[14 + 52]), 0xFF000000u);  // alpha mask
 }
 
-TEST(ImageFileRoundTrip, GifWithFewColoursIsExact) {
-    TempFolder dir;
-    ScratchImage source = FewColours();
-    ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::GIF, dir.path() / "a.gif"), kOk);
+ScratchImage GifRoundTrip(const ScratchImage& source) {
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(SaveToImageMemory(*source.GetImages(), ImageFileFormat::GIF, bytes), kOk);
     ScratchImage back;
-    ASSERT_EQ(LoadFromImageFile(dir.path() / "a.gif", nullptr, back), kOk);
-    EXPECT_EQ(Bytes(back), Bytes(source));
+    EXPECT_EQ(LoadFromImageMemory(bytes.data(), bytes.size(), nullptr, back), kOk);
+    EXPECT_EQ(back.GetPixelsSize(), source.GetPixelsSize());
+    return back;
 }
 
-TEST(ImageFileRoundTrip, GifTransparencyBecomesAlphaZero) {
-    TempFolder dir;
-    // Exactly 255 opaque colours plus transparency: the palette is full.
-    ScratchImage source = MakeImage(255, 3, [](size_t x, size_t y) {
+TEST(ImageFileRoundTrip, GifExactTransparentAndQuantized) {
+    ScratchImage source = FewColours();
+    EXPECT_EQ(Bytes(GifRoundTrip(source)), Bytes(source));
+
+    // 255 opaque colours plus transparency fill the palette; row 1 is transparent.
+    source = MakeImage(255, 3, [](size_t x, size_t y) {
         return Bgra{uint8_t(x), uint8_t(255 - x), 7, uint8_t(y == 1 ? (x % 2 ? 127 : 0) : 200)};
     });
-    ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::GIF, dir.path() / "t.gif"), kOk);
-    ScratchImage back;
-    ASSERT_EQ(LoadFromImageFile(dir.path() / "t.gif", nullptr, back), kOk);
-    const uint8_t* p = back.GetPixels();
-    const uint8_t* s = source.GetPixels();
+    ScratchImage back = GifRoundTrip(source);
     for (size_t i = 0; i < 255 * 3; ++i) {
-        SCOPED_TRACE(i);
-        if (i / 255 == 1) {
-            EXPECT_EQ(p[i * 4 + 3], 0);
-        } else {
-            EXPECT_EQ(p[i * 4 + 3], 255);
-            EXPECT_EQ(std::memcmp(p + i * 4, s + i * 4, 3), 0);
-        }
+        const bool clear = i / 255 == 1;
+        ASSERT_EQ(back.GetPixels()[i * 4 + 3], clear ? 0 : 255) << i;
+        ASSERT_TRUE(clear || std::memcmp(back.GetPixels() + i * 4, source.GetPixels() + i * 4, 3) == 0) << i;
     }
-}
 
-TEST(ImageFileRoundTrip, GifWithManyColoursIsQuantizedClosely) {
-    TempFolder dir;
-    ScratchImage source = Smooth(200, 150);  // thousands of colours
-    ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::GIF, dir.path() / "q.gif"), kOk);
-    ScratchImage back;
-    ASSERT_EQ(LoadFromImageFile(dir.path() / "q.gif", nullptr, back), kOk);
-    ASSERT_EQ(back.GetPixelsSize(), source.GetPixelsSize());
-    // Ordered dithering keeps the average colour of every channel.
+    // Thousands of colours: dithered to at most 256.
+    source = Smooth(200, 150);
+    back = GifRoundTrip(source);
     EXPECT_GT(Psnr(source, back, true), 20.0);
-    for (size_t c = 0; c < 3; ++c) {
-        double bias = 0;
-        for (size_t i = c; i < back.GetPixelsSize(); i += 4)
-            bias += double(back.GetPixels()[i]) - double(source.GetPixels()[i]);
-        EXPECT_LT(std::abs(bias / (200 * 150)), 3.0) << c;
-    }
     std::set<uint32_t> colours;
-    for (size_t i = 0; i < back.GetPixelsSize(); i += 4) {
-        uint32_t c;
-        std::memcpy(&c, back.GetPixels() + i, 4);
-        colours.insert(c);
-    }
+    for (size_t i = 0; i < back.GetPixelsSize(); i += 4) colours.insert(LoadU32(back.GetPixels() + i));
     EXPECT_LE(colours.size(), 256u);
 }
 
 TEST(ImageFileRoundTrip, JpegIsCloseAndOpaque) {
     TempFolder dir;
     ScratchImage source = Smooth();
-    // Alpha in the source must not disturb the colours.
-    uint8_t* p = source.GetPixels();
-    for (size_t i = 3; i < source.GetPixelsSize(); i += 8) p[i] = 0;
+    for (size_t i = 3; i < source.GetPixelsSize(); i += 8) source.GetPixels()[i] = 0;  // must not disturb colour
     ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::JPEG, dir.path() / "p.jpeg"), kOk);
     ScratchImage back;
-    TexMetadata meta;
-    ASSERT_EQ(LoadFromImageFile(dir.path() / "p.jpeg", &meta, back), kOk);
-    EXPECT_EQ(meta.width, 64u);
-    EXPECT_EQ(meta.height, 48u);
+    ASSERT_EQ(LoadFromImageFile(dir.path() / "p.jpeg", nullptr, back), kOk);
+    ASSERT_EQ(back.GetPixelsSize(), source.GetPixelsSize());
     EXPECT_GT(Psnr(source, back, true), 32.0);
     for (size_t i = 3; i < back.GetPixelsSize(); i += 4) ASSERT_EQ(back.GetPixels()[i], 255);
 }
-
-// ---- source layouts ----
 
 TEST(ImageFileSource, RgbaAndBgrxAreConverted) {
     ScratchImage bgra = Colourful();
@@ -266,53 +190,36 @@ TEST(ImageFileSource, RgbaAndBgrxAreConverted) {
     ASSERT_EQ(SaveToImageMemory(*rgba.GetImages(), ImageFileFormat::PNG, b), kOk);
     EXPECT_EQ(a, b);
 
-    ScratchImage bgrx = MakeImage(37, 23, [](size_t x, size_t y) {
-        return Bgra{uint8_t(x * 7), uint8_t(y * 11), uint8_t(x * y), 0};
-    }, DxgiFormat::B8G8R8X8_UNORM);
+    // X8: the fourth byte is written opaque.
+    ScratchImage bgrx, back;
+    ASSERT_EQ(bgrx.Initialize2D(DxgiFormat::B8G8R8X8_UNORM, 37, 23), kOk);
+    std::memcpy(bgrx.GetPixels(), bgra.GetPixels(), bgra.GetPixelsSize());
     ASSERT_EQ(SaveToImageMemory(*bgrx.GetImages(), ImageFileFormat::TGA, b), kOk);
-    ScratchImage back;
     ASSERT_EQ(LoadFromTGAMemory(b.data(), b.size(), nullptr, back), kOk);
     for (size_t i = 0; i < back.GetPixelsSize(); ++i)
         ASSERT_EQ(back.GetPixels()[i], i % 4 == 3 ? 255 : bgra.GetPixels()[i]) << i;
-}
 
-TEST(ImageFileSource, PaddedRowsAreRead) {
+    // Padded source rows.
     ScratchImage packed = Colourful(5, 4);
     std::vector<uint8_t> padded(4 * 32, 0xEE);
     for (size_t y = 0; y < 4; ++y) std::memcpy(&padded[y * 32], packed.GetPixels() + y * 20, 20);
-    Image view{5, 4, DxgiFormat::B8G8R8A8_UNORM, 32, 128, padded.data()};
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(SaveToImageMemory(view, ImageFileFormat::TGA, bytes), kOk);
-    ScratchImage back;
-    ASSERT_EQ(LoadFromTGAMemory(bytes.data(), bytes.size(), nullptr, back), kOk);
+    ASSERT_EQ(SaveToImageMemory(Image{5, 4, DxgiFormat::B8G8R8A8_UNORM, 32, 128, padded.data()},
+                                ImageFileFormat::TGA, b), kOk);
+    ASSERT_EQ(LoadFromTGAMemory(b.data(), b.size(), nullptr, back), kOk);
     EXPECT_EQ(Bytes(back), Bytes(packed));
 }
 
-TEST(ImageFileSource, RefusesOtherLayoutsAndDds) {
+TEST(ImageFileErrors, MissingUnwritableAndUnsupported) {
     TempFolder dir;
-    ScratchImage bc1;
+    ScratchImage out, bc1;
     ASSERT_EQ(bc1.Initialize2D(DxgiFormat::BC1_UNORM, 8, 8), kOk);
     std::vector<uint8_t> bytes;
     EXPECT_EQ(SaveToImageMemory(*bc1.GetImages(), ImageFileFormat::PNG, bytes), kNotSupported);
-    ScratchImage ok = Opaque();
-    EXPECT_EQ(SaveToImageFile(*ok.GetImages(), ImageFileFormat::DDS, dir.path() / "x.dds"),
-              kNotSupported);
+    EXPECT_EQ(SaveToImageFile(*Opaque().GetImages(), ImageFileFormat::DDS, dir.path() / "x.dds"), kNotSupported);
     EXPECT_FALSE(fs::exists(dir.path() / "x.dds"));
     EXPECT_TRUE(Failed(SaveToImageMemory(Image{}, ImageFileFormat::PNG, bytes)));
-}
-
-// ---- failures ----
-
-TEST(ImageFileErrors, MissingFileIsFileNotFound) {
-    TempFolder dir;
-    ScratchImage out;
     EXPECT_EQ(LoadFromImageFile(dir.path() / "none.png", nullptr, out), kFileNotFound);
     EXPECT_EQ(LoadFromTGAFile(dir.path() / "none.tga", nullptr, out), kFileNotFound);
-    EXPECT_EQ(HResultHex(kFileNotFound), "0x80070002");
-}
-
-TEST(ImageFileErrors, UnwritableTargetIsWriteFaultAndLeavesNothing) {
-    TempFolder dir;
     ScratchImage image = Opaque();
     fs::path target = dir.path() / "no-such-folder" / "x.png";
     EXPECT_EQ(SaveToImageFile(*image.GetImages(), ImageFileFormat::PNG, target), kWriteFault);
@@ -331,9 +238,8 @@ TEST(ImageFileErrors, GarbageAndUnknownContentFail) {
     garbage[0] = 'X';
     ScratchImage out;
     for (ImageFileFormat f : kAll) {
-        fs::path path = dir.path() / (std::string("g") + Ext(f));
-        WriteFile(path, garbage);
-        EXPECT_TRUE(Failed(LoadFromImageFile(path, nullptr, out))) << Ext(f);
+        WriteFile(dir.path() / (std::string("g") + Ext(f)), garbage);
+        EXPECT_TRUE(Failed(LoadFromImageFile(dir.path() / (std::string("g") + Ext(f)), nullptr, out))) << Ext(f);
     }
     WriteFile(dir.path() / "empty.png", {});
     EXPECT_EQ(LoadFromImageFile(dir.path() / "empty.png", nullptr, out), kInvalidData);
@@ -345,80 +251,55 @@ TEST(ImageFileErrors, GarbageAndUnknownContentFail) {
         EXPECT_TRUE(Failed(LoadFromImageMemory(bytes.data(), bytes.size(), nullptr, out))) << magic;
     }
     EXPECT_EQ(out.GetImageCount(), 0u);
+
+    // 20000 x 2 claims in BMP and TGA headers, with no pixels behind them.
+    std::vector<uint8_t> bmp, tga;
+    ASSERT_EQ(SaveToImageMemory(*Opaque(2, 2).GetImages(), ImageFileFormat::BMP, bmp), kOk);
+    ASSERT_EQ(SaveToImageMemory(*Opaque(2, 2).GetImages(), ImageFileFormat::TGA, tga), kOk);
+    bmp[18] = tga[12] = 0x20;
+    bmp[19] = tga[13] = 0x4E;
+    EXPECT_TRUE(Failed(LoadFromImageMemory(bmp.data(), bmp.size(), nullptr, out)));
+    EXPECT_EQ(LoadFromTGAMemory(tga.data(), tga.size(), nullptr, out), kInvalidArg);
 }
 
-TEST(ImageFileErrors, TruncatedFilesFailCleanly) {
+TEST(ImageFileErrors, TruncatedAndCorruptedFilesFailCleanly) {
     ScratchImage source = Colourful(40, 30);
+    std::mt19937 rng(11);
     for (ImageFileFormat f : kAll) {
         std::vector<uint8_t> whole;
         ASSERT_EQ(SaveToImageMemory(*source.GetImages(), f, whole), kOk);
         for (size_t keep : {size_t(0), size_t(10), size_t(40), whole.size() / 2, whole.size() - 30}) {
             SCOPED_TRACE(std::string(Ext(f)) + " " + std::to_string(keep));
-            std::vector<uint8_t> cut(whole.begin(), whole.begin() + keep);
             ScratchImage out;
-            HResult hr = LoadMemory(f, cut, out);
+            const HResult hr = LoadMemory(f, std::vector<uint8_t>(whole.begin(), whole.begin() + keep), out);
             // JPEG and GIF decoders may show what arrived; sizes stay right.
-            if (f == ImageFileFormat::JPEG || f == ImageFileFormat::GIF) {
-                if (Succeeded(hr)) {
-                    EXPECT_EQ(out.GetMetadata().width, 40u);
-                }
-            } else {
+            if (keep <= 40 || (f != ImageFileFormat::JPEG && f != ImageFileFormat::GIF)) {
                 EXPECT_TRUE(Failed(hr));
-            }
-            if (keep <= 40) {
-                EXPECT_TRUE(Failed(hr));
+            } else if (Succeeded(hr)) {
+                EXPECT_EQ(out.GetMetadata().width, 40u);
             }
         }
-    }
-}
-
-TEST(ImageFileErrors, CorruptedFilesNeverCrash) {
-    ScratchImage source = Colourful(24, 20);
-    std::mt19937 rng(11);
-    for (ImageFileFormat f : kAll) {
-        std::vector<uint8_t> whole;
-        ASSERT_EQ(SaveToImageMemory(*source.GetImages(), f, whole), kOk);
-        for (int round = 0; round < 60; ++round) {
+        for (int round = 0; round < 60; ++round) {  // random damage past the signature
             std::vector<uint8_t> bytes = whole;
             for (int k = 0; k < 4; ++k) bytes[8 + rng() % (bytes.size() - 8)] = uint8_t(rng());
             ScratchImage out;
-            HResult hr = LoadMemory(f, bytes, out);
-            if (Succeeded(hr)) {
-                EXPECT_LE(out.GetMetadata().width, kMaxTextureDimension);
-                EXPECT_EQ(out.GetMetadata().format, DxgiFormat::B8G8R8A8_UNORM);
-            }
+            const HResult hr = LoadMemory(f, bytes, out);
+            EXPECT_TRUE(Failed(hr) || out.GetMetadata().format == DxgiFormat::B8G8R8A8_UNORM) << Ext(f);
         }
     }
 }
-
-TEST(ImageFileErrors, OversizedDimensionsAreInvalidArg) {
-    // 20000 x 2 claims in BMP and TGA headers, with no pixels behind them.
-    std::vector<uint8_t> bmp;
-    ASSERT_EQ(SaveToImageMemory(*Opaque(2, 2).GetImages(), ImageFileFormat::BMP, bmp), kOk);
-    bmp[18] = 0x20;
-    bmp[19] = 0x4E;
-    ScratchImage out;
-    EXPECT_TRUE(Failed(LoadFromImageMemory(bmp.data(), bmp.size(), nullptr, out)));
-    std::vector<uint8_t> tga;
-    ASSERT_EQ(SaveToImageMemory(*Opaque(2, 2).GetImages(), ImageFileFormat::TGA, tga), kOk);
-    tga[12] = 0x20;
-    tga[13] = 0x4E;
-    EXPECT_EQ(LoadFromTGAMemory(tga.data(), tga.size(), nullptr, out), kInvalidArg);
-}
-
-// ---- content over names ----
 
 TEST(ImageFileNames, ContentDecidesTheDecoder) {
     TempFolder dir;
     ScratchImage source = Colourful();
     std::vector<uint8_t> png;
     ASSERT_EQ(SaveToImageMemory(*source.GetImages(), ImageFileFormat::PNG, png), kOk);
-    WriteFile(dir.path() / "lies.bmp", png);
-    WriteFile(dir.path() / "noext", png);
     ScratchImage back;
-    ASSERT_EQ(LoadFromImageFile(dir.path() / "lies.bmp", nullptr, back), kOk);
-    EXPECT_EQ(Bytes(back), Bytes(source));
-    ASSERT_EQ(LoadFromImageFile(dir.path() / "noext", nullptr, back), kOk);
+    for (fs::path name : {fs::path("lies.bmp"), fs::path("noext")}) {
+        WriteFile(dir.path() / name, png);
+        ASSERT_EQ(LoadFromImageFile(dir.path() / name, nullptr, back), kOk);
+        EXPECT_EQ(Bytes(back), Bytes(source));
+    }
     // TGA has no signature: only the TGA loader reads it.
     std::vector<uint8_t> tga;
     ASSERT_EQ(SaveToImageMemory(*source.GetImages(), ImageFileFormat::TGA, tga), kOk);
@@ -427,24 +308,10 @@ TEST(ImageFileNames, ContentDecidesTheDecoder) {
     EXPECT_EQ(LoadFromTGAFile(dir.path() / "t.png", nullptr, back), kOk);
 }
 
-TEST(ImageFileNames, NonAsciiPathsWork) {
-    TempFolder dir;
-    ScratchImage source = Colourful();
-    fs::path path = dir.path() / fs::path(u8"t\u00ebxture_\u0436.png");
-    ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::PNG, path), kOk);
-    EXPECT_TRUE(fs::exists(path));
-    ScratchImage back;
-    ASSERT_EQ(LoadFromImageFile(path, nullptr, back), kOk);
-    EXPECT_EQ(Bytes(back), Bytes(source));
-}
-
-// ---- TGA variants other writers produce ----
-
 TEST(ImageFileTga, ReadsRleBottomUpAndColourMapped) {
     // 3 x 2, 24-bit RLE, bottom-up: a run of 3 red, then 3 literal pixels.
     std::vector<uint8_t> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, 0,
-                                0x82, 0, 0, 255,
-                                0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
+                                0x82, 0, 0, 255, 0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
     ScratchImage out;
     ASSERT_EQ(LoadFromTGAMemory(rle.data(), rle.size(), nullptr, out), kOk);
     const std::vector<uint8_t> expected = {255, 0, 0, 255, 0, 255, 0, 255, 1, 2, 3, 255,

@@ -1,13 +1,15 @@
+// Texture records, Xbox 360 untiling, DDS views, and preview pixels.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 #include "format/ByteStream.h"
 #include "format/Errors.h"
 #include "format/NameHash.h"
 #include "texture/PixelFormat.h"
+#include "texture/Preview.h"
 #include "texture/TextureObject.h"
 
 using namespace zelko;
@@ -16,8 +18,7 @@ namespace {
 
 std::vector<uint8_t> Pattern(size_t n, uint32_t seed = 1) {
     std::vector<uint8_t> v(n);
-    uint32_t s = seed;
-    for (auto& b : v) b = uint8_t((s = s * 1103515245 + 12345) >> 16);
+    for (auto& b : v) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
     return v;
 }
 
@@ -41,8 +42,6 @@ std::vector<uint8_t> Unpacked(const TextureObject& t) {
     return std::vector<uint8_t>(view.begin(), view.end());
 }
 
-} // namespace
-
 TEST(TextureObject, CreateChecksItsArgumentsInOrder) {
     EXPECT_EQ(CreateError(0, 0, 0, 0), "Not supported texture format");
     EXPECT_EQ(CreateError(kFormatDXT1, 0, 0, 0), "Invalid width");
@@ -57,15 +56,12 @@ TEST(TextureObject, DisplayNames) {
     t->name = "WINDOW_FRONT";
     t->hash = NameHash("WINDOW_FRONT");
     EXPECT_EQ(t->GetDisplayName(true), "WINDOW_FRONT");
-
     t->hash = 0x00ab12cd;
     EXPECT_EQ(t->GetDisplayName(true), "WINDOW_FRONT (0xab12cd)");
     EXPECT_EQ(t->GetDisplayName(false), "WINDOW_FRONT");
-
     RegisterName("REAR_WINDOW");
     t->hash = NameHash("REAR_WINDOW");
     EXPECT_EQ(t->GetDisplayName(true), "REAR_WINDOW");
-    EXPECT_EQ(t->GetDisplayName(false), "REAR_WINDOW");
     ResetNameTables();
 }
 
@@ -98,10 +94,7 @@ TEST(TextureObject, SetDataAndDuplicateKeepThePixelStore) {
     EXPECT_TRUE(t->palette.empty());
     EXPECT_EQ(t->paletteSize, 0u);
 
-    t->name = "A";
-    t->alphaMode = 2;
-    t->gameRecord = {1, 2, 3};
-    t->fromXbox360 = 1;
+    t->name = "A", t->alphaMode = 2, t->gameRecord = {1, 2, 3}, t->fromXbox360 = 1;
     auto copy = TextureObject::Duplicate(*t, "COPY_OF_A");
     EXPECT_EQ(copy->name, "COPY_OF_A");
     EXPECT_EQ(copy->hash, NameHash("COPY_OF_A"));
@@ -115,74 +108,48 @@ TEST(TextureObject, SetDataAndDuplicateKeepThePixelStore) {
 
 TEST(TextureObject, GameFlags) {
     auto t = Make(kFormatDXT3, 4, 4, 1, Pattern(16));
-    t->SetGameFlags(4);
-    EXPECT_EQ(t->alphaMode, 1);
-    EXPECT_EQ(t->blendMode, 0);
-    EXPECT_TRUE(t->flagsEdited);
-
-    t->format = kFormatARGB;
-    t->flagsEdited = false;
-    t->SetGameFlags(0);
-    EXPECT_EQ(t->alphaMode, 0);
-    EXPECT_EQ(t->blendMode, 1);
-    EXPECT_TRUE(t->flagsEdited);
-    t->SetGameFlags(2);
-    EXPECT_EQ(t->alphaMode, 2);
-    t->SetGameFlags(5);  // empty cell: the default
-    EXPECT_EQ(t->alphaMode, 0);
-    EXPECT_EQ(t->blendMode, 1);
-
-    t->format = kFormatDXT5;
-    t->SetGameFlags(1);
-    EXPECT_EQ(t->alphaMode, 1);
-    EXPECT_EQ(t->blendMode, 2);
-    t->format = kFormatATI1;
-    t->SetGameFlags(7);
-    EXPECT_EQ(t->alphaMode, 0);
-    EXPECT_EQ(t->blendMode, 0);
+    struct Case { uint32_t format; int game, alphaMode, blendMode; };
+    const Case cases[] = {
+        {kFormatDXT3, 4, 1, 0}, {kFormatARGB, 0, 0, 1}, {kFormatARGB, 2, 2, 1},
+        {kFormatARGB, 5, 0, 1},  // empty cell: the default
+        {kFormatDXT5, 1, 1, 2}, {kFormatATI1, 7, 0, 0},
+    };
+    for (const Case& c : cases) {
+        t->format = c.format;
+        t->flagsEdited = false;
+        t->SetGameFlags(c.game);
+        EXPECT_EQ(t->alphaMode, c.alphaMode) << c.game;
+        EXPECT_EQ(t->blendMode, c.blendMode) << c.game;
+        EXPECT_TRUE(t->flagsEdited);
+    }
 }
 
 TEST(PixelFormat, NamesAndDxgiMapping) {
-    EXPECT_STREQ(FormatName(0x1A200154), "DXT5");
-    EXPECT_STREQ(FormatName(0x18280186), "ARGB");
     EXPECT_STREQ(FormatName(23), "UNKNOWN");
-    EXPECT_STREQ(FormatName(kFormatATI2), "BC5");
     EXPECT_EQ(ToDxgi(kFormatP8), 87u);
     EXPECT_EQ(ToDxgi(kFormatDXT4), 77u);
     EXPECT_THROW(ToDxgi(23), Error);
-    EXPECT_TRUE(IsSrgbDxgi(29));
-    EXPECT_TRUE(IsSrgbDxgi(91));
-    EXPECT_FALSE(IsSrgbDxgi(87));
-    EXPECT_TRUE(IsCompressedDxgi(71));
-    EXPECT_TRUE(IsCompressedDxgi(98));
-    EXPECT_FALSE(IsCompressedDxgi(85));
-
-    auto dxt = Make(kFormatDXT1, 100, 60, 1, Pattern(8));
-    EXPECT_EQ(BaseSliceSize(*dxt), 25u * 15 * 8);
-    auto p8 = Make(kFormatP8, 10, 3, 1, Pattern(30));
-    EXPECT_EQ(BaseSliceSize(*p8), 30u);
+    EXPECT_TRUE(IsSrgbDxgi(91) && !IsSrgbDxgi(87));
+    EXPECT_TRUE(IsCompressedDxgi(98) && !IsCompressedDxgi(85));
+    EXPECT_EQ(BaseSliceSize(*Make(kFormatDXT1, 100, 60, 1, Pattern(8))), 25u * 15 * 8);
+    EXPECT_EQ(BaseSliceSize(*Make(kFormatP8, 10, 3, 1, Pattern(30))), 30u);
 }
 
 TEST(Xbox360, TiledOffsetsWorkedByHand) {
-    // 32-bit elements on a 32-element-wide surface.
-    EXPECT_EQ(XboxTiledOffset(0, 0, 32, 4), 0u);
-    EXPECT_EQ(XboxTiledOffset(1, 0, 32, 4), 1u);
-    EXPECT_EQ(XboxTiledOffset(0, 1, 32, 4), 4u);
-    EXPECT_EQ(XboxTiledOffset(8, 0, 32, 4), 16u);
-    EXPECT_EQ(XboxTiledOffset(0, 2, 32, 4), 64u);
+    // 32-bit elements on a 32-element-wide surface: {x, y, offset}.
+    const uint32_t cases[][3] = {{0, 0, 0}, {1, 0, 1}, {0, 1, 4}, {8, 0, 16}, {0, 2, 64}};
+    for (const auto& c : cases) EXPECT_EQ(XboxTiledOffset(c[0], c[1], 32, 4), c[2]) << c[0] << "," << c[1];
 }
 
 TEST(Xbox360, TiledDxt1BecomesRowOrderBlocks) {
-    // 256x256 DXT1: 64x64 blocks of 8 bytes, each block holding its own index.
+    // 256x256 DXT1: 64x64 blocks of 8 bytes, each block distinct.
     constexpr uint32_t kBlocks = 64, kE = 8;
     std::vector<uint8_t> linear(kBlocks * kBlocks * kE);
-    for (uint32_t i = 0; i < kBlocks * kBlocks; ++i) {
-        StoreU32(&linear[i * kE], i);
-        StoreU32(&linear[i * kE + 4], ~i);
-    }
+    for (uint32_t i = 0; i < kBlocks * kBlocks; ++i)  // varied bytes, so a missed swap shows
+        StoreU32(&linear[i * kE], i * 0x9E3779B1u), StoreU32(&linear[i * kE + 4], ~i * 0x85EBCA77u);
     std::vector<uint8_t> tiled(linear.size());
     std::vector<bool> used(kBlocks * kBlocks);
-    for (uint32_t y = 0; y < kBlocks; ++y) {
+    for (uint32_t y = 0; y < kBlocks; ++y)
         for (uint32_t x = 0; x < kBlocks; ++x) {
             const uint32_t t = XboxTiledOffset(x, y, kBlocks, kE);
             ASSERT_LT(t, kBlocks * kBlocks);
@@ -190,9 +157,7 @@ TEST(Xbox360, TiledDxt1BecomesRowOrderBlocks) {
             used[t] = true;
             std::memcpy(&tiled[t * kE], &linear[(y * kBlocks + x) * kE], kE);
         }
-    }
-    // The console stores 16-bit words big-endian.
-    for (size_t i = 0; i < tiled.size(); i += 2) std::swap(tiled[i], tiled[i + 1]);
+    for (size_t i = 0; i < tiled.size(); i += 2) std::swap(tiled[i], tiled[i + 1]);  // big-endian words
 
     auto t = Make(kXboxTiledDXT1, 256, 256, 1, tiled);
     EXPECT_EQ(t->format, kFormatDXT1);
@@ -211,47 +176,155 @@ TEST(Xbox360, LinearArgbIsOnlyByteSwapped) {
     EXPECT_THROW(ConvertFromXbox360(*t), Error);
 }
 
+using Fields = std::vector<std::pair<size_t, uint32_t>>;
+
+void ExpectFields(const std::vector<uint8_t>& dds, const Fields& fields) {
+    for (auto [at, value] : fields) EXPECT_EQ(LoadU32(&dds[at]), value) << "offset " << at;
+}
+
 TEST(DdsView, HeadersPerFormat) {
     std::vector<uint8_t> dds;
     auto argb = Make(kFormatARGB, 2, 2, 1, Pattern(16));
     ASSERT_TRUE(BuildDdsView(*argb, dds));
     ASSERT_EQ(dds.size(), 128u + 16);
-    EXPECT_EQ(LoadU32(&dds[0]), MakeFourCC('D', 'D', 'S', ' '));
-    EXPECT_EQ(LoadU32(&dds[4]), 124u);
-    EXPECT_EQ(LoadU32(&dds[8]), 0x2100Fu);
-    EXPECT_EQ(LoadU32(&dds[20]), 4u);
-    EXPECT_EQ(LoadU32(&dds[80]), 0x41u);
-    EXPECT_EQ(LoadU32(&dds[88]), 32u);
-    EXPECT_EQ(LoadU32(&dds[92]), 0x00FF0000u);
-    EXPECT_EQ(LoadU32(&dds[104]), 0xFF000000u);
-    EXPECT_EQ(LoadU32(&dds[108]), 0x401008u);
+    ExpectFields(dds, {{0, MakeFourCC('D', 'D', 'S', ' ')}, {4, 124}, {8, 0x2100F}, {20, 4}, {80, 0x41},
+                       {88, 32}, {92, 0x00FF0000}, {104, 0xFF000000}, {108, 0x401008}});
 
     auto dxt5 = Make(kFormatDXT5, 8, 8, 2, Pattern(80), true);
     ASSERT_TRUE(BuildDdsView(*dxt5, dds));
     EXPECT_EQ(dds.size(), 128u + 80);
-    EXPECT_EQ(LoadU32(&dds[8]), 0x81007u);
-    EXPECT_EQ(LoadU32(&dds[20]), 8u * 8 * 4);
-    EXPECT_EQ(LoadU32(&dds[28]), 2u);
-    EXPECT_EQ(LoadU32(&dds[80]), 4u);
-    EXPECT_EQ(LoadU32(&dds[84]), kFormatDXT5);
+    ExpectFields(dds, {{8, 0x81007}, {20, 8 * 8 * 4}, {28, 2}, {80, 4}, {84, kFormatDXT5}});
     EXPECT_EQ(std::vector<uint8_t>(dds.begin() + 128, dds.end()), Unpacked(*dxt5));
 
     auto l8 = Make(kFormatL8, 4, 1, 1, Pattern(4));
     ASSERT_TRUE(BuildDdsView(*l8, dds));
-    EXPECT_EQ(LoadU32(&dds[80]), 0x20000u);
-    EXPECT_EQ(LoadU32(&dds[88]), 8u);
-    EXPECT_EQ(LoadU32(&dds[92]), 0xFFu);
+    ExpectFields(dds, {{80, 0x20000}, {88, 8}, {92, 0xFF}});
 
-    // P8 expands every index through the palette.
+    // P8 expands every index through the palette; a short palette fails.
     std::vector<uint8_t> pal(1024);
     for (int i = 0; i < 256; ++i) StoreU32(&pal[i * 4], 0xFF000000u | uint32_t(i) * 0x010101u);
     const std::vector<uint8_t> idx = {0, 5, 255, 5};
     auto p8 = TextureObject::Create(false, 2, 2, kFormatP8, 1, idx.data(), 4, pal.data(), 1024, 0, 0, 0);
     ASSERT_TRUE(BuildDdsView(*p8, dds));
     ASSERT_EQ(dds.size(), 128u + 16);
-    EXPECT_EQ(LoadU32(&dds[8]), 0x2100Fu);
-    EXPECT_EQ(LoadU32(&dds[128 + 4]), 0xFF050505u);
-    EXPECT_EQ(LoadU32(&dds[128 + 8]), 0xFFFFFFFFu);
+    ExpectFields(dds, {{8, 0x2100F}, {132, 0xFF050505}, {136, 0xFFFFFFFF}});
     auto badP8 = TextureObject::Create(false, 2, 2, kFormatP8, 1, idx.data(), 4, pal.data(), 512, 0, 0, 0);
     EXPECT_FALSE(BuildDdsView(*badP8, dds));
 }
+
+} // namespace
+
+// Preview pixels: bottom-up rows and the checkerboard behind alpha.
+namespace zelko {
+namespace {
+
+using Bgra = std::array<uint8_t, 4>;
+
+PreviewPixels Filled(uint32_t width, uint32_t height, Bgra colour) {
+    PreviewPixels p;
+    p.width = width, p.height = height;
+    for (uint32_t i = 0; i < width * height; ++i) p.bgra.insert(p.bgra.end(), colour.begin(), colour.end());
+    return p;
+}
+
+Bgra At(const PreviewPixels& p, uint32_t x, uint32_t row) {
+    const uint8_t* q = &p.bgra[(size_t(row) * p.width + x) * 4];
+    return {q[0], q[1], q[2], q[3]};
+}
+
+constexpr Bgra kCyan0{255, 255, 0, 0};
+constexpr Bgra kMagenta0{255, 0, 255, 0};
+
+TEST(Checkerboard, AlphaZeroFullAndHalf) {
+    PreviewPixels p = Filled(96, 96, Bgra{10, 200, 30, 0});
+    CompositeOverCheckerboard(p);
+    // 32-pixel squares repeating every 64.
+    const std::pair<uint32_t, uint32_t> cyan[] = {{0, 0}, {31, 31}, {32, 32}, {64, 0}, {95, 95}};
+    const std::pair<uint32_t, uint32_t> magenta[] = {{32, 0}, {0, 32}, {63, 0}, {64, 32}};
+    for (auto [x, y] : cyan) EXPECT_EQ(At(p, x, y), kCyan0) << x << "," << y;
+    for (auto [x, y] : magenta) EXPECT_EQ(At(p, x, y), kMagenta0) << x << "," << y;
+
+    PreviewPixels opaque = Filled(70, 70, Bgra{1, 2, 3, 255});
+    const std::vector<uint8_t> before = opaque.bgra;
+    CompositeOverCheckerboard(opaque);
+    EXPECT_EQ(opaque.bgra, before);
+
+    // a = 128 over background 127: channel * 128 / 255 (truncated) + 127 where lit.
+    PreviewPixels half = Filled(64, 1, Bgra{200, 100, 50, 128});
+    CompositeOverCheckerboard(half);
+    EXPECT_EQ(At(half, 0, 0), (Bgra{227, 177, 25, 128}));
+    EXPECT_EQ(At(half, 40, 0), (Bgra{227, 50, 152, 128}));
+    PreviewPixels w = Filled(1, 1, Bgra{255, 255, 255, 1});
+    CompositeOverCheckerboard(w);
+    EXPECT_EQ(At(w, 0, 0), (Bgra{255, 255, 1, 1}));
+}
+
+TEST(BottomUp, RowsAreReversedAndSquaresCountMemoryRows) {
+    ScratchImage image;
+    EXPECT_FALSE(BottomUpPixels(image));
+    ASSERT_EQ(image.Initialize2D(DxgiFormat::R8G8B8A8_UNORM, 4, 4), kOk);
+    EXPECT_FALSE(BottomUpPixels(image));
+
+    ASSERT_EQ(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, 1, 40), kOk);
+    uint8_t* px = image.GetPixels();
+    for (int y = 0; y < 40; ++y) px[y * 4] = uint8_t(y), px[y * 4 + 3] = 0;
+    std::optional<PreviewPixels> p = BottomUpPixels(image);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->height, 40u);
+    ASSERT_EQ(p->bgra.size(), 160u);
+    EXPECT_EQ(p->bgra[0], 39);
+    EXPECT_EQ(p->bgra[39 * 4], 0);
+    CompositeOverCheckerboard(*p);
+    EXPECT_EQ(At(*p, 0, 0), kCyan0);
+    EXPECT_EQ(At(*p, 0, 39), kMagenta0);
+}
+
+TEST(MakePreview, ArgbRowsBottomUpWithAndWithoutAlpha) {
+    // Top row: red, transparent green; bottom row: blue, half-transparent white.
+    const uint8_t px[16] = {0, 0, 255, 255, 0, 255, 0, 0, 255, 0, 0, 255, 255, 255, 255, 128};
+    auto t = TextureObject::Create(false, 2, 2, kFormatARGB, 1, px, 16, nullptr, 0, 0, 0, 0);
+    std::optional<PreviewPixels> p = MakePreviewPixels(*t, false, std::nullopt);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(At(*p, 0, 0), (Bgra{255, 0, 0, 255}));
+    EXPECT_EQ(At(*p, 1, 0), (Bgra{255, 255, 255, 128}));
+    EXPECT_EQ(At(*p, 0, 1), (Bgra{0, 0, 255, 255}));
+    EXPECT_EQ(At(*p, 1, 1), (Bgra{0, 255, 0, 0}));
+
+    p = MakePreviewPixels(*t, true, std::nullopt);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(At(*p, 0, 1), (Bgra{0, 0, 255, 255}));
+    EXPECT_EQ(At(*p, 1, 1), kCyan0);
+    EXPECT_EQ(At(*p, 1, 0), (Bgra{255, 255, 128, 128}));
+}
+
+TEST(MakePreview, BlockAndPaletteTextures) {
+    // 8x8 DXT1, 2 levels: solid blocks red, green / blue, white, then white.
+    std::vector<uint8_t> data;
+    for (uint16_t v : {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFFF})
+        data.insert(data.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 8), 0, 0, 0, 0});
+    std::optional<PreviewPixels> p = MakePreviewPixels(*Make(kFormatDXT1, 8, 8, 2, data), false, std::nullopt);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->bgra.size(), 8u * 8 * 4);
+    EXPECT_EQ(At(*p, 0, 7), (Bgra{0, 0, 255, 255}));
+    EXPECT_EQ(At(*p, 7, 7), (Bgra{0, 255, 0, 255}));
+    EXPECT_EQ(At(*p, 0, 0), (Bgra{255, 0, 0, 255}));
+    EXPECT_EQ(At(*p, 7, 0), (Bgra{255, 255, 255, 255}));
+
+    std::vector<uint8_t> palette(1024, 0);
+    palette[4 * 7 + 1] = 200, palette[4 * 7 + 3] = 255;
+    const std::vector<uint8_t> idx(16, 7);
+    auto p8 = TextureObject::Create(false, 4, 4, kFormatP8, 1, idx.data(), 16, palette.data(), 1024, 0, 0, 0);
+    p = MakePreviewPixels(*p8, true, std::nullopt);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(At(*p, 3, 3), (Bgra{0, 200, 0, 255}));
+
+    // Undecodable: short palette, too few pixel bytes.
+    auto bad = TextureObject::Create(false, 4, 4, kFormatP8, 1, idx.data(), 16, palette.data(), 512, 0, 0, 0);
+    EXPECT_FALSE(MakePreviewPixels(*bad, false, std::nullopt));
+    EXPECT_FALSE(MakeThumbnailPixels(*bad, 32));
+    auto truncated = TextureObject::Create(false, 8, 8, kFormatARGB, 1, idx.data(), 8, nullptr, 0, 0, 0, 0);
+    EXPECT_FALSE(MakePreviewPixels(*truncated, true, std::nullopt));
+}
+
+} // namespace
+} // namespace zelko
