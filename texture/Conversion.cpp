@@ -46,19 +46,6 @@ bool IsDdsPath(const std::filesystem::path& path) {
     return ext == ".dds";
 }
 
-// Pack format for an image that can be stored without re-encoding; 0 if none.
-uint32_t ImportFormatOf(DxgiFormat format) {
-    switch (format) {
-    case DxgiFormat::BC1_UNORM: return kFormatDXT1;
-    case DxgiFormat::BC2_UNORM: return kFormatDXT3;
-    case DxgiFormat::BC3_UNORM: return kFormatDXT5;
-    case DxgiFormat::BC4_UNORM: return kFormatATI1;
-    case DxgiFormat::BC5_UNORM: return kFormatATI2;
-    case DxgiFormat::B8G8R8A8_UNORM:
-    case DxgiFormat::B8G8R8X8_UNORM: return kFormatARGB;
-    default: return 0;
-    }
-}
 
 // Bytes of the first item's levels: the whole texture for the usual single
 // item, and only the first of an array, which a pack cannot hold.
@@ -224,7 +211,7 @@ std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::
     const TexMetadata& meta = image.GetMetadata();
     if (meta.mipLevels == 0) throw Error("Invalid mip levels");
 
-    uint32_t format = ImportFormatOf(meta.format);
+    uint32_t format = PackFormatFromDxgi(uint32_t(meta.format));
     const bool keep = format != 0 && meta.width % 4 == 0 && meta.height % 4 == 0;
     if (!keep || meta.format == DxgiFormat::B8G8R8X8_UNORM) {
         // Sides raised to multiples of 4 (unchanged when they already are).

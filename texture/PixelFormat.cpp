@@ -30,6 +30,19 @@ uint32_t ToDxgi(uint32_t format) {
     }
 }
 
+uint32_t PackFormatFromDxgi(uint32_t dxgi) {
+    switch (dxgi) {
+    case 71: return kFormatDXT1;
+    case 74: return kFormatDXT3;
+    case 77: return kFormatDXT5;
+    case 80: return kFormatATI1;
+    case 83: return kFormatATI2;
+    case 87:
+    case 88: return kFormatARGB;
+    default: return 0;
+    }
+}
+
 bool IsSrgbDxgi(uint32_t dxgi) {
     switch (dxgi) {
     case 29: case 72: case 75: case 78: case 91: case 93: case 99: return true;

@@ -12,6 +12,10 @@ class TextureObject;
 // throws Error("Not supported texture format") for any other code.
 uint32_t ToDxgi(uint32_t format);
 
+// The pack format that holds pixels of a DXGI format as they are: BC1-BC5
+// and 32-bit BGRA/BGRX; 0 for any other.
+uint32_t PackFormatFromDxgi(uint32_t dxgi);
+
 // sRGB: 29, 72, 75, 78, 91, 93, 99. Block-compressed: 70-84 and 94-99.
 bool IsSrgbDxgi(uint32_t dxgi);
 bool IsCompressedDxgi(uint32_t dxgi);
