@@ -5,7 +5,7 @@
 #include "cli/Common.h"
 #include "cli/Json.h"
 #include "format/Errors.h"
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 #include "format/Text.h"
 #include "container/Transfer.h"
 

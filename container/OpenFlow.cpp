@@ -6,7 +6,7 @@
 #include "format/ChunkIds.h"
 #include "format/Errors.h"
 #include "format/LoadCache.h"
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 #include "format/Text.h"
 
 namespace zelko {

@@ -7,7 +7,7 @@
 #include "format/ByteStream.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 #include "format/TextureFile.h"
 #include "texture/Conversion.h"
 #include "texture/Image.h"

@@ -7,7 +7,7 @@
 #include "format/Compression.h"
 #include "format/Errors.h"
 #include "format/NameHash.h"
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 
 namespace zelko {
 

@@ -7,7 +7,7 @@
 
 #include "format/ByteStream.h"
 #include "format/Errors.h"
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -260,12 +260,8 @@ TEST(TextureBinFile, DeletingAndDuplicating) {
 
 namespace {
 
-// A vinyl container: 16-byte header, then blocks of JDLZ streams.
-std::vector<uint8_t> VinylFile(const std::vector<uint8_t>& data, size_t blockSize = 100) {
-    ByteWriter w;
-    w.WriteU32(0x66113388);
-    w.WriteU32(uint32_t(data.size()));
-    w.Fill(0, 8);
+// Blocks of JDLZ streams behind 24-byte headers, as vinyl and thumbnail files hold them.
+void WriteBlocks(ByteWriter& w, const std::vector<uint8_t>& data, size_t blockSize) {
     for (size_t at = 0; at < data.size(); at += blockSize) {
         const uint32_t n = uint32_t(std::min(blockSize, data.size() - at));
         std::vector<uint8_t> stream(JdlzCompressBound(n));
@@ -276,6 +272,15 @@ std::vector<uint8_t> VinylFile(const std::vector<uint8_t>& data, size_t blockSiz
         w.Fill(0, 12);
         w.Write(stream.data(), len);
     }
+}
+
+// A vinyl container: 16-byte header, then the blocks.
+std::vector<uint8_t> VinylFile(const std::vector<uint8_t>& data) {
+    ByteWriter w;
+    w.WriteU32(0x66113388);
+    w.WriteU32(uint32_t(data.size()));
+    w.Fill(0, 8);
+    WriteBlocks(w, data, 100);
     return w.ToVector();
 }
 
@@ -330,17 +335,7 @@ std::vector<uint8_t> ThumbnailFile(const std::string& name, uint32_t w, uint32_t
     std::memcpy(record + 145, name.c_str(), name.size() + 1);
     StoreU32(record + 192, kFormatARGB);
     ByteWriter out;
-    const size_t step = (data.size() + blocks - 1) / blocks;
-    for (size_t at = 0; at < data.size(); at += step) {
-        const uint32_t n = uint32_t(std::min(step, data.size() - at));
-        std::vector<uint8_t> stream(JdlzCompressBound(n));
-        const uint32_t len = CompressJdlz(data.data() + at, n, stream.data(), stream.size());
-        out.WriteU32(0x55441122);
-        out.WriteU32(n);
-        out.WriteU32(len + 24);
-        out.Fill(0, 12);
-        out.Write(stream.data(), len);
-    }
+    WriteBlocks(out, data, (data.size() + blocks - 1) / blocks);
     return out.ToVector();
 }
 

@@ -5,7 +5,7 @@
 
 #include "TempFolder.h"
 #include "format/ByteStream.h"
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 #include "format/pack_builder.h"
 
 using namespace zelko;
@@ -34,7 +34,7 @@ std::string ExpandError(const fs::path& path) {
 
 } // namespace
 
-TEST(SpecialFiles, ExpandsCompressedArchivesOnly) {
+TEST(GameFiles, ExpandsCompressedArchivesOnly) {
     TempFolder dir;
     const std::vector<uint8_t> archive = Archive(), compressed = Jdlz(archive);
     for (const char* name : {"level.LZC", "X.LzC"}) {
@@ -68,7 +68,7 @@ TEST(SpecialFiles, ExpandsCompressedArchivesOnly) {
     EXPECT_EQ(ExpandError(dir.path() / "missing.lzc"), "Failed to open the file");
 }
 
-TEST(SpecialFiles, ResetsExistingMemoryFilesOfGameFolders) {
+TEST(GameFiles, ResetsExistingMemoryFilesOfGameFolders) {
     const std::vector<uint8_t> global = GlobalMemoryFileContent();
     ASSERT_EQ(global.size(), 366u);
     const uint32_t header[] = {0, 0, 0x53219999, 1, 0x97E7DAA1, 36, 330, 330, 366};

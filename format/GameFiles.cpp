@@ -1,4 +1,4 @@
-#include "format/SpecialFiles.h"
+#include "format/GameFiles.h"
 
 #include <array>
 #include <fstream>
