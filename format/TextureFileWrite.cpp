@@ -120,6 +120,8 @@ private:
     void WritePackHeader();
     void WriteHashList();
     void WriteDataGroupStart();
+    // The info and format record chunks; remembers where each info record starts.
+    void WriteRecordChunks(std::vector<uint32_t>& recordAt);
     void ComposePlain();
     void ComposeCompressed();
     void ComposeVersion4();
@@ -163,6 +165,18 @@ void PackComposer::WritePackHeader() {
     w_.Write(header, sizeof header);
 }
 
+void PackComposer::WriteRecordChunks(std::vector<uint32_t>& recordAt) {
+    {
+        ChunkScope info(w_, pack::kInfoRecords);
+        for (const TextureObject* texture : order_) {
+            recordAt.push_back(w_.Position());
+            WriteTextureInfo(w_, *texture, version_, nullptr, false);
+        }
+    }
+    ChunkScope formats(w_, pack::kFormatRecords);
+    for (const TextureObject* texture : order_) WriteFormatRecord(w_, *texture, version_);
+}
+
 void PackComposer::WriteHashList() {
     ChunkScope list(w_, pack::kHashList);
     for (const TextureObject* texture : order_) {
@@ -192,15 +206,7 @@ void PackComposer::ComposePlain() {
         ChunkScope group(w_, pack::kHeaderGroup);
         WritePackHeader();
         WriteHashList();
-        {
-            ChunkScope info(w_, pack::kInfoRecords);
-            for (const TextureObject* texture : order_) {
-                recordAt.push_back(w_.Position());
-                WriteTextureInfo(w_, *texture, version_, nullptr, false);
-            }
-        }
-        ChunkScope formats(w_, pack::kFormatRecords);
-        for (const TextureObject* texture : order_) WriteFormatRecord(w_, *texture, version_);
+        WriteRecordChunks(recordAt);
     }
     WriteAlignmentChunk(w_, pack::kDataAlignment);
     ChunkScope group(w_, pack::kDataGroup);
@@ -303,15 +309,7 @@ void PackComposer::ComposeVersion4() {
             tableAt = w_.Position();
             for (const TextureObject* texture : order_) WriteTableRecord(w_, version_, texture->hash);
         }
-        {
-            ChunkScope info(w_, pack::kInfoRecords);
-            for (const TextureObject* texture : order_) {
-                recordAt.push_back(w_.Position());
-                WriteTextureInfo(w_, *texture, version_, nullptr, false);
-            }
-        }
-        ChunkScope formats(w_, pack::kFormatRecords);
-        for (const TextureObject* texture : order_) WriteFormatRecord(w_, *texture, version_);
+        WriteRecordChunks(recordAt);
     }
     WriteAlignmentChunk(w_, pack::kDataAlignment);
     ChunkScope group(w_, pack::kDataGroup);

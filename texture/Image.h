@@ -45,6 +45,15 @@ struct Image {
     uint8_t* pixels = nullptr;
 };
 
+// The description of a one-level 2D texture made of `image`.
+inline TexMetadata MetadataOf(const Image& image) {
+    TexMetadata metadata;
+    metadata.width = image.width;
+    metadata.height = image.height;
+    metadata.format = image.format;
+    return metadata;
+}
+
 // kOk when `image` is usable as a source: known format, size within
 // 1..kMaxTextureDimension, pixels present and pitches at least the packed ones.
 HResult ValidateImage(const Image& image);

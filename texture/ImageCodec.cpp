@@ -210,10 +210,7 @@ int AlphaReference(float threshold) {
 HResult Decompress(const Image& source, DxgiFormat format, ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(source))) return kInvalidArg;
-    TexMetadata metadata;
-    metadata.width = source.width;
-    metadata.height = source.height;
-    metadata.format = source.format;
+    const TexMetadata metadata = MetadataOf(source);
     return Decompress(&source, 1, metadata, format, result);
 }
 
@@ -231,10 +228,7 @@ HResult Compress(const Image& source, DxgiFormat format, TexCompressFlags compre
                  float threshold, ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(source))) return kInvalidArg;
-    TexMetadata metadata;
-    metadata.width = source.width;
-    metadata.height = source.height;
-    metadata.format = source.format;
+    const TexMetadata metadata = MetadataOf(source);
     return Compress(&source, 1, metadata, format, compress, threshold, result);
 }
 

@@ -186,10 +186,7 @@ HResult Resize(const Image& source, size_t width, size_t height, TexFilterFlags 
                ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(source))) return kInvalidArg;
-    TexMetadata metadata;
-    metadata.width = source.width;
-    metadata.height = source.height;
-    metadata.format = source.format;
+    const TexMetadata metadata = MetadataOf(source);
     return Resize(&source, 1, metadata, width, height, filter, result);
 }
 
