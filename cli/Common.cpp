@@ -1,5 +1,7 @@
 #include "cli/Common.h"
 
+#include "container/Editing.h"
+
 #include <cstdio>
 
 #include "format/Errors.h"
@@ -91,10 +93,9 @@ std::unique_ptr<IBinFile> OpenContainer(const Document& document, ArchiveEntry& 
     }
 }
 
-void SaveContainer(IBinFile& container, const Document& document, bool noBackup) {
+void SaveContainer(IBinFile& container, Document& document, bool noBackup) {
     if (container.platform != 0) throw Error("This feature is only available for PC version");
-    if (!container.Save(document.path, !noBackup)) throw Error("Failed to save " + Utf8FromPath(document.path));
-    container.modified = false;
+    if (!SaveIntoDocument(container, document, !noBackup)) throw Error("Failed to save " + Utf8FromPath(document.path));
     if (document.kind == kEntryPack) FinishSave(document.path, true);
 }
 

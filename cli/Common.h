@@ -20,7 +20,7 @@ Document LoadDocument(const std::string& archiveArgument);
 ArchiveEntry& PickEntry(Document& document, long number);
 std::unique_ptr<IBinFile> OpenContainer(const Document& document, ArchiveEntry& entry);
 // Saves the container into the document (".bak" unless noBackup); throws on failure.
-void SaveContainer(IBinFile& container, const Document& document, bool noBackup);
+void SaveContainer(IBinFile& container, Document& document, bool noBackup);
 
 // Names in messages and output: UTF-8 from the games' code page.
 std::string Shown(const std::string& narrowName);

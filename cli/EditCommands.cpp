@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Common.h"
+#include "container/Editing.h"
 #include "container/Transfer.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
@@ -68,8 +69,6 @@ const std::string kConvertUsage = std::string(
     "or BC5. Without NAME every texture of the pack is converted.\n"
     "\n") + kEditOptions;
 
-constexpr size_t kMaxNameLength = 64;
-
 // An archive, one of its packs and the container it is open in.
 struct Session {
     Document doc;
@@ -111,12 +110,16 @@ struct Session {
     std::string FreeName(const std::string& utf8) const {
         const std::string narrow = Cp1252FromUtf8(utf8);
         if (narrow.empty()) throw Error("the new name is empty");
-        if (narrow.size() > kMaxNameLength) throw Error("the new name is longer than 64 characters");
-        const uint32_t hash = NameHash(narrow);
-        if (hash == 0) throw Error("invalid hash");
-        container->ForEachTexture([&](TextureObject* t) {
-            if (t->hash == hash) throw Error("the name '" + utf8 + "' is taken (its hash is that of " + Shown(t->name) + ")");
-        });
+        if (narrow.size() > kMaxTextureNameLength) throw Error("the new name is longer than 64 characters");
+        if (NameHash(narrow) == 0) throw Error("invalid hash");
+        if (!IsNameFree(TextureHashes(*container), narrow)) {
+            const uint32_t hash = NameHash(narrow);
+            std::string holder;
+            container->ForEachTexture([&](TextureObject* t) {
+                if (t->hash == hash && holder.empty()) holder = Shown(t->name);
+            });
+            throw Error("the name '" + utf8 + "' is taken (its hash is that of " + holder + ")");
+        }
         return narrow;
     }
 };
@@ -187,7 +190,6 @@ int CmdAdd(const Args& args) {
     s.RequireRebuild();
     for (size_t i = 1; i < opt.Positional().size(); ++i) {
         TextureObject& t = s.container->AddTextureFromFile(PathFromUtf8(opt.Positional()[i]));
-        s.container->modified = true;
         std::printf("Added texture: %s\n", Shown(t.name).c_str());
     }
     s.Save();
@@ -201,9 +203,8 @@ int CmdDelete(const Args& args) {
     s.RequireRebuild();
     for (size_t i = 1; i < opt.Positional().size(); ++i) {
         TextureObject& t = s.Find(opt.Positional()[i]);
-        if (s.container->pack->textures.size() <= 1) throw Error("The file must contain at least one texture.");
         const std::string name = t.name;
-        s.container->DeleteTexture(&t);
+        DeleteTexture(*s.container, t);
         std::printf("Deleted texture: %s\n", Shown(name).c_str());
     }
     s.Save();
@@ -219,9 +220,7 @@ int CmdRename(const Args& args) {
     TextureObject& t = s.Find(opt.Positional()[1]);
     const std::string narrow = s.FreeName(opt.Positional()[2]);
     const std::string old = t.GetDisplayName(true);
-    t.hash = NameHash(narrow);
-    t.name = narrow;
-    s.container->modified = true;
+    RenameTexture(*s.container, t, narrow);
     s.Save();
     std::printf("Renamed texture: %s -> %s\n", Shown(old).c_str(), opt.Positional()[2].c_str());
     return kExitOk;
@@ -236,7 +235,7 @@ int CmdDuplicate(const Args& args) {
     TextureObject& t = s.Find(opt.Positional()[1]);
     const std::string narrow = s.FreeName(opt.Positional()[2]);
     const std::string old = t.name;
-    if (!s.container->DuplicateTexture(t, narrow)) throw Error("textures of this document cannot be duplicated");
+    DuplicateTexture(*s.container, t, narrow);
     s.Save();
     std::printf("Duplicated texture: %s -> %s\n", Shown(old).c_str(), opt.Positional()[2].c_str());
     return kExitOk;
@@ -253,20 +252,10 @@ int CmdConvert(const Args& args) {
     } else {
         for (size_t i = 1; i < opt.Positional().size(); ++i) targets.push_back(&s.Find(opt.Positional()[i]));
     }
-    const int game = s.container->packVersion ? int(GameFromVersion(s.container->packVersion)) : int(GameWorld);
     unsigned changed = 0;
     for (TextureObject* t : targets) {
-        if (t->format == format) continue;
-        const uint32_t before = t->pixelsSize;
         const std::string oldName = FormatName(t->format);
-        if (!s.container->CanRebuild()) {
-            // Patched in place: only a change that keeps the byte count fits.
-            auto probe = TextureObject::Duplicate(*t, t->name);
-            ChangeFormat(*probe, game, format);
-            if (probe->pixelsSize != before || probe->paletteSize != t->paletteSize) s.RequireRebuild();
-        }
-        ChangeFormat(*t, game, format);
-        s.container->modified = true;
+        if (!ChangeTextureFormat(*s.container, *t, format)) continue;
         ++changed;
         std::printf("%s format change %s -> %s\n", Shown(t->name).c_str(), oldName.c_str(), FormatName(format));
     }

@@ -76,7 +76,7 @@ std::string TextureNameFromFile(const std::filesystem::path& path) {
 TextureObject* IBinFile::DuplicateTexture(const TextureObject& source, const std::string& newName) {
     if (!pack) return nullptr;
     pack->textures.push_back(TextureObject::Duplicate(source, newName));
-    modified = true;
+    NoteChange();
     return pack->textures.back().get();
 }
 
@@ -87,7 +87,7 @@ bool IBinFile::DeleteTexture(const TextureObject* texture) {
     if (it == list.end()) return false;
     std::erase(changedTextures, texture);
     list.erase(it);
-    modified = true;
+    NoteChange();
     return true;
 }
 
@@ -102,6 +102,12 @@ TextureObject* IBinFile::FindTexture(const std::string& name) const {
         if (t->name == name) return t.get();
     }
     return nullptr;
+}
+
+void IBinFile::NoteChange() {
+    modified = true;
+    // The entry's count follows the pack, so listings tell the truth before a save.
+    if (entry && pack) entry->textureCount = uint32_t(pack->textures.size());
 }
 
 void IBinFile::NoteFirstTexture() {

@@ -26,13 +26,15 @@ public:
     virtual bool Open(const std::filesystem::path& path, ArchiveEntry& entry) = 0;
     virtual bool IsCompressed() const { return pack && pack->hasCompressedTable; }
     virtual bool CanRebuild() const { return canRebuild; }
+    // Every change below sets modified.
     // A copy under a new name appended to the pack; null where not allowed.
     virtual TextureObject* DuplicateTexture(const TextureObject& source, const std::string& newName);
     // Removes and destroys the texture; false when it is not in the pack.
     virtual bool DeleteTexture(const TextureObject* texture);
 
     // Imports an image file as a new texture named after the file (made
-    // unique with "_1", "_2", ...); import errors are raised.
+    // unique with "_1", "_2", ...), appended to the pack; import errors are
+    // raised with the pack unchanged.
     TextureObject& AddTextureFromFile(const std::filesystem::path& path);
     // Gives a decoded image to the texture; false for a null texture.
     bool ReplaceImage(TextureObject* texture, const ScratchImage& image);
@@ -56,6 +58,8 @@ public:
 protected:
     // Platform and car name from the first texture, as every container does after a load.
     void NoteFirstTexture();
+    // Sets modified and keeps the entry's texture count with the pack.
+    void NoteChange();
 };
 
 // One texture pack inside a game archive (.bin, .bun, .lzc).

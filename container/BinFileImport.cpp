@@ -16,6 +16,7 @@ TextureObject& IBinFile::AddTextureFromFile(const std::filesystem::path& path) {
     texture->name = name;
     texture->hash = NameHash(name);
     pack->textures.push_back(std::move(texture));
+    NoteChange();
     return *pack->textures.back();
 }
 

@@ -207,19 +207,21 @@ void FinishSave(const std::filesystem::path& archive, bool useCache) {
     }
 }
 
+TextureRow MakeTextureRow(TextureObject& texture) {
+    if (texture.hash == 0) throw Error("invalid hash");
+    TextureRow row;
+    row.texture = &texture;
+    row.displayName = texture.GetDisplayName(true);
+    row.width = texture.width;
+    row.height = texture.height;
+    row.formatName = FormatName(texture.format);
+    row.mipCount = texture.mipCount;
+    return row;
+}
+
 std::vector<TextureRow> BuildTextureRows(const IBinFile& container) {
     std::vector<TextureRow> rows;
-    container.ForEachTexture([&](TextureObject* t) {
-        if (t->hash == 0) throw Error("invalid hash");
-        TextureRow row;
-        row.texture = t;
-        row.displayName = t->GetDisplayName(true);
-        row.width = t->width;
-        row.height = t->height;
-        row.formatName = FormatName(t->format);
-        row.mipCount = t->mipCount;
-        rows.push_back(std::move(row));
-    });
+    container.ForEachTexture([&](TextureObject* t) { rows.push_back(MakeTextureRow(*t)); });
     return rows;
 }
 

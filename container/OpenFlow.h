@@ -73,6 +73,8 @@ struct TextureRow {
 // file time.
 void FinishSave(const std::filesystem::path& archive, bool useCache);
 
+// The row of one texture; throws Error("invalid hash") for hash 0.
+TextureRow MakeTextureRow(TextureObject& texture);
 // One row per texture in pack order; throws Error("invalid hash") for a texture with hash 0.
 std::vector<TextureRow> BuildTextureRows(const IBinFile& container);
 

@@ -74,7 +74,6 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
         ++out.succeeded;
     }
     host.Report("Processed textures: " + std::to_string(out.succeeded));
-    if (out.changed) container.modified = true;
     return out;
 }
 

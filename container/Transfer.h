@@ -28,7 +28,7 @@ struct ImportOutcome {
 // the other files as new textures (where the archive may be rebuilt). `rows`
 // are the textures as listed (the first of equal hashes wins); `onAdded` is
 // told of every new texture. Reports per-file errors and the final count
-// through the host; sets the container's modified flag when anything changed.
+// through the host; the container's modified flag is set when anything changed.
 // Throws Error("invalid hash") for a listed texture with hash 0.
 ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>& rows,
                           std::vector<std::filesystem::path> files, const Host& host,

@@ -1,0 +1,118 @@
+#include "container/Editing.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "container/BinFile.h"
+#include "format/Errors.h"
+#include "format/GameVersion.h"
+#include "format/NameHash.h"
+#include "texture/Conversion.h"
+#include "texture/TextureFlags.h"
+#include "texture/TextureObject.h"
+
+namespace zelko {
+namespace {
+
+std::string RemoveAll(std::string text, const std::string& part) {
+    if (part.empty()) return text;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at)) text.erase(at, part.size());
+    return text;
+}
+
+} // namespace
+
+std::set<uint32_t> TextureHashes(const IBinFile& container) {
+    std::set<uint32_t> hashes;
+    container.ForEachTexture([&](TextureObject* t) {
+        if (t->hash == 0) throw Error("invalid hash");
+        hashes.insert(t->hash);
+    });
+    return hashes;
+}
+
+bool IsNameFree(const std::set<uint32_t>& taken, const std::string& name) {
+    return !name.empty() && !taken.count(NameHash(name));
+}
+
+void RenameTexture(IBinFile& container, TextureObject& texture, const std::string& name) {
+    texture.hash = NameHash(name);
+    texture.name = name;
+    container.modified = true;
+}
+
+void DeleteTexture(IBinFile& container, TextureObject& texture) {
+    if (container.pack && container.pack->textures.size() <= 1) {
+        throw Error("The file must contain at least one texture.");
+    }
+    if (!container.DeleteTexture(&texture)) throw Error("Not in the pack");
+}
+
+TextureObject& DuplicateTexture(IBinFile& container, const TextureObject& source, const std::string& name) {
+    TextureObject* copy = container.DuplicateTexture(source, name);
+    if (!copy) throw Error("Textures of this file cannot be duplicated");
+    return *copy;
+}
+
+std::string TextureFlagKey(uint32_t hash, const std::string& carName) {
+    if (hash == 0) throw Error("invalid hash");
+    std::string name;
+    if (const std::string* known = FindKnownName(hash)) {
+        name = *known;
+    } else {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%x", unsigned(hash));
+        name = text;
+    }
+    if (carName.empty()) return name;
+    if (name.rfind("%_", 0) == 0) return RemoveAll(name, "%_");
+    return RemoveAll(name, carName + "_");
+}
+
+bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t format) {
+    if (texture.format == format) return false;
+    // Thumbnail folders carry no pack version; their textures are World's.
+    const int game = container.packVersion ? int(GameFromVersion(container.packVersion)) : int(GameWorld);
+    const std::string key = TextureFlagKey(texture.hash, container.carName);
+    if (!container.CanRebuild()) {
+        // Patched in place: only a change that keeps every byte count fits.
+        auto probe = TextureObject::Duplicate(texture, texture.name);
+        ChangeFormat(*probe, game, format);
+        if (probe->pixelsSize != texture.pixelsSize || probe->paletteSize != texture.paletteSize) {
+            throw Error("The new format changes the texture's size, which this archive cannot hold");
+        }
+    }
+    ChangeFormat(texture, game, format);
+    if (const TextureFlagRow* row = FindTextureFlags(game, NameHash(key), format)) {
+        texture.alphaMode = row->alphaMode;
+        texture.blendMode = row->blendMode;
+        texture.flagsEdited = true;
+    }
+    container.modified = true;
+    return true;
+}
+
+bool SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) {
+    ArchiveEntry* saved = container.entry;
+    const bool rebuild = container.CanRebuild() && saved;
+    const uint64_t oldEnd = rebuild ? uint64_t(saved->offset) + saved->size : 0;
+    std::error_code sizeError;
+    const uint64_t oldSize = std::filesystem::file_size(document.path, sizeError);
+    if (!container.Save(document.path, makeBackup)) return false;
+    container.modified = false;
+
+    std::error_code newSizeError;
+    const uint64_t newSize = std::filesystem::file_size(document.path, newSizeError);
+    if (rebuild && !sizeError && !newSizeError) {
+        // Everything behind the pack is copied unchanged, so it moved by the
+        // change of the file's size: the pack's own change plus the alignment
+        // filler the writer puts after it.
+        const int64_t change = int64_t(newSize) - int64_t(oldSize);
+        for (auto& [id, other] : document.entries) {
+            if (&other != saved && other.offset >= oldEnd) other.offset = uint32_t(int64_t(other.offset) + change);
+        }
+    }
+    return true;
+}
+
+} // namespace zelko
