@@ -34,4 +34,29 @@
 #define IDM_FIRST_COMMAND IDM_FILE_OPEN
 #define IDM_LAST_COMMAND IDM_ABOUT_UPDATE
 
+// Dialog templates.
+#define IDD_OPTIONS 113
+#define IDD_EXPORT 116
+#define IDD_TEXT_INPUT 118
+#define IDD_FORMAT_CHANGE 119
+#define IDD_RESULT 120
+
+// Options
+#define IDC_OPTION_AUTO_OPEN 106
+#define IDC_OPTION_BACKUP 107
+#define IDC_OPTION_CACHE 110
+#define IDC_OPTION_LOGS 111
+// Export textures and Change format
+#define IDC_FORMAT_COMBO 1016
+#define IDC_EXPORT_FOLDER 1017
+#define IDC_EXPORT_BROWSE 1018
+#define IDC_EXPORT_OVERWRITE 1020
+#define IDC_EXPORT_HASH_NAMES 1021
+// Text input
+#define IDC_TEXT_EDIT 1023
+#define IDC_TEXT_LABEL 1024
+// Result
+#define IDC_RESULT_LIST 1030
+#define IDC_RESULT_HEADER 1031
+
 #endif

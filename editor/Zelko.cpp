@@ -1,5 +1,6 @@
 #include "editor/Zelko.h"
 
+#include "editor/IniFile.h"
 #include "editor/Ids.h"
 #include "format/NameHash.h"
 #include "toolkit/Dialogs.h"
@@ -184,7 +185,12 @@ void Zelko::CreateLists() {
         File_ProcessBIN(entry->id);
     };
     textureList_->onFocus = [this](IListItem& item) { OnTextureFocused(item); };
-    textureList_->onActivate = [this](IListItem&) { SetStatus(kNotAvailableText, false); };
+    textureList_->onActivate = [this](IListItem&) { OnCommand(IDM_TEXTURE_REPLACE, 0); };
+    // Keys of the list itself, so they never act while another window has the focus.
+    textureList_->onKeyDown = [this](WORD key) {
+        if (key == VK_F2) OnCommand(IDM_TEXTURE_RENAME, 0);
+        if (key == VK_DELETE) OnCommand(IDM_TEXTURE_DELETE, 0);
+    };
     fileList_->onPositionChanging = [this](RectPositions& r) { ConstrainFileList(r); };
     textureList_->onPositionChanging = [this](RectPositions& r) { ConstrainTextureList(r); };
     fileList_->onResize = [this] { FileListResized(); };
@@ -236,11 +242,36 @@ void Zelko::OnCommand(WORD id, WORD code) {
     case IDM_FILE_CLOSE: CloseDocument(); break;
     case IDM_FILE_EXIT: SendMessageW(window, WM_CLOSE, 0, 0); break;
     case IDM_VIEW_ALPHA: Menu_ToggleAlpha(); break;
+    case IDM_SETTINGS_OPTIONS: Menu_Options(); break;
     case IDM_RESERVED: break;
+    case IDM_TEXTURE_ADD:
+    case IDM_TEXTURE_DUPLICATE:
+    case IDM_TEXTURE_RENAME:
+    case IDM_TEXTURE_FORMAT_CHANGE:
+    case IDM_TEXTURE_DELETE:
+    case IDM_TEXTURE_REPLACE: RunTextureCommand(id); break;
     default:
-        // Texture commands, dialogs, export, find and shell integration come later.
+        // Export, find and shell integration come later.
         SetStatus(kNotAvailableText, false);
         break;
+    }
+}
+
+void Zelko::RunTextureCommand(WORD id) {
+    // A command that fails part-way has changed nothing: the core's editing
+    // steps check before they change a record.
+    try {
+        switch (id) {
+        case IDM_TEXTURE_ADD: Menu_TextureAdd(); break;
+        case IDM_TEXTURE_DUPLICATE: Menu_TextureDuplicate(); break;
+        case IDM_TEXTURE_RENAME: Menu_TextureRename(); break;
+        case IDM_TEXTURE_FORMAT_CHANGE: Menu_TextureFormatChange(); break;
+        case IDM_TEXTURE_DELETE: Menu_TextureDelete(); break;
+        case IDM_TEXTURE_REPLACE: Menu_TextureReplace(L""); break;
+        default: break;
+        }
+    } catch (const std::exception& failure) {
+        SetStatus(L"ERROR: " + WideFromUtf8(failure.what()), true);
     }
 }
 
@@ -328,7 +359,8 @@ bool Zelko::AskToSaveChanges() {
     int answer = ShowMessage(window, L"There are unsaved changes. Do you want to SAVE the changes?", L"",
                              MB_YESNOCANCEL | MB_ICONINFORMATION);
     if (answer == IDCANCEL) return false;
-    if (answer == IDYES) Menu_Save();
+    // A failed save stops the action as Cancel does: going on would lose the edits.
+    if (answer == IDYES) return Menu_Save();
     return true;
 }
 

@@ -58,6 +58,26 @@ public:
     void Menu_Reload();
     bool Menu_Save();
     void Menu_ToggleAlpha();
+    void Menu_Options();
+
+    // Texture commands; each does nothing without an open document.
+    void Menu_TextureAdd();
+    void Menu_TextureDuplicate();
+    void Menu_TextureRename();
+    void Menu_TextureFormatChange();
+    void Menu_TextureDelete();
+    // An empty path asks with the open-file dialog.
+    void Menu_TextureReplace(const std::wstring& path);
+    // Imports the file into the texture and refreshes its rows; false (after
+    // the messages) when the file cannot be imported.
+    bool ReplaceTextureFromFile(const std::wstring& path, TextureObject& texture, IListItem& item);
+    // The open-file dialog for image files; empty when cancelled.
+    std::wstring SelectTextureToImport();
+    // Asks for a name whose hash no texture of the pack has; false when
+    // refused or cancelled.
+    bool GetUniqueTextureName(const std::wstring& caption, std::wstring& name);
+    // Appends a row for a new texture, selects and previews it.
+    void AddTextureToList(TextureObject& texture);
     // The open-and-load flow: closes the current document, then lists the
     // packs of path (an empty path opens nothing).
     void OpenDocumentPath(const std::wstring& path);
@@ -91,6 +111,8 @@ public:
 
 private:
     void BuildMenus();
+    // Runs a texture command; an error it raises is shown, not passed on.
+    void RunTextureCommand(WORD id);
     void CreateLists();
     void RestoreGeometry();
     void SaveSettings();
@@ -108,6 +130,13 @@ private:
     void RefreshFileList();
     void UpdateCounts();
     void OnTextureFocused(IListItem& item);
+    void SetTextureRow(IListItem& item, TextureObject& texture, bool withThumbnail);
+    void RefreshEntryRow();
+    void FitTextureColumns();
+    // The common checks of the texture commands: a PC document, a selected row.
+    bool CheckPcOnly();
+    IListItem* SelectedTexture(const std::wstring& caption);
+    void Report(const std::wstring& text) { SetStatus(text, true); }
     void RenderPreview(const TextureObject& texture);
     void DiscardPreview();
     Host MakeHost();

@@ -2,6 +2,7 @@
 // list, saving, closing and the preview of the focused texture.
 #include "editor/Zelko.h"
 
+#include "container/Editing.h"
 #include "editor/IniFile.h"
 #include "format/Errors.h"
 #include "texture/TextureObject.h"
@@ -144,6 +145,16 @@ void Zelko::RefreshFileList() {
     InvalidateRect(fileList_->window, nullptr, TRUE);
 }
 
+void Zelko::RefreshEntryRow() {
+    for (IListItem* item : fileList_->GetItems()) {
+        auto* entry = static_cast<ArchiveEntry*>(item->GetData());
+        if (entry && container_ && entry == container_->entry) SetEntryTexts(*item, *entry);
+    }
+    InvalidateRect(fileList_->window, nullptr, FALSE);
+}
+
+void Zelko::FitTextureColumns() { FitColumns(*textureList_); }
+
 void Zelko::UpdateCounts() {
     if (status_) status_->SetText(Wide(CountsText(document_.entries)), 2, false);
 }
@@ -181,26 +192,17 @@ bool Zelko::File_ProcessBIN(uint32_t id) {
     SendMessageW(textureList_->window, WM_SETREDRAW, FALSE, 0);
     const uint32_t selectedHash = settings_.recentTextureIndex;
     try {
-        const int size = textureList_->ImageSize();
         for (const TextureRow& texture : BuildTextureRows(*container_)) {
             int row = 0;
             IListItem* item = textureList_->AddItem(row);
-            item->SetData(texture.texture);
-            item->SetText(0, texture.displayName);
-            item->SetText(1, std::to_wstring(texture.width));
-            item->SetText(2, std::to_wstring(texture.height));
-            item->SetText(3, texture.formatName);
-            item->SetText(4, std::to_wstring(texture.mipCount));
-            if (auto thumbnail = MakeThumbnailBitmap(*texture.texture, uint32_t(size))) {
-                BitmapHandle previous(item->SetImage(thumbnail->Release()));
-            }
+            SetTextureRow(*item, *texture.texture, true);
             if (selectedHash != 0 && texture.texture->hash == selectedHash) textureList_->SelectRow(row);
         }
     } catch (const std::exception& failure) {
         SetStatus(L"ERROR: " + Wide(failure.what()), true);
     }
     if (selectedHash == 0 && textureList_->RowCount() > 0) textureList_->SelectRow(0);
-    FitColumns(*textureList_);
+    FitTextureColumns();
     SendMessageW(textureList_->window, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(textureList_->window, nullptr, TRUE);
     status_->SetText(Wide(entry.Text()), 1, false);
@@ -227,19 +229,14 @@ bool Zelko::Menu_Save() {
         ShowMessage(nullptr, L"This feature is only available for PC version", L"Error", MB_OK | MB_ICONINFORMATION);
         return false;
     }
-    ArchiveEntry* entry = container_->entry;
-    const bool rebuild = container_->CanRebuild() && entry;
-    const uint64_t oldEnd = rebuild ? uint64_t(entry->offset) + entry->size : 0;
     const std::wstring path = settings_.recentFilePath;
-    std::error_code sizeError;
-    const uint64_t oldFileSize = std::filesystem::file_size(std::filesystem::path(path), sizeError);
     bool saved = false;
     try {
-        saved = container_->Save(std::filesystem::path(path), settings_.options.autoBackup);
+        saved = SaveIntoDocument(*container_, document_, settings_.options.autoBackup);
     } catch (const std::exception& failure) {
         status_->WriteLog(failure.what());
     }
-    container_->modified = false;
+    // A failed save keeps modified: the edits are still only in memory.
     if (!saved) {
         SetStatus(L"ERROR: Failed to save " + path, true);
         return false;
@@ -248,17 +245,6 @@ bool Zelko::Menu_Save() {
         FinishSave(std::filesystem::path(path), settings_.options.useCache);
     } catch (const std::exception& failure) {
         status_->WriteLog(failure.what());  // the save itself succeeded
-    }
-    std::error_code newSizeError;
-    const uint64_t newFileSize = std::filesystem::file_size(std::filesystem::path(path), newSizeError);
-    if (rebuild && !sizeError && !newSizeError) {
-        // Everything behind the pack is copied unchanged, so it moved by the
-        // change of the file's size: the pack's own change plus the alignment
-        // filler the writer puts after it.
-        const int64_t change = int64_t(newFileSize) - int64_t(oldFileSize);
-        for (auto& [id, other] : document_.entries) {
-            if (&other != entry && other.offset >= oldEnd) other.offset = uint32_t(int64_t(other.offset) + change);
-        }
     }
     RefreshFileList();
     SetStatus(L"The changes have been saved.", true);

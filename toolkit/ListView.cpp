@@ -139,9 +139,19 @@ ListView::ListItemImp* ListView::ItemOfRow(int row) const {
     return reinterpret_cast<ListItemImp*>(entry.lParam);
 }
 
-IListItem* ListView::GetSelectedItem() const {
-    int row = static_cast<int>(SendMessageW(window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    return ItemOfRow(row);
+IListItem* ListView::GetSelectedItem() const { return ItemOfRow(SelectedRow()); }
+
+int ListView::SelectedRow() const {
+    if (!window) return -1;
+    return static_cast<int>(SendMessageW(window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void ListView::DeleteRow(int row) {
+    ListItemImp* item = ItemOfRow(row);
+    if (!item) return;
+    // The row goes first: its parameter points at the item.
+    SendMessageW(window, LVM_DELETEITEM, row, 0);
+    std::erase_if(items_, [&](const std::unique_ptr<ListItemImp>& owned) { return owned.get() == item; });
 }
 
 void ListView::SelectRow(int row) {
@@ -202,6 +212,9 @@ LRESULT ListView::OnNotify(UINT code, NMHDR* record) {
         if (ListItemImp* item = ItemOfRow(activate->iItem); item && onActivate) onActivate(*item);
         return 0;
     }
+    case LVN_KEYDOWN:
+        if (onKeyDown) onKeyDown(reinterpret_cast<NMLVKEYDOWN*>(record)->wVKey);
+        return 0;
     case LVN_COLUMNCLICK:
         SortByColumn(reinterpret_cast<NMLISTVIEW*>(record)->iSubItem);
         return 0;

@@ -89,6 +89,10 @@ public:
     // Destroys every item and row; the image list keeps its images.
     void Clear();
     IListItem* GetSelectedItem() const;
+    // The selected row, or -1.
+    int SelectedRow() const;
+    // Removes the row and destroys its item.
+    void DeleteRow(int row);
     // Focuses, selects and scrolls to row.
     void SelectRow(int row);
     // Items of all rows, in row order.
@@ -106,6 +110,8 @@ public:
 
     std::function<void(IListItem&)> onFocus;
     std::function<void(IListItem&)> onActivate;
+    // A key pressed while the list has the focus (virtual-key code).
+    std::function<void(WORD key)> onKeyDown;
 
 private:
     ListItemImp* ItemOfRow(int row) const;

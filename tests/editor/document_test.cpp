@@ -162,12 +162,12 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
         for (uint32_t id = 0; id < 3; ++id) EXPECT_EQ(scanned.entries.at(id).offset, after.at(id).offset) << id;
         EXPECT_EQ(scanned.entries.at(0).textureCount, 4u);
 
-        // A failed save reports the path and keeps the document open.
+        // A failed save reports the path, keeps the document open and its changes unsaved.
         d.Ui([&] { d.editor.Container()->modified = true; });
         std::filesystem::remove(sample);
         d.Command(IDM_FILE_SAVE);
         EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to save " + sample.wstring());
-        EXPECT_FALSE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
     });
 }

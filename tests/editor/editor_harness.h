@@ -4,6 +4,7 @@
 // SendMessage and runs checks on the window's thread through Ui().
 #include "TempFolder.h"
 #include "container/SampleArchive.h"
+#include "editor/Dialogs.h"
 #include "editor/Ids.h"
 #include "editor/Zelko.h"
 
@@ -12,16 +13,25 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <type_traits>
 
 namespace zelko::test {
 
-// A message-only window on the main thread that runs the functions sent to it.
+// A message-only window on the main thread that runs the functions sent
+// (WM_APP) or posted (WM_APP + 1, owned by the message) to it.
 inline LRESULT CALLBACK RunFunction(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_APP) return DefWindowProcW(handle, message, wParam, lParam);
-    (*reinterpret_cast<const std::function<void()>*>(lParam))();
-    return 0;
+    if (message == WM_APP) {
+        (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        return 0;
+    }
+    if (message == WM_APP + 1) {
+        std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lParam));
+        (*work)();
+        return 0;
+    }
+    return DefWindowProcW(handle, message, wParam, lParam);
 }
 
 // What the script thread uses to drive and inspect the editor.
@@ -61,14 +71,18 @@ struct Driver {
     int FocusedRow(const ListView* list) {
         return int(SendMessageW(list->window, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
     }
-    // Double-clicks the row, as a user opens a file entry.
-    void DoubleClick(const ListView* list, int row) {
+    // Double-clicks the row, as a user opens a file entry; without waiting
+    // when `post` (the click may open a dialog).
+    void DoubleClick(const ListView* list, int row, bool post = false) {
         RECT bounds{};
         bounds.left = LVIR_LABEL;
         SendMessageW(list->window, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
         LPARAM point = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
-        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
-            SendMessageW(list->window, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, point);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+            const WPARAM keys = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
+            if (post) PostMessageW(list->window, message, keys, point);
+            else SendMessageW(list->window, message, keys, point);
+        }
     }
     // Focuses and selects a row, as a click does.
     void Select(const ListView* list, int row) {
@@ -82,6 +96,79 @@ struct Driver {
         return -1;
     }
     void Command(WORD id) { SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // Starts a command or some work on the window's thread without waiting:
+    // for the ones that open a modal dialog.
+    void Post(WORD id) { PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Start(std::function<void()> work) {
+        PostMessageW(runner, WM_APP + 1, 0, reinterpret_cast<LPARAM>(new std::function<void()>(std::move(work))));
+    }
+    // Returns once everything posted to the window's thread before this call
+    // has been handled (or has opened a dialog that now waits for the user).
+    void Sync() {
+        HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        Start([done] { SetEvent(done); });
+        WaitForSingleObject(done, 60000);
+        CloseHandle(done);
+    }
+
+    // The visible dialog (class #32770) of the window's thread with this
+    // caption; null when none shows up within a few seconds.
+    HWND WaitForDialog(const std::wstring& caption) {
+        struct Search {
+            const std::wstring* caption;
+            HWND found = nullptr;
+        };
+        const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            Search search{&caption};
+            EnumThreadWindows(
+                thread,
+                [](HWND candidate, LPARAM data) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(data);
+                    wchar_t name[64] = {}, text[256] = {};
+                    GetClassNameW(candidate, name, 64);
+                    GetWindowTextW(candidate, text, 256);
+                    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate) && *s->caption == text) {
+                        s->found = candidate;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            if (search.found) return search.found;
+            Sleep(10);
+        }
+        ADD_FAILURE() << "no dialog named " << std::string(caption.begin(), caption.end());
+        return nullptr;
+    }
+    // A button pressed as a click does; returns once the dialog has answered.
+    void Press(HWND dialog, int id) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        Sync();
+    }
+    // A key as the keyboard sends it to a control; returns once it is handled.
+    void Key(HWND control, WORD key) {
+        PostMessageW(control, WM_KEYDOWN, key, 1);
+        PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+        Sync();
+    }
+    static void Type(HWND edit, const std::wstring& text) {
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_CLEAR, 0, 0);
+        for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+    }
+    static std::wstring Text(HWND control) {
+        wchar_t text[512] = {};
+        GetWindowTextW(control, text, 512);
+        return text;
+    }
+    // Answers the open-file dialog with this path.
+    void ChooseFile(const std::wstring& title, const std::filesystem::path& path) {
+        HWND dialog = WaitForDialog(title);
+        if (!dialog) return;
+        SetDlgItemTextW(dialog, 0x47C, path.wstring().c_str());
+        Press(dialog, IDOK);
+    }
     void Close() { SendMessageW(window, WM_CLOSE, 0, 0); }
     bool MenuGreyed(UINT id) {
         return Ui([&] { return (GetMenuState(GetMenu(window), id, MF_BYCOMMAND) & MF_GRAYED) != 0; });
@@ -119,6 +206,9 @@ protected:
             return answer;
         };
         editor.onCommandHandled = [this](WORD id) { handled.push_back(id); };
+        DialogMessageBox() = [this](const std::wstring& text, const std::wstring& caption) {
+            messages.push_back(caption + L"|" + text);
+        };
         static const bool registered = [] {
             WNDCLASSW windowClass{};
             windowClass.lpfnWndProc = &RunFunction;

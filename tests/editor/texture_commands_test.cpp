@@ -1,0 +1,393 @@
+// The Texture menu as a user drives it: the real dialogs, the refusals, the
+// texts in the status bar and the log, and what a save then holds on disk.
+#include "editor_harness.h"
+
+#include "format/NameHash.h"
+#include "format/pack_builder.h"
+#include "texture/Conversion.h"
+#include "texture/ImageFile.h"
+#include "texture/Preview.h"
+#include "texture/TextureObject.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+
+namespace zelko {
+namespace {
+
+using test::Driver;
+
+const std::wstring kImportTitle = L"ZRC-Zelko v1.7 by korvane | Select texture to import";
+
+// An opaque square picture: smooth ramps with a few hard edges, so every
+// block format has something to get wrong.
+ScratchImage Picture(size_t side = 64) {
+    ScratchImage image;
+    image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, side, side, 1, 1);
+    const Image& level = *image.GetImage(0, 0, 0);
+    for (size_t y = 0; y < side; ++y) {
+        for (size_t x = 0; x < side; ++x) {
+            uint8_t* p = level.pixels + y * level.rowPitch + x * 4;
+            p[0] = uint8_t(x * 256 / side), p[1] = uint8_t(y * 256 / side), p[2] = (x / 16 + y / 16) % 2 ? 200 : 40;
+            p[3] = 255;
+        }
+    }
+    return image;
+}
+
+// Mean absolute difference per channel (colour only) between the texture's
+// top level and the picture.
+double MeanError(const TextureObject& texture, const ScratchImage& picture) {
+    const Image& source = *picture.GetImage(0, 0, 0);
+    const size_t side = source.width;
+    auto shown = MakePreviewPixels(texture, false, std::nullopt);
+    if (!shown || shown->width != side || shown->height != side) return 1e9;
+    double sum = 0;
+    for (size_t y = 0; y < side; ++y) {
+        const uint8_t* a = shown->bgra.data() + (side - 1 - y) * side * 4;  // bottom-up
+        const uint8_t* b = source.pixels + y * source.rowPitch;
+        for (size_t i = 0; i < side * 4; ++i) {
+            if (i % 4 != 3) sum += std::abs(int(a[i]) - int(b[i]));
+        }
+    }
+    return sum / double(side * side * 3);
+}
+
+class TextureCommands : public test::EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        const ScratchImage picture = Picture();
+        ASSERT_EQ(SaveToImageFile(*picture.GetImage(0, 0, 0), ImageFileFormat::PNG, road), kOk);
+    }
+    std::string LogText() {
+        auto bytes = ReadFileBytes(folder.path() / "log.txt");
+        return std::string(bytes.begin(), bytes.end());
+    }
+    std::vector<std::wstring> Messages(Driver& d) {
+        return d.Ui([&] { return std::exchange(messages, {}); });
+    }
+    static bool Modified(Driver& d) { return d.Ui([&] { return d.editor.HasUnsavedChanges(); }); }
+    // Opens a fresh container on entry `id` of the file on disk.
+    std::unique_ptr<IBinFile> Reopen(uint32_t id) {
+        reopened = OpenDocument(sample, false, Host{});
+        return OpenEntry(reopened, reopened.entries.at(id), Host{});
+    }
+    // Names as the pack holds them, in pack order.
+    static std::vector<std::string> Names(const IBinFile& container) {
+        std::vector<std::string> names;
+        container.ForEachTexture([&](TextureObject* t) { names.push_back(t->name); });
+        return names;
+    }
+    static void RenameTo(Driver& d, const std::wstring& name) {
+        d.Post(IDM_TEXTURE_RENAME);
+        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
+        ASSERT_TRUE(dialog);
+        d.Type(GetDlgItem(dialog, IDC_TEXT_EDIT), name);
+        d.Press(dialog, IDOK);
+    }
+
+    std::filesystem::path road = folder.path() / "road.png";
+    Document reopened;
+};
+
+TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
+    // An Xbox 360 archive: every command refuses before any dialog opens.
+    const auto xbox = folder.path() / "xbox.bin";
+    packtest::Tex t{NameHash("XBOX_ROAD"), "XBOX_ROAD", 0x1A200152, 128, 128, 1, packtest::Pattern(128 * 128 / 2, 7)};
+    WriteFile(xbox, packtest::PlainPack(5, {t}));
+    Run(Environment({L"ZRC-Zelko.exe", xbox.wstring()}), [&](Driver& d) {
+        ASSERT_EQ(d.StatusText(3), L"Xbox360");
+        for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE,
+                        IDM_TEXTURE_DELETE, IDM_TEXTURE_REPLACE}) {
+            d.Command(id);  // answered at once: no dialog waits
+            EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
+                << id;
+        }
+        EXPECT_FALSE(Modified(d));
+    });
+
+    Run(WithSample(), [&](Driver& d) {
+        ListView* list = d.editor.TextureList();
+        const std::wstring status = d.StatusText(0);
+        // No selected row: each command names itself in the refusal.
+        LVITEMW none{};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list->window, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+        for (WORD id : {IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE, IDM_TEXTURE_DELETE,
+                        IDM_TEXTURE_REPLACE})
+            d.Command(id);
+        EXPECT_EQ(Messages(d), (std::vector<std::wstring>{L"Duplicate|Select texture first",
+                                                          L"Rename|Select texture first",
+                                                          L"Format change|Select texture first",
+                                                          L"Delete|Select texture first",
+                                                          L"Replace|Select texture first"}));
+
+        // Cancel in every dialog: Escape, the Cancel button, the close box.
+        d.Select(list, 1);
+        d.Post(IDM_TEXTURE_RENAME);
+        HWND rename = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
+        ASSERT_TRUE(rename);
+        d.Type(GetDlgItem(rename, IDC_TEXT_EDIT), L"NEVER");
+        d.Key(GetDlgItem(rename, IDC_TEXT_EDIT), VK_ESCAPE);
+        d.Post(IDM_TEXTURE_DUPLICATE);
+        HWND duplicate = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
+        ASSERT_TRUE(duplicate);
+        d.Press(duplicate, IDCANCEL);
+        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+        HWND format = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
+        ASSERT_TRUE(format);
+        PostMessageW(format, WM_SYSCOMMAND, SC_CLOSE, 0);
+        d.Sync();
+        for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_REPLACE}) {
+            d.Post(id);
+            HWND chooser = d.WaitForDialog(kImportTitle);
+            ASSERT_TRUE(chooser);
+            d.Press(chooser, IDCANCEL);
+        }
+        EXPECT_EQ(d.Rows(list), 5);
+        EXPECT_EQ(d.Cell(list, d.RowNamed(list, L"NIS_240_SX_INTERIOR"), 3), L"ARGB");
+        EXPECT_TRUE(Messages(d).empty());
+        EXPECT_EQ(d.StatusText(0), status);
+        EXPECT_FALSE(Modified(d));
+
+        // The last texture of a pack stays.
+        d.DoubleClick(d.editor.FileList(), 2);
+        for (int left = 3; left > 1; --left) {
+            d.Select(list, 0);
+            d.Command(IDM_TEXTURE_DELETE);
+        }
+        ASSERT_EQ(d.Rows(list), 1);
+        d.Select(list, 0);
+        d.Command(IDM_TEXTURE_DELETE);
+        EXPECT_EQ(d.Rows(list), 1);
+        EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Delete|The file must contain at least one texture."});
+    });
+}
+
+TEST_F(TextureCommands, NamesAreUniqueByHashAndAddedNamesByText) {
+    Run(WithSample(), [&](Driver& d) {
+        ListView* list = d.editor.TextureList();
+        const int interior = d.RowNamed(list, L"NIS_240_SX_INTERIOR");
+        d.Select(list, interior);
+        d.Post(IDM_TEXTURE_RENAME);
+        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
+        ASSERT_TRUE(dialog);
+        HWND edit = GetDlgItem(dialog, IDC_TEXT_EDIT), ok = GetDlgItem(dialog, IDOK);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_LABEL)), L"Enter texture name:");
+        EXPECT_EQ(Driver::Text(edit), L"NIS_240_SX_INTERIOR");
+        EXPECT_TRUE(IsWindowEnabled(ok));  // until the text is first edited
+
+        char badging[16];
+        std::snprintf(badging, sizeof badging, "0x%08X", NameHash("NIS_240_SX_BADGING"));
+        // {typed, OK enabled}: the own name, another's name, another's hash
+        // spelt differently and the empty text are all taken.
+        const std::pair<std::wstring, bool> cases[] = {{L"NIS_240_SX_INTERIOR", false},
+                                                       {L"NIS_240_SX_BADGING", false},
+                                                       {std::wstring(badging, badging + 10), false},
+                                                       {L"", false},
+                                                       {L"Road", true}};
+        for (const auto& [typed, enabled] : cases) {
+            Driver::Type(edit, typed);
+            EXPECT_EQ(IsWindowEnabled(ok) != 0, enabled) << std::string(typed.begin(), typed.end());
+        }
+        // No more than 64 characters go in.
+        Driver::Type(edit, std::wstring(70, L'x'));
+        EXPECT_EQ(Driver::Text(edit).size(), 64u);
+        Driver::Type(edit, L"Road");
+        d.Key(edit, VK_RETURN);  // Enter is OK
+        EXPECT_EQ(d.Cell(list, interior, 0), L"Road");
+        EXPECT_EQ(d.StatusText(0), L"Renamed texture: NIS_240_SX_INTERIOR -> Road");
+        EXPECT_TRUE(Modified(d));
+
+        // Added files take the first free name of road, road_1, road_2 ...;
+        // "Road" does not hold "road" (names compare case-sensitively).
+        for (const wchar_t* expected : {L"road", L"road_1", L"road_2"}) {
+            d.Post(IDM_TEXTURE_ADD);
+            d.ChooseFile(kImportTitle, road);
+            EXPECT_EQ(d.StatusText(0), std::wstring(L"Added texture: ") + expected);
+            const int last = d.Rows(list) - 1;
+            EXPECT_EQ(d.Cell(list, last, 0), expected);
+            EXPECT_EQ(d.FocusedRow(list), last);
+        }
+        EXPECT_EQ(d.StatusText(2), L"Files: 3 Textures: 15");
+        EXPECT_EQ(d.Cell(d.editor.FileList(), 0, 3), L"8");
+
+        // A file that is no image: the pack keeps its textures.
+        const auto broken = folder.path() / "broken.png";
+        WriteFile(broken, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+        d.Post(IDM_TEXTURE_ADD);
+        d.ChooseFile(kImportTitle, broken);
+        EXPECT_EQ(d.Rows(list), 8);
+        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to add the file: " + broken.wstring());
+        const auto shown = Messages(d);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(shown[0].starts_with(L"Add Texture|Failed to add the file: " + broken.wstring() +
+                                         L"\r\n\r\nERROR: Unable to load the file: "))
+            << std::string(shown[0].begin(), shown[0].end());
+
+        // Duplicate of road_2 under a free name lands at the end, selected.
+        d.Post(IDM_TEXTURE_DUPLICATE);
+        HWND copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(Driver::Text(GetDlgItem(copy, IDC_TEXT_EDIT)), L"road_2");
+        Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), L"ROAD_COPY");
+        d.Press(copy, IDOK);
+        EXPECT_EQ(d.StatusText(0), L"Duplicated texture: road_2 -> ROAD_COPY");
+        EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"ROAD_COPY");
+    });
+    const std::string log = LogText();
+    for (const char* line : {"Renamed texture: NIS_240_SX_INTERIOR -> Road", "Added texture: road_2",
+                             "Duplicated texture: road_2 -> ROAD_COPY"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    }
+}
+
+TEST_F(TextureCommands, FormatChangeAsksForAFormatAndReportsTheChange) {
+    Run(WithSample(), [&](Driver& d) {
+        ListView* list = d.editor.TextureList();
+        const int interior = d.RowNamed(list, L"NIS_240_SX_INTERIOR");
+        d.Select(list, interior);
+        // Opened with no remembered format: nothing selected, OK refuses.
+        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
+        ASSERT_TRUE(dialog);
+        HWND combo = GetDlgItem(dialog, IDC_FORMAT_COMBO);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
+        d.Press(dialog, IDOK);
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Format change|Select texture format first"});
+        SendMessageW(combo, CB_SETCURSEL, 0, 0);  // DXT1
+        d.Press(dialog, IDOK);
+        EXPECT_EQ(d.Cell(list, interior, 3), L"DXT1");
+        EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT1");
+        EXPECT_TRUE(Modified(d));
+        EXPECT_EQ(d.Ui([&] { return uint32_t(d.editor.Settings().formatChangeSelection); }), kFormatDXT1);
+
+        // The format it already has: silent, but remembered. The dialog opens on it.
+        d.Ui([&] { d.editor.Container()->modified = false; });
+        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+        dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_GETCURSEL, 0, 0), 0);
+        d.Press(dialog, IDOK);
+        EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT1");
+        EXPECT_FALSE(Modified(d));
+
+        // A conversion that fails: the error is shown, the texture and the flag stay.
+        detail::InjectConversionFailure("compress", HResult(0x80004005));
+        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+        dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
+        ASSERT_TRUE(dialog);
+        SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, 2, 0);  // DXT5
+        d.Press(dialog, IDOK);
+        detail::InjectConversionFailure("compress", kOk);
+        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to compress the texture. Error code: 0x80004005");
+        EXPECT_EQ(d.Cell(list, interior, 3), L"DXT1");
+        EXPECT_FALSE(Modified(d));
+    });
+}
+
+// Edit in the window, File > Save, then a fresh look at the file on disk.
+TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
+    const ScratchImage picture = Picture(), big = Picture(128);
+    const auto badge = folder.path() / "badge.png";
+    ASSERT_EQ(SaveToImageFile(*big.GetImage(0, 0, 0), ImageFileFormat::PNG, badge), kOk);
+    Run(WithSample(), [&](Driver& d) {
+        ListView* list = d.editor.TextureList();
+        auto select = [&](const wchar_t* name) {
+            const int row = d.RowNamed(list, name);
+            ASSERT_GE(row, 0) << std::string(name, name + wcslen(name));
+            d.Select(list, row);
+        };
+        // Keyboard: F2 renames, Delete deletes; a double-click on a row replaces.
+        select(L"NIS_240_SX_BADGING");
+        d.Key(list->window, VK_F2);
+        HWND rename = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
+        ASSERT_TRUE(rename);
+        Driver::Type(GetDlgItem(rename, IDC_TEXT_EDIT), L"BADGE");
+        d.Press(rename, IDOK);
+        select(L"NIS_240_SX_TIRE");
+        d.Key(list->window, VK_DELETE);
+        EXPECT_EQ(d.StatusText(0), L"Deleted texture: NIS_240_SX_TIRE");
+
+        d.DoubleClick(list, d.RowNamed(list, L"BADGE"), true);
+        d.ChooseFile(kImportTitle, badge);
+        EXPECT_EQ(d.StatusText(0), L"Texture BADGE has been updated.");
+        EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentImportFolder; }), folder.path().wstring());
+
+        d.Post(IDM_TEXTURE_ADD);
+        d.ChooseFile(kImportTitle, road);
+        select(L"road");
+        d.Post(IDM_TEXTURE_DUPLICATE);
+        HWND copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
+        ASSERT_TRUE(copy);
+        Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), L"road_copy");
+        d.Press(copy, IDOK);
+        // The copy and three more of the picture in each format of the dialog.
+        const std::pair<const wchar_t*, int> formats[] = {{L"fmt_dxt1", 0}, {L"fmt_dxt3", 1}, {L"fmt_dxt5", 2}};
+        for (const auto& [name, choice] : formats) {
+            select(L"road");
+            d.Post(IDM_TEXTURE_DUPLICATE);
+            copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
+            ASSERT_TRUE(copy);
+            Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), name);
+            d.Press(copy, IDOK);
+            d.Sync();
+            d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+            HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
+            ASSERT_TRUE(dialog);
+            SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, choice, 0);
+            d.Press(dialog, IDOK);
+            d.Sync();
+        }
+        // RGBA from a block format: a copy of the DXT1 one.
+        select(L"fmt_dxt1");
+        d.Post(IDM_TEXTURE_DUPLICATE);
+        copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
+        ASSERT_TRUE(copy);
+        Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), L"fmt_rgba");
+        d.Press(copy, IDOK);
+        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
+        ASSERT_TRUE(dialog);
+        SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, 3, 0);
+        d.Press(dialog, IDOK);
+        EXPECT_TRUE(Messages(d).empty());
+
+        d.Command(IDM_FILE_SAVE);
+        EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");
+        EXPECT_FALSE(Modified(d));
+    });
+
+    auto pack = Reopen(0);
+    EXPECT_EQ(Names(*pack).size(), 10u);  // five, less one deleted, and six new
+    std::map<std::string, const TextureObject*> byName;
+    pack->ForEachTexture([&](TextureObject* t) {
+        EXPECT_EQ(t->hash, NameHash(t->name)) << t->name;
+        byName[t->name] = t;
+    });
+    EXPECT_EQ(byName.count("NIS_240_SX_TIRE") + byName.count("NIS_240_SX_BADGING"), 0u);
+    EXPECT_EQ(byName.count("NIS_240_SX_INTERIOR"), 1u);
+    // {name, format, largest mean error per channel}
+    const std::tuple<const char*, uint32_t, double> expected[] = {
+        {"road", kFormatARGB, 0.0},     {"road_copy", kFormatARGB, 0.0},
+        {"fmt_dxt1", kFormatDXT1, 4.0},  {"fmt_dxt3", kFormatDXT3, 4.0}, {"fmt_dxt5", kFormatDXT5, 4.0},
+        {"fmt_rgba", kFormatARGB, 4.0}};
+    ASSERT_EQ(byName.count("BADGE"), 1u);
+    EXPECT_EQ(byName["BADGE"]->format, kFormatDXT5);
+    EXPECT_LE(MeanError(*byName["BADGE"], big), 4.0);
+    for (const auto& [name, format, error] : expected) {
+        ASSERT_EQ(byName.count(name), 1u) << name;
+        const TextureObject& t = *byName[name];
+        EXPECT_EQ(t.format, format) << name;
+        EXPECT_EQ(t.width * 1000 + t.height, 64u * 1000 + 64) << name;
+        EXPECT_LE(MeanError(t, picture), error) << name;
+    }
+}
+
+} // namespace
+} // namespace zelko
