@@ -7,10 +7,12 @@
 #include "editor/Dialogs.h"
 #include "editor/Ids.h"
 #include "editor/Zelko.h"
+#include "texture/Image.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -32,6 +34,35 @@ inline LRESULT CALLBACK RunFunction(HWND handle, UINT message, WPARAM wParam, LP
         return 0;
     }
     return DefWindowProcW(handle, message, wParam, lParam);
+}
+
+// The whole window, frame and menu included, as one level of 32-bit BGRA.
+inline ScratchImage CaptureWindow(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+    ScratchImage image;
+    if (Failed(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, size_t(width), size_t(height), 1, 1))) return image;
+    HDC screen = GetDC(nullptr);
+    MemoryDcHandle memory(CreateCompatibleDC(screen));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    BitmapHandle bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+        SelectedObject selected(memory.Get(), bitmap.Get());
+        // The screen holds what the window and its children really drew.
+        BitBlt(memory.Get(), 0, 0, width, height, screen, outer.left, outer.top, SRCCOPY);
+    }
+    ReleaseDC(nullptr, screen);
+    const Image& target = *image.GetImage(0, 0, 0);
+    for (int y = 0; y < height; ++y) {
+        auto* row = target.pixels + size_t(y) * target.rowPitch;
+        std::memcpy(row, static_cast<uint8_t*>(bits) + size_t(y) * width * 4, size_t(width) * 4);
+        for (int x = 0; x < width; ++x) row[x * 4 + 3] = 255;
+    }
+    return image;
 }
 
 // What the script thread uses to drive and inspect the editor.
@@ -114,13 +145,18 @@ struct Driver {
     // The visible dialog (class #32770) of the window's thread with this
     // caption; null when none shows up within a few seconds.
     HWND WaitForDialog(const std::wstring& caption) {
+        HWND found = WaitForDialogWhere([&](HWND, const std::wstring& text) { return text == caption; });
+        if (!found) ADD_FAILURE() << "no dialog named " << std::string(caption.begin(), caption.end());
+        return found;
+    }
+    HWND WaitForDialogWhere(const std::function<bool(HWND, const std::wstring&)>& wanted) {
         struct Search {
-            const std::wstring* caption;
+            const std::function<bool(HWND, const std::wstring&)>* wanted;
             HWND found = nullptr;
         };
         const DWORD thread = GetWindowThreadProcessId(window, nullptr);
         for (int attempt = 0; attempt < 500; ++attempt) {
-            Search search{&caption};
+            Search search{&wanted};
             EnumThreadWindows(
                 thread,
                 [](HWND candidate, LPARAM data) -> BOOL {
@@ -128,7 +164,7 @@ struct Driver {
                     wchar_t name[64] = {}, text[256] = {};
                     GetClassNameW(candidate, name, 64);
                     GetWindowTextW(candidate, text, 256);
-                    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate) && *s->caption == text) {
+                    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate) && (*s->wanted)(candidate, text)) {
                         s->found = candidate;
                         return FALSE;
                     }
@@ -138,7 +174,6 @@ struct Driver {
             if (search.found) return search.found;
             Sleep(10);
         }
-        ADD_FAILURE() << "no dialog named " << std::string(caption.begin(), caption.end());
         return nullptr;
     }
     // A button pressed as a click does; returns once the dialog has answered.
