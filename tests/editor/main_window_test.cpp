@@ -113,11 +113,20 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
         EXPECT_TRUE(IsWindow(d.window));
         EXPECT_FALSE(std::filesystem::exists(SettingsFile()));
 
-        answerWith(IDYES);  // saves, then closes
+        // Yes with a save that fails stops the close, as Cancel does: the edits stay.
+        answerWith(IDYES);
+        const auto away = folder.path() / "away.bin";
+        std::filesystem::rename(sample, away);
         d.Command(IDM_FILE_EXIT);
+        EXPECT_TRUE(IsWindow(d.window));
+        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to save " + sample.wstring());
+        std::filesystem::rename(away, sample);
+
+        d.Command(IDM_FILE_EXIT);  // saves, then closes
         EXPECT_FALSE(IsWindow(d.window));
     });
-    EXPECT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages.size(), 5u);
     EXPECT_TRUE(std::filesystem::exists(SettingsFile()));
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "sample.bin.bak"));
 }

@@ -1,0 +1,131 @@
+// The editing rules shared by the editor and the command line.
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "archive_builder.h"
+#include "container/Editing.h"
+#include "format/Errors.h"
+#include "texture/TextureFlags.h"
+
+using namespace zelko;
+using namespace testing_archive;
+
+namespace {
+
+std::string ErrorText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// A loose container over a pack of the given textures (no file behind it).
+std::unique_ptr<IBinFile> Loose(uint32_t packVersion, bool canRebuild, std::vector<std::string> names) {
+    auto bin = std::make_unique<TextureBinFile>();
+    bin->pack = std::make_unique<TextureFile>();
+    bin->packVersion = packVersion;
+    bin->canRebuild = canRebuild;
+    for (const std::string& name : names) bin->pack->textures.push_back(SolidTexture(name, kFormatARGB, 8, 3));
+    return bin;
+}
+
+} // namespace
+
+TEST(Editing, NamesAreFreeByHashAndTheLastTextureStays) {
+    auto bin = Loose(5, true, {"road", "SKY"});
+    const auto taken = TextureHashes(*bin);
+    char spelt[16];
+    std::snprintf(spelt, sizeof spelt, "0x%X", NameHash("SKY"));
+    for (const std::string& name : {std::string("road"), std::string("SKY"), std::string(spelt), std::string()})
+        EXPECT_FALSE(IsNameFree(taken, name)) << name;
+    EXPECT_TRUE(IsNameFree(taken, "Road"));
+
+    TextureObject& sky = *bin->pack->textures[1];
+    RenameTexture(*bin, sky, "CLOUDS");
+    EXPECT_EQ(sky.hash, NameHash("CLOUDS"));
+    EXPECT_EQ(bin->pack->textures[1].get(), &sky);  // keeps its place
+    EXPECT_TRUE(bin->modified);
+
+    bin->modified = false;
+    TextureObject& copy = DuplicateTexture(*bin, sky, "CLOUDS_2");
+    EXPECT_EQ(bin->pack->textures.back().get(), &copy);
+    EXPECT_TRUE(bin->modified);
+    DeleteTexture(*bin, copy);
+    DeleteTexture(*bin, *bin->pack->textures[0]);
+    EXPECT_EQ(ErrorText([&] { DeleteTexture(*bin, sky); }), "The file must contain at least one texture.");
+    EXPECT_EQ(bin->pack->textures.size(), 1u);
+
+    bin->pack->textures[0]->hash = 0;
+    EXPECT_EQ(ErrorText([&] { TextureHashes(*bin); }), "invalid hash");
+}
+
+TEST(Editing, FormatChangeTakesTheGamesFlagsForTheNameWithoutItsCarPrefix) {
+    ResetNameTables();
+    RegisterName("NIS_240_SX_HEADLIGHT_GLASS");
+    EXPECT_EQ(TextureFlagKey(NameHash("NIS_240_SX_HEADLIGHT_GLASS"), "NIS_240_SX"), "HEADLIGHT_GLASS");
+    EXPECT_EQ(TextureFlagKey(NameHash("NIS_240_SX_HEADLIGHT_GLASS"), ""), "NIS_240_SX_HEADLIGHT_GLASS");
+    RegisterName("%_WINDOW_FRONT");
+    EXPECT_EQ(TextureFlagKey(NameHash("%_WINDOW_FRONT"), "ANY"), "WINDOW_FRONT");
+    EXPECT_EQ(TextureFlagKey(0xABC, ""), "0xabc");
+    EXPECT_EQ(ErrorText([] { TextureFlagKey(0, ""); }), "invalid hash");
+    // The table's first rows, as the game ships them.
+    const TextureFlagRow* first = FindTextureFlags(1, 0x88D7D7CB, kFormatARGB);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->alphaMode * 10 + first->blendMode, 21);
+    EXPECT_EQ(FindTextureFlags(1, 0x88D7D7CB, kFormatDXT5), nullptr);
+    EXPECT_EQ(FindTextureFlags(8, 0x88D7D7CB, kFormatARGB), nullptr);
+
+    auto bin = Loose(4, true, {"NIS_240_SX_HEADLIGHT_GLASS", "PLAIN"});
+    bin->carName = "NIS_240_SX";
+    TextureObject& glass = *bin->pack->textures[0];
+    TextureObject& plain = *bin->pack->textures[1];
+    EXPECT_FALSE(ChangeTextureFormat(*bin, glass, kFormatARGB));  // already so: nothing happens
+    EXPECT_FALSE(bin->modified);
+    EXPECT_TRUE(ChangeTextureFormat(*bin, glass, kFormatDXT3));
+    EXPECT_TRUE(ChangeTextureFormat(*bin, plain, kFormatDXT3));
+    EXPECT_EQ(glass.format, kFormatDXT3);
+    EXPECT_EQ(glass.alphaMode * 10 + glass.blendMode, 22);  // Underground's headlight row
+    EXPECT_NE(plain.alphaMode * 10 + plain.blendMode, 22);  // the format's defaults
+    EXPECT_TRUE(bin->modified);
+
+    // In place, a change of the byte count is refused and changes nothing.
+    auto stream = Loose(4, false, {"PLAIN"});
+    TextureObject& patched = *stream->pack->textures[0];
+    EXPECT_NE(ErrorText([&] { ChangeTextureFormat(*stream, patched, kFormatDXT1); }), "");
+    EXPECT_EQ(patched.format, kFormatARGB);
+    EXPECT_FALSE(stream->modified);
+    ResetNameTables();
+}
+
+TEST(Editing, SaveIntoDocumentMovesTheEntriesBehindTheRebuiltPack) {
+    TempFolder dir;
+    ArchiveBuilder b;
+    b.Pack(PackBytes("A", 3));
+    b.Chunk(0x34026, 40);
+    b.Pack(PackBytes("B", 2));
+    const auto path = dir.path() / "CARS.BUN";
+    WriteFile(path, b.Bytes());
+    Document doc = OpenDocument(path, false, Host{});
+    auto bin = OpenEntry(doc, doc.entries.at(0), Host{});
+    DeleteTexture(*bin, *bin->pack->textures[0]);
+    EXPECT_EQ(doc.entries.at(0).textureCount, 2u);  // the listing follows the pack
+    ASSERT_TRUE(SaveIntoDocument(*bin, doc, false));
+    EXPECT_FALSE(bin->modified);
+    const Document scanned = OpenDocument(path, false, Host{});
+    for (uint32_t id : {0u, 1u}) {
+        EXPECT_EQ(doc.entries.at(id).offset, scanned.entries.at(id).offset) << id;
+        EXPECT_EQ(doc.entries.at(id).size, scanned.entries.at(id).size) << id;
+    }
+
+    // A failed save keeps the changes marked as unsaved.
+    DeleteTexture(*bin, *bin->pack->textures[0]);
+    std::filesystem::remove(path);
+    try {
+        EXPECT_FALSE(SaveIntoDocument(*bin, doc, false));
+    } catch (const std::exception&) {
+        // a missing archive may also be raised
+    }
+    EXPECT_TRUE(bin->modified);
+}
