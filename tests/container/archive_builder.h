@@ -2,6 +2,8 @@
 // Game archives for the container tests, composed with the pack writer and
 // the chunk framing: packs with known neighbours around them.
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,16 @@
 #include "texture/TextureObject.h"
 
 namespace testing_archive {
+
+// The message of what f raises; empty when it raises nothing.
+inline std::string ErrorText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
 
 inline std::unique_ptr<zelko::TextureObject> SolidTexture(const std::string& name, uint32_t format, uint32_t size,
                                                            uint8_t fill) {

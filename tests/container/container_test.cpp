@@ -16,15 +16,6 @@ using namespace testing_archive;
 
 namespace {
 
-std::string ErrorText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
-
 // Three packs with 3, 2 and 4 textures between unrelated known chunks, and a
 // compressed container chunk at the end.
 struct SampleArchive {

@@ -12,15 +12,6 @@ using namespace testing_archive;
 
 namespace {
 
-std::string ErrorText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
-
 // A loose container over a pack of the given textures (no file behind it).
 std::unique_ptr<IBinFile> Loose(uint32_t packVersion, bool canRebuild, std::vector<std::string> names) {
     auto bin = std::make_unique<TextureBinFile>();

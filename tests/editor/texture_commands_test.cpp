@@ -319,43 +319,33 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
         EXPECT_EQ(d.StatusText(0), L"Texture BADGE has been updated.");
         EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentImportFolder; }), folder.path().wstring());
 
-        d.Post(IDM_TEXTURE_ADD);
-        d.ChooseFile(kImportTitle, road);
-        select(L"road");
-        d.Post(IDM_TEXTURE_DUPLICATE);
-        HWND copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
-        ASSERT_TRUE(copy);
-        Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), L"road_copy");
-        d.Press(copy, IDOK);
-        // The copy and three more of the picture in each format of the dialog.
-        const std::pair<const wchar_t*, int> formats[] = {{L"fmt_dxt1", 0}, {L"fmt_dxt3", 1}, {L"fmt_dxt5", 2}};
-        for (const auto& [name, choice] : formats) {
-            select(L"road");
+        // Through the dialogs: Duplicate with a name typed, Format change with a choice.
+        auto duplicateAs = [&](const wchar_t* source, const wchar_t* name) {
+            select(source);
             d.Post(IDM_TEXTURE_DUPLICATE);
-            copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
-            ASSERT_TRUE(copy);
-            Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), name);
-            d.Press(copy, IDOK);
-            d.Sync();
+            HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
+            ASSERT_TRUE(dialog);
+            Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), name);
+            d.Press(dialog, IDOK);
+        };
+        auto changeFormat = [&](int choice) {
             d.Post(IDM_TEXTURE_FORMAT_CHANGE);
             HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
             ASSERT_TRUE(dialog);
             SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, choice, 0);
             d.Press(dialog, IDOK);
-            d.Sync();
+        };
+        d.Post(IDM_TEXTURE_ADD);
+        d.ChooseFile(kImportTitle, road);
+        duplicateAs(L"road", L"road_copy");
+        // The picture in each format of the dialog; RGBA from a block format.
+        const std::pair<const wchar_t*, int> formats[] = {{L"fmt_dxt1", 0}, {L"fmt_dxt3", 1}, {L"fmt_dxt5", 2}};
+        for (const auto& [name, choice] : formats) {
+            duplicateAs(L"road", name);
+            changeFormat(choice);
         }
-        // RGBA from a block format: a copy of the DXT1 one.
-        select(L"fmt_dxt1");
-        d.Post(IDM_TEXTURE_DUPLICATE);
-        copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
-        ASSERT_TRUE(copy);
-        Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), L"fmt_rgba");
-        d.Press(copy, IDOK);
-        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
-        ASSERT_TRUE(dialog);
-        SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, 3, 0);
-        d.Press(dialog, IDOK);
+        duplicateAs(L"fmt_dxt1", L"fmt_rgba");
+        changeFormat(3);
         EXPECT_TRUE(Messages(d).empty());
 
         d.Command(IDM_FILE_SAVE);
