@@ -1,5 +1,6 @@
 #include "texture/PixelFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "format/ByteStream.h"
@@ -104,8 +105,13 @@ void ConvertFromXbox360(TextureObject& texture) {
         // reach (the further mip levels) keep defined content.
         auto linear = std::make_unique_for_overwrite<uint8_t[]>(size ? size : 1);
         if (size) std::memcpy(linear.get(), data, size);
-        for (uint32_t y = 0; y < texture.height; ++y) {
-            for (uint32_t x = 0; x < texture.width; ++x) {
+        // Only rows and columns that start inside the data can be written: the
+        // walk stays proportional to the bytes present, whatever size a
+        // damaged record declares.
+        const uint64_t rows = rowPitch ? std::min<uint64_t>(texture.height, size / rowPitch + 1) : 0;
+        const uint64_t columns = std::min<uint64_t>(texture.width, size / e + 1);
+        for (uint32_t y = 0; y < rows; ++y) {
+            for (uint32_t x = 0; x < columns; ++x) {
                 const uint64_t dst = uint64_t(y) * rowPitch + uint64_t(x) * e;
                 const uint64_t src = uint64_t(e) * XboxTiledOffset(x, y, P, e);
                 if (dst < size && src < size && dst + e <= size && src + e <= size) {
