@@ -6,7 +6,7 @@
 
 namespace zelko {
 
-// One row: 11 bytes in the table's stored layout (game, key hash, format, alpha, blend).
+// One row, fields in the order of the table's 11-byte rows: game, key hash, format, alpha, blend.
 struct TextureFlagRow {
     uint8_t game = 0;       // 1..7
     uint32_t keyHash = 0;   // NameHash of the name without its car prefix
