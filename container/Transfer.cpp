@@ -11,6 +11,7 @@
 #include "texture/Conversion.h"
 #include "texture/Dds.h"
 #include "texture/ImageFile.h"
+#include "texture/ImageResult.h"
 #include "texture/TextureObject.h"
 
 namespace zelko {
@@ -56,6 +57,7 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
                 continue;
             }
             out.last = target->second;
+            out.changedTextures.push_back(target->second);
         } else if (!canRebuild) {
             out.failures.push_back(shown + ": Could not find texture to replace");
             continue;
@@ -64,6 +66,7 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
                 TextureObject& added = container.AddTextureFromFile(file);
                 if (onAdded) onAdded(added);
                 out.last = &added;
+                out.changedTextures.push_back(&added);
             } catch (const std::exception& e) {
                 host.Report("ERROR: Failed to add the file: " + shown);
                 out.failures.push_back(shown + ": " + e.what());
@@ -154,8 +157,9 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
 
         bool ok = image.GetImageCount() != 0;
         error.clear();
+        HResult written = kOk;
         if (ok && options.format == 0) {
-            ok = Succeeded(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), target));
+            written = SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), target);
         } else if (ok) {
             const TexMetadata& m = image.GetMetadata();
             ok = ConvertImage(image, kFormatARGB, uint32_t(m.width), uint32_t(m.height), uint32_t(m.mipLevels),
@@ -163,9 +167,14 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
             if (ok) {
                 const Image& first = *image.GetImage(0, 0, 0);
                 const ImageFileFormat format = kWicFormats[options.format];
-                ok = Succeeded(format == ImageFileFormat::TGA ? SaveToTGAFile(first, target)
-                                                             : SaveToImageFile(first, format, target));
+                written = format == ImageFileFormat::TGA ? SaveToTGAFile(first, target)
+                                                         : SaveToImageFile(first, format, target);
             }
+        }
+        if (ok && Failed(written)) {
+            // The writer's own code, and the file it could not write.
+            ok = false;
+            error = "Unable to write the file: " + Utf8FromPath(target) + ". Error code: " + HResultHex(written);
         }
         if (ok) {
             host.Report("Texture exported: " + name);
@@ -175,6 +184,7 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
             host.Message(error);
             if (outcome) ++outcome->failed;
         }
+        host.Pump();
     }
     return true;
 }

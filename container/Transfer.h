@@ -21,6 +21,7 @@ struct ImportOutcome {
     uint32_t succeeded = 0;
     bool changed = false;
     TextureObject* last = nullptr;  // the last texture replaced or added
+    std::vector<TextureObject*> changedTextures;  // replaced or added, in file order
     std::vector<std::string> failures;  // "<path>: <reason>", UTF-8
 };
 
@@ -55,7 +56,8 @@ struct ExportOutcome {
 // Writes each texture as an image file; undecodable textures are skipped.
 // False when the folder is empty or the format has no extension. Reports
 // "Texture exported: <name>" or "ERROR: Failed to export texture: <name>"
-// with a message through the host. Throws Error("invalid hash") for a texture
+// with a message (the failed step's text) through the host, and lets the
+// host pump its messages after every file. Throws Error("invalid hash") for a texture
 // with hash 0 when hash names are on.
 bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options,
                     const Host& host, ExportOutcome* outcome = nullptr);

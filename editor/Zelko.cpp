@@ -249,9 +249,13 @@ void Zelko::OnCommand(WORD id, WORD code) {
     case IDM_TEXTURE_RENAME:
     case IDM_TEXTURE_FORMAT_CHANGE:
     case IDM_TEXTURE_DELETE:
-    case IDM_TEXTURE_REPLACE: RunTextureCommand(id); break;
+    case IDM_TEXTURE_REPLACE:
+    case IDM_TEXTURE_IMPORT_FOLDER:
+    case IDM_TEXTURE_EXPORT_CHECKED:
+    case IDM_TEXTURE_EXPORT_LIST:
+    case IDM_TEXTURE_EXPORT_ARCHIVE: RunTextureCommand(id); break;
     default:
-        // Export, find and shell integration come later.
+        // Find and shell integration come later.
         SetStatus(kNotAvailableText, false);
         break;
     }
@@ -268,6 +272,10 @@ void Zelko::RunTextureCommand(WORD id) {
         case IDM_TEXTURE_FORMAT_CHANGE: Menu_TextureFormatChange(); break;
         case IDM_TEXTURE_DELETE: Menu_TextureDelete(); break;
         case IDM_TEXTURE_REPLACE: Menu_TextureReplace(L""); break;
+        case IDM_TEXTURE_IMPORT_FOLDER: Menu_TextureAddReplaceFromFolder(L""); break;
+        case IDM_TEXTURE_EXPORT_CHECKED: Menu_TextureExportFromList(false); break;
+        case IDM_TEXTURE_EXPORT_LIST: Menu_TextureExportFromList(true); break;
+        case IDM_TEXTURE_EXPORT_ARCHIVE: Menu_TextureExportAllFromOpenedArchive(); break;
         default: break;
         }
     } catch (const std::exception& failure) {
@@ -307,7 +315,11 @@ void Zelko::OnDropFile(const std::wstring& path) {
     if (IsOneOf(extension, {L".bin", L".bun", L".lzc", L".vyl"})) {
         Menu_Open(path);
     } else if (IsOneOf(extension, {L".dds", L".bmp", L".png", L".gif", L".tiff", L".tif", L".jpeg", L".jpg"})) {
-        SetStatus(kNotAvailableText, false);  // the folder import comes later
+        try {
+            Menu_TextureAddReplaceFromFolder(path);
+        } catch (const std::exception& failure) {
+            SetStatus(L"ERROR: " + WideFromUtf8(failure.what()), true);
+        }
     }
 }
 

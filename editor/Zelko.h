@@ -78,6 +78,16 @@ public:
     bool GetUniqueTextureName(const std::wstring& caption, std::wstring& name);
     // Appends a row for a new texture, selects and previews it.
     void AddTextureToList(TextureObject& texture);
+
+    // Replaces the textures named like the files and adds the others; an
+    // empty path asks for a folder. True when any file was taken.
+    bool Menu_TextureAddReplaceFromFolder(const std::wstring& path);
+    // The checked rows, or every row with `all`, through the export dialog.
+    bool Menu_TextureExportFromList(bool all);
+    // Every texture pack of the file as it is on disk.
+    void Menu_TextureExportAllFromOpenedArchive();
+    // Writes the textures as image files of export format `format` into folder.
+    bool ExportTextures(const std::vector<const TextureObject*>& textures, const std::wstring& folder, int format);
     // The open-and-load flow: closes the current document, then lists the
     // packs of path (an empty path opens nothing).
     void OpenDocumentPath(const std::wstring& path);
@@ -137,6 +147,8 @@ private:
     bool CheckPcOnly();
     IListItem* SelectedTexture(const std::wstring& caption);
     void Report(const std::wstring& text) { SetStatus(text, true); }
+    // The export dialog over the four export settings; false when cancelled.
+    bool AskExportOptions();
     void RenderPreview(const TextureObject& texture);
     void DiscardPreview();
     Host MakeHost();

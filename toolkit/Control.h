@@ -84,4 +84,29 @@ protected:
 
 };
 
+// Keeps a window from taking input while it lives: long work on the window's
+// thread lets messages through, but the user cannot start another command.
+class DisabledWindow {
+public:
+    explicit DisabledWindow(HWND window) : window_(window) { EnableWindow(window_, FALSE); }
+    ~DisabledWindow() { EnableWindow(window_, TRUE); }
+    DisabledWindow(const DisabledWindow&) = delete;
+    DisabledWindow& operator=(const DisabledWindow&) = delete;
+
+private:
+    HWND window_;
+};
+
+// Stops a control from drawing while it lives; it repaints once at the end.
+class RedrawOff {
+public:
+    explicit RedrawOff(HWND window) : window_(window) { SendMessageW(window_, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawOff() { SendMessageW(window_, WM_SETREDRAW, TRUE, 0); }
+    RedrawOff(const RedrawOff&) = delete;
+    RedrawOff& operator=(const RedrawOff&) = delete;
+
+private:
+    HWND window_;
+};
+
 } // namespace zelko

@@ -146,6 +146,21 @@ int ListView::SelectedRow() const {
     return static_cast<int>(SendMessageW(window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+void ListView::UncheckAll() {
+    LVITEMW state{};
+    state.stateMask = LVIS_STATEIMAGEMASK;
+    state.state = INDEXTOSTATEIMAGEMASK(1);
+    SendMessageW(window, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&state));
+}
+
+int ListView::RowOfData(const void* data) const {
+    const int count = RowCount();
+    for (int row = 0; row < count; ++row) {
+        if (ListItemImp* item = ItemOfRow(row); item && item->GetData() == data) return row;
+    }
+    return -1;
+}
+
 void ListView::DeleteRow(int row) {
     ListItemImp* item = ItemOfRow(row);
     if (!item) return;

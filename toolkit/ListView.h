@@ -93,6 +93,10 @@ public:
     int SelectedRow() const;
     // Removes the row and destroys its item.
     void DeleteRow(int row);
+    // Clears the check box of every row.
+    void UncheckAll();
+    // The row that shows the item with this data, or -1.
+    int RowOfData(const void* data) const;
     // Focuses, selects and scrolls to row.
     void SelectRow(int row);
     // Items of all rows, in row order.

@@ -142,6 +142,17 @@ struct Driver {
         CloseHandle(done);
     }
 
+    // Returns once a command has finished, or waits in a dialog: long
+    // commands disable the window and let messages through meanwhile.
+    void WaitIdle() {
+        for (int attempt = 0; attempt < 3000; ++attempt) {
+            Sync();
+            if (IsWindowEnabled(window)) return;
+            if (WaitForDialogWhere([](HWND, const std::wstring&) { return true; }, 1)) return;
+            Sleep(10);
+        }
+        ADD_FAILURE() << "the editor stayed busy";
+    }
     // The visible dialog (class #32770) of the window's thread with this
     // caption; null when none shows up within a few seconds.
     HWND WaitForDialog(const std::wstring& caption) {
@@ -149,13 +160,13 @@ struct Driver {
         if (!found) ADD_FAILURE() << "no dialog named " << std::string(caption.begin(), caption.end());
         return found;
     }
-    HWND WaitForDialogWhere(const std::function<bool(HWND, const std::wstring&)>& wanted) {
+    HWND WaitForDialogWhere(const std::function<bool(HWND, const std::wstring&)>& wanted, int attempts = 500) {
         struct Search {
             const std::function<bool(HWND, const std::wstring&)>* wanted;
             HWND found = nullptr;
         };
         const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-        for (int attempt = 0; attempt < 500; ++attempt) {
+        for (int attempt = 0; attempt < attempts; ++attempt) {
             Search search{&wanted};
             EnumThreadWindows(
                 thread,

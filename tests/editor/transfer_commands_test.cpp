@@ -1,0 +1,336 @@
+// Add/Replace from folder, dropped image files and the export commands, as a
+// user drives them; and the same results from the command-line tool.
+#include "editor_harness.h"
+
+#include "cli/Cli.h"
+#include "container/Editing.h"
+#include "format/NameHash.h"
+#include "texture/Dds.h"
+#include "texture/ImageFile.h"
+#include "texture/Preview.h"
+#include "texture/TextureObject.h"
+
+#include <shlobj.h>
+
+#include <mutex>
+
+namespace zelko {
+namespace {
+
+using test::Driver;
+
+// Every text part 0 of the status bar is given while this lives, progress included.
+class StatusRecorder {
+public:
+    explicit StatusRecorder(Driver& d) : status_(d.editor.StatusBar()->window) {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, GetWindowThreadProcessId(d.window, nullptr));
+    }
+    ~StatusRecorder() {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    std::vector<std::wstring> Texts() {
+        std::lock_guard lock(mutex_);
+        return texts_;
+    }
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code >= 0 && current_ && message->hwnd == current_->status_ && message->message == SB_SETTEXTW &&
+            (message->wParam & 0xFF) == 0 && message->lParam) {
+            std::lock_guard lock(current_->mutex_);
+            current_->texts_.push_back(reinterpret_cast<const wchar_t*>(message->lParam));
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline StatusRecorder* current_ = nullptr;
+    HWND status_;
+    HHOOK hook_ = nullptr;
+    std::mutex mutex_;
+    std::vector<std::wstring> texts_;
+};
+
+// A square picture of one colour family, `tone` telling them apart.
+ScratchImage Picture(size_t side, uint8_t tone) {
+    ScratchImage image;
+    image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, side, side, 1, 1);
+    const Image& level = *image.GetImage(0, 0, 0);
+    for (size_t y = 0; y < side; ++y) {
+        for (size_t x = 0; x < side; ++x) {
+            uint8_t* p = level.pixels + y * level.rowPitch + x * 4;
+            p[0] = tone, p[1] = uint8_t(x * 255 / side), p[2] = uint8_t(y * 255 / side), p[3] = 255;
+        }
+    }
+    return image;
+}
+
+void WritePicture(const std::filesystem::path& path, size_t side, uint8_t tone) {
+    const ScratchImage picture = Picture(side, tone);
+    const Image& level = *picture.GetImage(0, 0, 0);
+    const auto format = ImageFileFormatFromExtension(path);
+    ASSERT_TRUE(format.has_value());
+    const HResult hr = *format == ImageFileFormat::DDS ? SaveToDDSFile(level, path) : SaveToImageFile(level, *format, path);
+    ASSERT_EQ(hr, kOk) << path.string();
+}
+
+// The blue of the texture's top-left pixel: which picture it holds.
+int Tone(const TextureObject& texture) {
+    auto shown = MakePreviewPixels(texture, false, std::nullopt);
+    return shown ? shown->bgra[(shown->height - 1) * shown->width * 4] : -1;
+}
+
+std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) files.push_back(item.path().filename());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class TransferCommands : public test::EditorTest {
+protected:
+    std::filesystem::path Folder(const char* name) {
+        const auto path = folder.path() / name;
+        std::filesystem::create_directories(path);
+        return path;
+    }
+    // Add/Replace from folder, the folder picker answered at the folder it opens on.
+    static void ImportFolder(Driver& d, const std::filesystem::path& from) {
+        d.Ui([&] { d.editor.Settings().recentImportFolder = from.wstring(); });
+        d.Post(IDM_TEXTURE_IMPORT_FOLDER);
+        HWND picker = d.WaitForDialogWhere([](HWND, const std::wstring&) { return true; });
+        ASSERT_TRUE(picker);
+        // The picker moves to its start folder a moment after it shows, and
+        // its edit box then names that folder; the user picks it for certain.
+        const std::wstring path = from.wstring();
+        SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        for (int attempt = 0; attempt < 500 && Driver::Text(GetDlgItem(picker, 0x3745)) != from.filename().wstring();
+             ++attempt) {
+            Sleep(10);
+        }
+        EXPECT_EQ(Driver::Text(GetDlgItem(picker, 0x3745)), from.filename().wstring());
+        d.Press(picker, IDOK);
+        d.WaitIdle();
+    }
+    // An export command through the Export textures dialog.
+    static void Export(Driver& d, WORD command, const std::filesystem::path& to, int format, bool hashNames = true) {
+        d.Ui([&] {
+            d.editor.Settings().recentExportFolder = to.wstring();
+            d.editor.Settings().exportHashWhenTruncated = hashNames;
+        });
+        d.Post(command);
+        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Export textures");
+        ASSERT_TRUE(dialog);
+        SendDlgItemMessageW(dialog, IDC_FORMAT_COMBO, CB_SETCURSEL, format, 0);
+        d.Press(dialog, IDOK);
+        d.WaitIdle();
+    }
+    static TextureObject& Texture(Driver& d, const char* name) {
+        return *d.Ui([&] { return d.editor.Container()->FindTexture(name); });
+    }
+    static void Check(Driver& d, int row) {
+        LVITEMW state{};
+        state.stateMask = LVIS_STATEIMAGEMASK;
+        state.state = INDEXTOSTATEIMAGEMASK(2);
+        SendMessageW(d.editor.TextureList()->window, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    }
+    std::vector<std::wstring> Messages(Driver& d) {
+        return d.Ui([&] { return std::exchange(messages, {}); });
+    }
+};
+
+TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) {
+    const auto empty = Folder("empty"), in = Folder("in"), bad = Folder("bad");
+    // In path order: ROAD.jpg, road.dds, road.png, sky.png; the png of road comes last and wins.
+    WritePicture(in / "ROAD.jpg", 32, 10);
+    WritePicture(in / "road.dds", 32, 20);
+    WritePicture(in / "road.png", 32, 30);
+    WritePicture(in / "sky.png", 16, 40);
+    WriteFile(bad / "road.txt", {'n', 'o'});
+    WriteFile(bad / "notes.txt", {'n', 'o'});
+    WritePicture(folder.path() / "dropped.png", 8, 50);
+    Run(WithSample(), [&](Driver& d) {
+        ListView* list = d.editor.TextureList();
+        d.Ui([&] {
+            IBinFile& pack = *d.editor.Container();
+            RenameTexture(pack, *pack.FindTexture("NIS_240_SX_INTERIOR"), "road");
+            pack.modified = false;
+        });
+        const std::wstring before = d.StatusText(0);
+        ImportFolder(d, empty);  // nothing to do, nothing said
+        EXPECT_EQ(d.StatusText(0), before);
+        EXPECT_FALSE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+
+        {
+            StatusRecorder status(d);
+            ImportFolder(d, in);
+            EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"Importing textures from folder " + in.wstring(),
+                                                                 L"PROCESSING: Replacing (0%): ROAD",
+                                                                 L"PROCESSING: Replacing (25%): road",
+                                                                 L"PROCESSING: Replacing (50%): road",
+                                                                 L"PROCESSING: Replacing (75%): sky",
+                                                                 L"Processed textures: 4"}));
+        }
+        EXPECT_TRUE(Messages(d).empty());  // no Result dialog
+        EXPECT_EQ(Tone(Texture(d, "road")), 30);
+        EXPECT_EQ(d.Cell(list, d.RowNamed(list, L"road"), 1), L"32");
+        EXPECT_EQ(d.Rows(list), 7);  // ROAD (a hash of its own) and sky added
+        EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"sky");
+        EXPECT_EQ(d.StatusText(2), L"Files: 3 Textures: 14");
+        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+
+        // Files that are no images: listed with the reason, the run goes on.
+        ImportFolder(d, bad);
+        HWND result = d.WaitForDialog(L"ZRC-Zelko by korvane | Result");
+        ASSERT_TRUE(result);
+        EXPECT_EQ(Driver::Text(GetDlgItem(result, IDC_RESULT_HEADER)), L"Failed to add/replace the following file(s):");
+        HWND rows = GetDlgItem(result, IDC_RESULT_LIST);
+        ASSERT_EQ(SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0), 2);
+        for (int row = 0; row < 2; ++row) {
+            wchar_t text[512] = {};
+            LVITEMW item{};
+            item.pszText = text;
+            item.cchTextMax = 512;
+            SendMessageW(rows, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            const auto file = bad / (row == 0 ? "notes.txt" : "road.txt");
+            EXPECT_TRUE(std::wstring(text).starts_with(file.wstring() + L": Unable to load the file"))
+                << std::string(text, text + wcslen(text));
+        }
+        Sleep(500);
+        ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
+        SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, "folder-import-result.png");
+        d.Key(rows, VK_RETURN);
+        EXPECT_FALSE(IsWindow(result));
+        EXPECT_EQ(d.StatusText(0), L"Processed textures: 0");
+
+        // A dropped image file is taken alone, without the folder line.
+        StatusRecorder status(d);
+        d.Ui([&] { d.editor.OnDropFile((folder.path() / "dropped.png").wstring()); });
+        EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"PROCESSING: Replacing (0%): dropped",
+                                                             L"Processed textures: 1"}));
+        EXPECT_EQ(d.Rows(list), 8);
+    });
+}
+
+TEST_F(TransferCommands, FolderImportIntoAnArchivePatchedInPlaceOnlyReplaces) {
+    const auto stream = folder.path() / "STREAM_SAMPLE.BIN";
+    std::filesystem::rename(sample, stream);
+    const auto in = Folder("in");
+    WritePicture(in / "NIS_240_SX_INTERIOR.dds", 32, 60);  // fitted to the texture's 128 x 64
+    WritePicture(in / "sky.png", 16, 40);
+    const auto size = std::filesystem::file_size(stream);
+    Run(Environment({L"ZRC-Zelko.exe", stream.wstring()}), [&](Driver& d) {
+        ImportFolder(d, in);
+        HWND result = d.WaitForDialog(L"ZRC-Zelko by korvane | Result");
+        ASSERT_TRUE(result);
+        wchar_t text[512] = {};
+        LVITEMW item{};
+        item.pszText = text;
+        item.cchTextMax = 512;
+        SendDlgItemMessageW(result, IDC_RESULT_LIST, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+        EXPECT_EQ(std::wstring(text), (in / "sky.png").wstring() + L": Could not find texture to replace");
+        d.Press(result, IDOK);
+        EXPECT_EQ(d.StatusText(0), L"Processed textures: 1");
+        d.Command(IDM_FILE_SAVE);
+        EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");
+    });
+    EXPECT_EQ(std::filesystem::file_size(stream), size);
+    Document document = OpenDocument(stream, false, Host{});
+    auto pack = OpenEntry(document, document.entries.at(0), Host{});
+    const TextureObject* interior = pack->FindTexture("NIS_240_SX_INTERIOR");
+    ASSERT_NE(interior, nullptr);
+    EXPECT_EQ(interior->width * 1000 + interior->height, 128u * 1000 + 64);
+    EXPECT_EQ(Tone(*interior), 60);
+}
+
+TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
+    const auto out = Folder("out"), all = Folder("all");
+    Run(WithSample(), [&](Driver& d) {
+        ListView* list = d.editor.TextureList();
+        d.Command(IDM_TEXTURE_EXPORT_CHECKED);  // nothing checked: no dialog
+        EXPECT_EQ(d.StatusText(0), L"No checked textures.");
+
+        d.Ui([&] {
+            IBinFile& pack = *d.editor.Container();
+            RenameTexture(pack, *pack.FindTexture("NIS_240_SX_INTERIOR"), "wall");
+            // A name cut short, of a hash no name list knows.
+            TextureObject& cut = *pack.FindTexture("NIS_240_SX_TIRE");
+            cut.hash = NameHash("NIS_240_SX_TIRE_UNLISTED");
+            cut.name = "NIS_240_SX_TI";
+        });
+        const uint32_t tire = NameHash("NIS_240_SX_TIRE_UNLISTED");
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%x", tire);
+        const std::string hashName(hex);
+        const int wall = d.RowNamed(list, L"NIS_240_SX_INTERIOR");  // the row still shows the old text
+        for (int time = 0; time < 3; ++time) {
+            Check(d, wall);
+            Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, 1);  // BMP
+            EXPECT_EQ(d.Ui([&] { return d.editor.TextureList()->GetItems()[size_t(wall)]->IsChecked(); }), false);
+        }
+        EXPECT_EQ(d.StatusText(0), L"Texture exported: wall");
+        const int cut = d.RowNamed(list, L"NIS_240_SX_TIRE");  // the row still shows the old text
+        Check(d, cut);
+        Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, 5, true);   // PNG, hash name
+        Check(d, cut);
+        Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, 5, false);  // PNG, shown name
+        for (int format : {3, 4}) {                            // TIFF, JPEG
+            Check(d, wall);
+            Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, format);
+        }
+        EXPECT_EQ(FilesIn(out), (std::vector<std::filesystem::path>{
+                                    hashName + ".png", "NIS_240_SX_TI (" + hashName + ").png", "wall (1).bmp",
+                                    "wall (2).bmp", "wall.bmp", "wall.jpg", "wall.tiff"}));
+
+        // Every texture of the list to DDS: the DXT5 badge keeps its mip levels.
+        Export(d, IDM_TEXTURE_EXPORT_LIST, all, 0);
+        EXPECT_EQ(FilesIn(all).size(), 5u);
+        TexMetadata metadata;
+        ScratchImage image;
+        ASSERT_EQ(LoadFromDDSFile(all / "NIS_240_SX_BADGING.dds", &metadata, image), kOk);
+        const TextureObject& badge = Texture(d, "NIS_240_SX_BADGING");
+        EXPECT_EQ(metadata.mipLevels, badge.mipCount);
+        EXPECT_GT(metadata.mipLevels, 1u);
+        EXPECT_EQ(metadata.format, DxgiFormat::BC3_UNORM);
+
+        // Export all from opened file reads the packs from disk: the unsaved
+        // rename to "wall" is not there.
+        const auto disk = Folder("disk");
+        Export(d, IDM_TEXTURE_EXPORT_ARCHIVE, disk, 5);
+        const auto written = FilesIn(disk);
+        EXPECT_EQ(written.size(), 12u);
+        EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("NIS_240_SX_INTERIOR.png")), 1);
+        EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("wall.png")), 0);
+        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));  // untouched by any export
+    });
+    // The top level of the badge as 32-bit pixels in the PNG.
+    ScratchImage png;
+    TexMetadata metadata;
+    ASSERT_EQ(LoadFromImageFile(folder.path() / "disk" / "NIS_240_SX_BADGING.png", &metadata, png), kOk);
+    EXPECT_EQ(metadata.width * 1000 + metadata.height, 128u * 1000 + 128);
+    EXPECT_EQ(metadata.mipLevels, 1u);
+}
+
+TEST_F(TransferCommands, WindowAndCommandLineGiveTheSameFilesAndPack) {
+    const auto copy = folder.path() / "copy.bin";
+    std::filesystem::copy_file(sample, copy);
+    const auto in = Folder("in"), windowOut = Folder("window"), toolOut = Folder("tool");
+    WritePicture(in / "NIS_240_SX_INTERIOR.png", 32, 70);
+    WritePicture(in / "decal.png", 16, 80);
+    Run(WithSample(), [&](Driver& d) {
+        ImportFolder(d, in);
+        d.Command(IDM_FILE_SAVE);
+        Export(d, IDM_TEXTURE_EXPORT_LIST, windowOut, 5);
+    });
+    EXPECT_EQ(cli::Run({"import", copy.string(), in.string(), "--no-backup"}), cli::kExitOk);
+    EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(sample));
+    EXPECT_EQ(cli::Run({"export", copy.string(), "--format", "png", "--out", toolOut.string()}), cli::kExitOk);
+    const auto files = FilesIn(windowOut);
+    EXPECT_EQ(files.size(), 6u);
+    EXPECT_EQ(FilesIn(toolOut), files);
+    for (const auto& file : files) EXPECT_EQ(ReadFileBytes(windowOut / file), ReadFileBytes(toolOut / file)) << file;
+}
+
+} // namespace
+} // namespace zelko
