@@ -12,6 +12,7 @@
 
 #include <shlobj.h>
 
+#include <fstream>
 #include <mutex>
 
 namespace zelko {
@@ -303,6 +304,20 @@ TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
         EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("NIS_240_SX_INTERIOR.png")), 1);
         EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("wall.png")), 0);
         EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));  // untouched by any export
+
+        // A pack damaged on disk since the file was opened: reported, the others still written.
+        const ArchiveEntry second = d.Ui([&] { return d.editor.OpenedDocument().entries.at(1); });
+        {
+            std::fstream file(sample, std::ios::binary | std::ios::in | std::ios::out);
+            file.seekp(second.offset + 8);
+            const std::string junk(second.size - 8, '\xFF');
+            file.write(junk.data(), std::streamsize(junk.size()));
+        }
+        const auto damaged = Folder("damaged");
+        Export(d, IDM_TEXTURE_EXPORT_ARCHIVE, damaged, 0);
+        EXPECT_EQ(FilesIn(damaged).size(), 8u);  // the first and third packs
+        const auto log = ReadFileBytes(folder.path() / "log.txt");
+        EXPECT_NE(std::string(log.begin(), log.end()).find("ERROR: 2 Texture file: "), std::string::npos);
     });
     // The top level of the badge as 32-bit pixels in the PNG.
     ScratchImage png;
