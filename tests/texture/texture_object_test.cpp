@@ -6,48 +6,39 @@
 #include <vector>
 
 #include "format/ByteStream.h"
-#include "format/Errors.h"
 #include "format/NameHash.h"
+#include "format/error_text.h"
+#include "format/pack_builder.h"
 #include "texture/PixelFormat.h"
 #include "texture/Preview.h"
 #include "texture/TextureObject.h"
 
-using namespace zelko;
-
+namespace zelko {
 namespace {
 
-std::vector<uint8_t> Pattern(size_t n, uint32_t seed = 1) {
-    std::vector<uint8_t> v(n);
-    for (auto& b : v) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
-    return v;
+using Bytes = std::vector<uint8_t>;
+using Bgra = std::array<uint8_t, 4>;
+
+Bytes Pattern(size_t n, uint32_t seed = 1) { return packtest::Pattern(n, seed); }
+
+std::unique_ptr<TextureObject> Make(uint32_t format, uint32_t w, uint32_t h, uint32_t mips, const Bytes& px,
+                                    bool pack = false, const Bytes& palette = {}) {
+    return TextureObject::Create(pack, w, h, format, mips, px.data(), uint32_t(px.size()), palette.data(),
+                                 uint32_t(palette.size()), 0, 0, 0);
 }
 
-std::unique_ptr<TextureObject> Make(uint32_t format, uint32_t w, uint32_t h, uint32_t mips,
-                                    const std::vector<uint8_t>& px, bool pack = false) {
-    return TextureObject::Create(pack, w, h, format, mips, px.data(), uint32_t(px.size()), nullptr, 0, 0, 0, 0);
-}
-
-std::string CreateError(uint32_t format, uint32_t w, uint32_t h, uint32_t mips) {
-    const uint8_t px[4] = {};
-    try {
-        TextureObject::Create(false, w, h, format, mips, px, 4, nullptr, 0, 0, 0, 0);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
-
-std::vector<uint8_t> Unpacked(const TextureObject& t) {
+Bytes Unpacked(const TextureObject& t) {
     auto view = t.PixelView();
-    return std::vector<uint8_t>(view.begin(), view.end());
+    return Bytes(view.begin(), view.end());
 }
 
 TEST(TextureObject, CreateChecksItsArgumentsInOrder) {
-    EXPECT_EQ(CreateError(0, 0, 0, 0), "Not supported texture format");
-    EXPECT_EQ(CreateError(kFormatDXT1, 0, 0, 0), "Invalid width");
-    EXPECT_EQ(CreateError(kFormatDXT1, 4, 0, 0), "Invalid height");
-    EXPECT_EQ(CreateError(kFormatDXT1, 4, 4, 0), "Invalid mip map count");
-    EXPECT_EQ(CreateError(kFormatDXT1, 4, 4, 1), "");
+    const Bytes px(4);
+    EXPECT_EQ(ErrorText([&] { Make(0, 0, 0, 0, px); }), "Not supported texture format");
+    EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 0, 0, 0, px); }), "Invalid width");
+    EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 4, 0, 0, px); }), "Invalid height");
+    EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 4, 4, 0, px); }), "Invalid mip map count");
+    EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 4, 4, 1, px); }), "");
 }
 
 TEST(TextureObject, DisplayNames) {
@@ -66,41 +57,33 @@ TEST(TextureObject, DisplayNames) {
 }
 
 TEST(TextureObject, PackingKeepsPixelsByteIdentical) {
-    for (size_t n : {size_t(1), size_t(8), size_t(16), size_t(4096 * 4 + 3)}) {
-        auto px = Pattern(n, uint32_t(n));
+    for (size_t n : {size_t(1), size_t(16), size_t(4096 * 4 + 3)}) {
+        const Bytes px = Pattern(n, uint32_t(n));
         auto t = Make(kFormatARGB, 1, 1, 1, px, true);
         EXPECT_TRUE(t->pixelsPacked);
-        EXPECT_EQ(t->pixelsSize, n);
         EXPECT_GT(t->packedSize, 0u);
         EXPECT_EQ(Unpacked(*t), px) << n;
         EXPECT_FALSE(t->SetPacked(false));
-        EXPECT_EQ(std::vector<uint8_t>(t->pixels.get(), t->pixels.get() + n), px);
+        EXPECT_EQ(Bytes(t->pixels.get(), t->pixels.get() + n), px);
         EXPECT_TRUE(t->SetPacked(true));
         EXPECT_EQ(Unpacked(*t), px);
     }
 }
 
 TEST(TextureObject, SetDataAndDuplicateKeepThePixelStore) {
-    std::vector<uint8_t> zeros(64 * 64 * 4, 0);
-    auto t = Make(kFormatARGB, 64, 64, 1, zeros, true);
-    const auto px = Pattern(32 * 32 * 4);
-    const std::vector<uint8_t> pal(1024, 7);
+    auto t = Make(kFormatARGB, 64, 64, 1, Bytes(64 * 64 * 4), true);
+    const Bytes px = Pattern(32 * 32 * 4), pal(1024, 7);
     t->SetData(32, 32, 1, px.data(), uint32_t(px.size()), pal.data(), 1024);
     EXPECT_TRUE(t->pixelsPacked);
-    EXPECT_EQ(t->width, 32u);
-    EXPECT_EQ(t->paletteSize, 1024u);
-    EXPECT_EQ(Unpacked(*t), px);
+    EXPECT_EQ(std::tuple(t->width, t->paletteSize, Unpacked(*t)), std::tuple(32u, 1024u, px));
     t->SetData(32, 32, 1, px.data(), uint32_t(px.size()), nullptr, 0);
     EXPECT_TRUE(t->palette.empty());
     EXPECT_EQ(t->paletteSize, 0u);
 
     t->name = "A", t->alphaMode = 2, t->gameRecord = {1, 2, 3}, t->fromXbox360 = 1;
     auto copy = TextureObject::Duplicate(*t, "COPY_OF_A");
-    EXPECT_EQ(copy->name, "COPY_OF_A");
-    EXPECT_EQ(copy->hash, NameHash("COPY_OF_A"));
-    EXPECT_TRUE(copy->pixelsPacked);
-    EXPECT_EQ(copy->packedSize, t->packedSize);
-    EXPECT_EQ(copy->alphaMode, 2);
+    EXPECT_EQ(std::tuple(copy->name, copy->hash, copy->pixelsPacked, copy->packedSize, copy->alphaMode),
+              std::tuple("COPY_OF_A", NameHash("COPY_OF_A"), true, t->packedSize, uint8_t(2)));
     EXPECT_EQ(copy->gameRecord, t->gameRecord);
     EXPECT_EQ(copy->fromXbox360, 0u);
     EXPECT_EQ(Unpacked(*copy), px);
@@ -108,19 +91,13 @@ TEST(TextureObject, SetDataAndDuplicateKeepThePixelStore) {
 
 TEST(TextureObject, GameFlags) {
     auto t = Make(kFormatDXT3, 4, 4, 1, Pattern(16));
-    struct Case { uint32_t format; int game, alphaMode, blendMode; };
-    const Case cases[] = {
-        {kFormatDXT3, 4, 1, 0}, {kFormatARGB, 0, 0, 1}, {kFormatARGB, 2, 2, 1},
-        {kFormatARGB, 5, 0, 1},  // empty cell: the default
-        {kFormatDXT5, 1, 1, 2}, {kFormatATI1, 7, 0, 0},
-    };
-    for (const Case& c : cases) {
-        t->format = c.format;
-        t->flagsEdited = false;
-        t->SetGameFlags(c.game);
-        EXPECT_EQ(t->alphaMode, c.alphaMode) << c.game;
-        EXPECT_EQ(t->blendMode, c.blendMode) << c.game;
-        EXPECT_TRUE(t->flagsEdited);
+    // {format, game, alpha mode, blend mode}; game 5 has an empty ARGB cell: the default.
+    const uint32_t cases[][4] = {{kFormatDXT3, 4, 1, 0}, {kFormatARGB, 0, 0, 1}, {kFormatARGB, 2, 2, 1},
+                                 {kFormatARGB, 5, 0, 1}, {kFormatDXT5, 1, 1, 2}, {kFormatATI1, 7, 0, 0}};
+    for (const auto& c : cases) {
+        t->format = c[0], t->flagsEdited = false;
+        t->SetGameFlags(int(c[1]));
+        EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode, t->flagsEdited), std::tuple(c[2], c[3], true)) << c[1];
     }
 }
 
@@ -135,19 +112,14 @@ TEST(PixelFormat, NamesAndDxgiMapping) {
     EXPECT_EQ(BaseSliceSize(*Make(kFormatP8, 10, 3, 1, Pattern(30))), 30u);
 }
 
-TEST(Xbox360, TiledOffsetsWorkedByHand) {
-    // 32-bit elements on a 32-element-wide surface: {x, y, offset}.
-    const uint32_t cases[][3] = {{0, 0, 0}, {1, 0, 1}, {0, 1, 4}, {8, 0, 16}, {0, 2, 64}};
-    for (const auto& c : cases) EXPECT_EQ(XboxTiledOffset(c[0], c[1], 32, 4), c[2]) << c[0] << "," << c[1];
-}
-
 TEST(Xbox360, TiledDxt1BecomesRowOrderBlocks) {
-    // 256x256 DXT1: 64x64 blocks of 8 bytes, each block distinct.
+    // 32-bit elements on a 32-element-wide surface, worked by hand: {x, y, offset}.
+    const uint32_t offsets[][3] = {{0, 0, 0}, {1, 0, 1}, {0, 1, 4}, {8, 0, 16}, {0, 2, 64}};
+    for (const auto& c : offsets) EXPECT_EQ(XboxTiledOffset(c[0], c[1], 32, 4), c[2]) << c[0] << "," << c[1];
+
+    // 256x256 DXT1: 64x64 blocks of 8 bytes, each block distinct so a missed swap shows.
     constexpr uint32_t kBlocks = 64, kE = 8;
-    std::vector<uint8_t> linear(kBlocks * kBlocks * kE);
-    for (uint32_t i = 0; i < kBlocks * kBlocks; ++i)  // varied bytes, so a missed swap shows
-        StoreU32(&linear[i * kE], i * 0x9E3779B1u), StoreU32(&linear[i * kE + 4], ~i * 0x85EBCA77u);
-    std::vector<uint8_t> tiled(linear.size());
+    Bytes linear = Pattern(kBlocks * kBlocks * kE), tiled(linear.size());
     std::vector<bool> used(kBlocks * kBlocks);
     for (uint32_t y = 0; y < kBlocks; ++y)
         for (uint32_t x = 0; x < kBlocks; ++x) {
@@ -158,68 +130,45 @@ TEST(Xbox360, TiledDxt1BecomesRowOrderBlocks) {
             std::memcpy(&tiled[t * kE], &linear[(y * kBlocks + x) * kE], kE);
         }
     for (size_t i = 0; i < tiled.size(); i += 2) std::swap(tiled[i], tiled[i + 1]);  // big-endian words
-
     auto t = Make(kXboxTiledDXT1, 256, 256, 1, tiled);
-    EXPECT_EQ(t->format, kFormatDXT1);
-    EXPECT_EQ(t->fromXbox360, 1u);
+    EXPECT_EQ(std::tuple(t->format, t->fromXbox360), std::tuple(kFormatDXT1, 1u));
     EXPECT_EQ(Unpacked(*t), linear);
-}
 
-TEST(Xbox360, LinearArgbIsOnlyByteSwapped) {
-    const std::vector<uint8_t> px = {1, 2, 3, 4, 5, 6, 7, 8};
-    auto t = Make(kXboxLinearARGB, 2, 1, 1, px, true);
+    // Linear ARGB is only byte-swapped; packed pixels cannot be converted.
+    t = Make(kXboxLinearARGB, 2, 1, 1, {1, 2, 3, 4, 5, 6, 7, 8}, true);
     EXPECT_EQ(t->format, kFormatARGB);
-    EXPECT_TRUE(t->pixelsPacked);
-    EXPECT_EQ(Unpacked(*t), (std::vector<uint8_t>{4, 3, 2, 1, 8, 7, 6, 5}));
-
-    t->SetPacked(true);
+    EXPECT_EQ(Unpacked(*t), (Bytes{4, 3, 2, 1, 8, 7, 6, 5}));
     EXPECT_THROW(ConvertFromXbox360(*t), Error);
 }
 
-using Fields = std::vector<std::pair<size_t, uint32_t>>;
-
-void ExpectFields(const std::vector<uint8_t>& dds, const Fields& fields) {
+void ExpectFields(const Bytes& dds, const std::vector<std::pair<size_t, uint32_t>>& fields) {
     for (auto [at, value] : fields) EXPECT_EQ(LoadU32(&dds[at]), value) << "offset " << at;
 }
 
 TEST(DdsView, HeadersPerFormat) {
-    std::vector<uint8_t> dds;
-    auto argb = Make(kFormatARGB, 2, 2, 1, Pattern(16));
-    ASSERT_TRUE(BuildDdsView(*argb, dds));
+    Bytes dds;
+    ASSERT_TRUE(BuildDdsView(*Make(kFormatARGB, 2, 2, 1, Pattern(16)), dds));
     ASSERT_EQ(dds.size(), 128u + 16);
     ExpectFields(dds, {{0, MakeFourCC('D', 'D', 'S', ' ')}, {4, 124}, {8, 0x2100F}, {20, 4}, {80, 0x41},
                        {88, 32}, {92, 0x00FF0000}, {104, 0xFF000000}, {108, 0x401008}});
-
     auto dxt5 = Make(kFormatDXT5, 8, 8, 2, Pattern(80), true);
     ASSERT_TRUE(BuildDdsView(*dxt5, dds));
-    EXPECT_EQ(dds.size(), 128u + 80);
     ExpectFields(dds, {{8, 0x81007}, {20, 8 * 8 * 4}, {28, 2}, {80, 4}, {84, kFormatDXT5}});
-    EXPECT_EQ(std::vector<uint8_t>(dds.begin() + 128, dds.end()), Unpacked(*dxt5));
-
-    auto l8 = Make(kFormatL8, 4, 1, 1, Pattern(4));
-    ASSERT_TRUE(BuildDdsView(*l8, dds));
+    EXPECT_EQ(Bytes(dds.begin() + 128, dds.end()), Unpacked(*dxt5));
+    ASSERT_TRUE(BuildDdsView(*Make(kFormatL8, 4, 1, 1, Pattern(4)), dds));
     ExpectFields(dds, {{80, 0x20000}, {88, 8}, {92, 0xFF}});
 
     // P8 expands every index through the palette; a short palette fails.
-    std::vector<uint8_t> pal(1024);
+    Bytes pal(1024);
     for (int i = 0; i < 256; ++i) StoreU32(&pal[i * 4], 0xFF000000u | uint32_t(i) * 0x010101u);
-    const std::vector<uint8_t> idx = {0, 5, 255, 5};
-    auto p8 = TextureObject::Create(false, 2, 2, kFormatP8, 1, idx.data(), 4, pal.data(), 1024, 0, 0, 0);
-    ASSERT_TRUE(BuildDdsView(*p8, dds));
+    ASSERT_TRUE(BuildDdsView(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), dds));
     ASSERT_EQ(dds.size(), 128u + 16);
     ExpectFields(dds, {{8, 0x2100F}, {132, 0xFF050505}, {136, 0xFFFFFFFF}});
-    auto badP8 = TextureObject::Create(false, 2, 2, kFormatP8, 1, idx.data(), 4, pal.data(), 512, 0, 0, 0);
-    EXPECT_FALSE(BuildDdsView(*badP8, dds));
+    pal.resize(512);
+    EXPECT_FALSE(BuildDdsView(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), dds));
 }
 
-} // namespace
-
 // Preview pixels: bottom-up rows and the checkerboard behind alpha.
-namespace zelko {
-namespace {
-
-using Bgra = std::array<uint8_t, 4>;
-
 PreviewPixels Filled(uint32_t width, uint32_t height, Bgra colour) {
     PreviewPixels p;
     p.width = width, p.height = height;
@@ -239,13 +188,13 @@ TEST(Checkerboard, AlphaZeroFullAndHalf) {
     PreviewPixels p = Filled(96, 96, Bgra{10, 200, 30, 0});
     CompositeOverCheckerboard(p);
     // 32-pixel squares repeating every 64.
-    const std::pair<uint32_t, uint32_t> cyan[] = {{0, 0}, {31, 31}, {32, 32}, {64, 0}, {95, 95}};
-    const std::pair<uint32_t, uint32_t> magenta[] = {{32, 0}, {0, 32}, {63, 0}, {64, 32}};
+    const uint32_t cyan[][2] = {{0, 0}, {31, 31}, {32, 32}, {64, 0}, {95, 95}};
+    const uint32_t magenta[][2] = {{32, 0}, {0, 32}, {63, 0}, {64, 32}};
     for (auto [x, y] : cyan) EXPECT_EQ(At(p, x, y), kCyan0) << x << "," << y;
     for (auto [x, y] : magenta) EXPECT_EQ(At(p, x, y), kMagenta0) << x << "," << y;
 
     PreviewPixels opaque = Filled(70, 70, Bgra{1, 2, 3, 255});
-    const std::vector<uint8_t> before = opaque.bgra;
+    const Bytes before = opaque.bgra;
     CompositeOverCheckerboard(opaque);
     EXPECT_EQ(opaque.bgra, before);
 
@@ -279,30 +228,25 @@ TEST(BottomUp, RowsAreReversedAndSquaresCountMemoryRows) {
     EXPECT_EQ(At(*p, 0, 39), kMagenta0);
 }
 
-TEST(MakePreview, ArgbRowsBottomUpWithAndWithoutAlpha) {
+TEST(MakePreview, ArgbBlockAndPaletteTextures) {
     // Top row: red, transparent green; bottom row: blue, half-transparent white.
-    const uint8_t px[16] = {0, 0, 255, 255, 0, 255, 0, 0, 255, 0, 0, 255, 255, 255, 255, 128};
-    auto t = TextureObject::Create(false, 2, 2, kFormatARGB, 1, px, 16, nullptr, 0, 0, 0, 0);
-    std::optional<PreviewPixels> p = MakePreviewPixels(*t, false, std::nullopt);
+    auto argb = Make(kFormatARGB, 2, 2, 1, {0, 0, 255, 255, 0, 255, 0, 0, 255, 0, 0, 255, 255, 255, 255, 128});
+    std::optional<PreviewPixels> p = MakePreviewPixels(*argb, false, std::nullopt);
     ASSERT_TRUE(p);
     EXPECT_EQ(At(*p, 0, 0), (Bgra{255, 0, 0, 255}));
     EXPECT_EQ(At(*p, 1, 0), (Bgra{255, 255, 255, 128}));
     EXPECT_EQ(At(*p, 0, 1), (Bgra{0, 0, 255, 255}));
     EXPECT_EQ(At(*p, 1, 1), (Bgra{0, 255, 0, 0}));
-
-    p = MakePreviewPixels(*t, true, std::nullopt);
+    p = MakePreviewPixels(*argb, true, std::nullopt);
     ASSERT_TRUE(p);
-    EXPECT_EQ(At(*p, 0, 1), (Bgra{0, 0, 255, 255}));
     EXPECT_EQ(At(*p, 1, 1), kCyan0);
     EXPECT_EQ(At(*p, 1, 0), (Bgra{255, 255, 128, 128}));
-}
 
-TEST(MakePreview, BlockAndPaletteTextures) {
     // 8x8 DXT1, 2 levels: solid blocks red, green / blue, white, then white.
-    std::vector<uint8_t> data;
+    Bytes data;
     for (uint16_t v : {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFFF})
         data.insert(data.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 8), 0, 0, 0, 0});
-    std::optional<PreviewPixels> p = MakePreviewPixels(*Make(kFormatDXT1, 8, 8, 2, data), false, std::nullopt);
+    p = MakePreviewPixels(*Make(kFormatDXT1, 8, 8, 2, data), false, std::nullopt);
     ASSERT_TRUE(p);
     ASSERT_EQ(p->bgra.size(), 8u * 8 * 4);
     EXPECT_EQ(At(*p, 0, 7), (Bgra{0, 0, 255, 255}));
@@ -310,20 +254,18 @@ TEST(MakePreview, BlockAndPaletteTextures) {
     EXPECT_EQ(At(*p, 0, 0), (Bgra{255, 0, 0, 255}));
     EXPECT_EQ(At(*p, 7, 0), (Bgra{255, 255, 255, 255}));
 
-    std::vector<uint8_t> palette(1024, 0);
+    Bytes palette(1024, 0);
     palette[4 * 7 + 1] = 200, palette[4 * 7 + 3] = 255;
-    const std::vector<uint8_t> idx(16, 7);
-    auto p8 = TextureObject::Create(false, 4, 4, kFormatP8, 1, idx.data(), 16, palette.data(), 1024, 0, 0, 0);
-    p = MakePreviewPixels(*p8, true, std::nullopt);
+    p = MakePreviewPixels(*Make(kFormatP8, 4, 4, 1, Bytes(16, 7), false, palette), true, std::nullopt);
     ASSERT_TRUE(p);
     EXPECT_EQ(At(*p, 3, 3), (Bgra{0, 200, 0, 255}));
 
     // Undecodable: short palette, too few pixel bytes.
-    auto bad = TextureObject::Create(false, 4, 4, kFormatP8, 1, idx.data(), 16, palette.data(), 512, 0, 0, 0);
+    palette.resize(512);
+    auto bad = Make(kFormatP8, 4, 4, 1, Bytes(16, 7), false, palette);
     EXPECT_FALSE(MakePreviewPixels(*bad, false, std::nullopt));
     EXPECT_FALSE(MakeThumbnailPixels(*bad, 32));
-    auto truncated = TextureObject::Create(false, 8, 8, kFormatARGB, 1, idx.data(), 8, nullptr, 0, 0, 0, 0);
-    EXPECT_FALSE(MakePreviewPixels(*truncated, true, std::nullopt));
+    EXPECT_FALSE(MakePreviewPixels(*Make(kFormatARGB, 8, 8, 1, Bytes(8)), true, std::nullopt));
 }
 
 } // namespace
