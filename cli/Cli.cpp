@@ -29,6 +29,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"list", CmdList, "list the texture packs of an archive"},
     {"textures", CmdTextures, "list the textures of a pack"},
+    {"find", CmdFind, "find textures by name in every pack"},
     {"export", CmdExport, "write textures to image files"},
     {"import", CmdImport, "replace and add textures from image files and folders"},
     {"replace", CmdReplace, "give a texture the pixels of an image file"},

@@ -6,6 +6,7 @@ namespace zelko::cli {
 
 int CmdList(const Args& args);
 int CmdTextures(const Args& args);
+int CmdFind(const Args& args);
 int CmdExport(const Args& args);
 int CmdImport(const Args& args);
 int CmdReplace(const Args& args);

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/Common.h"
 #include "cli/Json.h"
+#include "container/Find.h"
 #include "format/Errors.h"
 #include "format/GameFiles.h"
 #include "format/Text.h"
@@ -29,6 +30,15 @@ constexpr const char* kTexturesUsage =
     "\n"
     "  --entry N   the pack as numbered by 'zelko list' (default 1)\n"
     "  --json      print a JSON document instead of text\n";
+
+constexpr const char* kFindUsage =
+    "Usage: zelko find ARCHIVE PATTERN [--match-case] [--json]\n"
+    "\n"
+    "Lists the textures of every pack whose name contains PATTERN, ignoring the\n"
+    "case of Western letters, sorted by name: the pack's number and the name.\n"
+    "\n"
+    "  --match-case  compare letters exactly\n"
+    "  --json        print a JSON document instead of text\n";
 
 constexpr const char* kExportUsage =
     "Usage: zelko export ARCHIVE --format FORMAT --out DIR [--entry N | --all-entries]\n"
@@ -87,6 +97,29 @@ int CmdList(const Args& args) {
         std::printf("%-28s offset %-10u size %-10u textures %u\n", e.Text().c_str(), e.offset, e.size, e.textureCount);
     }
     std::printf("%s\n", CountsText(doc.entries).c_str());
+    return kExitOk;
+}
+
+int CmdFind(const Args& args) {
+    const Options opt(args, 1, {"--json", "--match-case"}, {});
+    if (opt.Help()) return PrintUsage(kFindUsage);
+    if (opt.Positional().size() != 2) throw UsageError("find needs ARCHIVE and PATTERN");
+    const Document doc = LoadDocument(opt.Positional()[0]);
+    const std::vector<FindRecord> index = BuildFindIndex(doc);
+    const std::string& pattern = opt.Positional()[1];
+    const bool matchCase = opt.Has("--match-case");
+    const auto hits = SearchIndex(index, Utf16FromCp1252(Cp1252FromUtf8(pattern)), matchCase);
+    if (opt.Has("--json")) {
+        JsonWriter j;
+        j.BeginObject().Field("pattern", pattern).Field("matchCase", matchCase).Key("hits").BeginArray();
+        for (const FindRecord* hit : hits) {
+            j.BeginObject().Field("entry", hit->entryId + 1).Field("name", Shown(hit->name)).Field("hash", Hex(hit->hash)).EndObject();
+        }
+        j.EndArray().EndObject();
+        std::printf("%s\n", j.Text().c_str());
+        return kExitOk;
+    }
+    for (const FindRecord* hit : hits) std::printf("%u\t%s\n", hit->entryId + 1, Shown(hit->name).c_str());
     return kExitOk;
 }
 

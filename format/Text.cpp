@@ -64,6 +64,13 @@ std::string Utf8FromCp1252(std::string_view text) {
     return out;
 }
 
+std::u16string Utf16FromCp1252(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char ch : text) out += char16_t(CodePointOf(uint8_t(ch)));
+    return out;
+}
+
 std::string Cp1252FromUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -11,6 +11,9 @@ namespace zelko {
 // bytes map to the C1 controls of the same value, so nothing is lost.
 std::string Utf8FromCp1252(std::string_view text);
 
+// Each byte as its Windows-1252 character, in UTF-16 code units.
+std::u16string Utf16FromCp1252(std::string_view text);
+
 // UTF-8 to Windows-1252; characters without a byte there become '?'.
 // Malformed UTF-8 bytes are taken as Windows-1252 bytes as they stand.
 std::string Cp1252FromUtf8(std::string_view text);

@@ -77,6 +77,20 @@ TEST(Cli, DescribesTexturesInJson) {
     EXPECT_EQ(Count(r.out, "\"mipCount\""), 5u);
 }
 
+TEST(Cli, FindsTexturesInEveryPack) {
+    Sample s;
+    const Result text = Zelko({"find", U8(s.archive), "nis_240_sx_b"});
+    ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_EQ(text.out, "1\tNIS_240_SX_BADGING\n1\tNIS_240_SX_BODY\n");
+    EXPECT_EQ(Zelko({"find", U8(s.archive), "nis_240_sx_b", "--match-case"}).out, "");
+    const Result json = Zelko({"find", U8(s.archive), "ROAD_", "--json"});
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_NE(json.out.find("\"matchCase\": false"), std::string::npos) << json.out;
+    EXPECT_EQ(Count(json.out, "\"entry\": 3"), 2u) << json.out;  // the third pack's two road textures
+    EXPECT_EQ(Count(json.out, "\"name\": \"ROAD_"), 2u) << json.out;
+    EXPECT_EQ(Zelko({"find", U8(s.archive)}).code, 2);
+}
+
 TEST(Cli, ExportsEveryFormat) {
     Sample s;
     Document document = OpenDocument(s.archive, false, Host{});
