@@ -20,10 +20,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A one-level image holding `bytes` (packed rows).
-ScratchImage Make(DxgiFormat format, size_t width, size_t height, const Bytes& bytes) {
+// A one-level image holding `bytes` (packed rows), or zeros when there are none.
+ScratchImage Make(DxgiFormat format, size_t width, size_t height, const Bytes& bytes = {}) {
     ScratchImage image;
     EXPECT_EQ(image.Initialize2D(format, width, height), kOk);
+    if (bytes.empty()) return image;
     EXPECT_EQ(bytes.size(), image.GetPixelsSize());
     std::memcpy(image.GetPixels(), bytes.data(), std::min(bytes.size(), image.GetPixelsSize()));
     return image;
@@ -201,9 +202,7 @@ TEST(Convert, PackedFormatsRoundAndThreshold) {
 }
 
 TEST(Convert, RefusesBlocksAndUnknownFormats) {
-    ScratchImage blocks, pixels, result;
-    ASSERT_EQ(blocks.Initialize2D(DxgiFormat::BC1_UNORM, 4, 4), kOk);
-    ASSERT_EQ(pixels.Initialize2D(DxgiFormat::R8_UNORM, 4, 4), kOk);
+    ScratchImage blocks = Make(DxgiFormat::BC1_UNORM, 4, 4), pixels = Make(DxgiFormat::R8_UNORM, 4, 4), result;
     EXPECT_EQ(Convert(*blocks.GetImages(), DxgiFormat::R8_UNORM, 0, 0.5f, result), kInvalidArg);
     EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, result), kInvalidArg);
     EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat(23), 0, 0.5f, result), kInvalidArg);
@@ -235,22 +234,18 @@ TEST(Decompress, WritesEveryTargetLayoutAndSingleChannels) {
     }
     EXPECT_TRUE(sawTransparent);
 
-    // Single-channel blocks decode to red (and green).
-    Bytes bc4 = {200, 100, 0, 0, 0, 0, 0, 0};  // every pixel index 0: 200
-    ScratchImage source = Make(DxgiFormat::BC4_UNORM, 4, 4, bc4), red;
+    // Single-channel blocks decode to red (and green); index 0 everywhere: the first endpoint.
+    ScratchImage source = Make(DxgiFormat::BC4_UNORM, 4, 4, {200, 100, 0, 0, 0, 0, 0, 0}), red;
     ASSERT_EQ(Decompress(*source.GetImages(), DxgiFormat::UNKNOWN, red), kOk);
     EXPECT_EQ(red.GetMetadata().format, DxgiFormat::R8_UNORM);
     EXPECT_EQ(Contents(red), Bytes(16, 200));
-
-    Bytes bc5 = {10, 5, 0, 0, 0, 0, 0, 0, 250, 5, 0, 0, 0, 0, 0, 0};
-    ScratchImage two = Make(DxgiFormat::BC5_UNORM, 4, 4, bc5), rg;
+    ScratchImage two = Make(DxgiFormat::BC5_UNORM, 4, 4, {10, 5, 0, 0, 0, 0, 0, 0, 250, 5, 0, 0, 0, 0, 0, 0}), rg;
     ASSERT_EQ(Decompress(*two.GetImages(), DxgiFormat::UNKNOWN, rg), kOk);
     EXPECT_EQ(rg.GetMetadata().format, DxgiFormat::R8G8_UNORM);
     EXPECT_EQ(Bytes(rg.GetPixels(), rg.GetPixels() + 2), (Bytes{10, 250}));
 
-    ScratchImage bc7, result;
-    ASSERT_EQ(bc7.Initialize2D(DxgiFormat::BC7_UNORM, 4, 4), kOk);
-    EXPECT_EQ(Decompress(*bc7.GetImages(), DxgiFormat::UNKNOWN, result), kNotSupported);
+    ScratchImage result;
+    EXPECT_EQ(Decompress(*Make(DxgiFormat::BC7_UNORM, 4, 4).GetImages(), DxgiFormat::UNKNOWN, result), kNotSupported);
     EXPECT_EQ(Decompress(*rg.GetImages(), DxgiFormat::UNKNOWN, result), kInvalidArg);
     EXPECT_EQ(Decompress(*source.GetImages(), DxgiFormat::BC1_UNORM, result), kInvalidArg);
 }
@@ -359,9 +354,7 @@ TEST(Resize, OtherRatiosFormatsAndFilters) {
     ASSERT_EQ(Resize(*ramp.GetImages(), 8, 1, kTexFilterPoint, result), kOk);
     EXPECT_EQ(Contents(result), (Bytes{10, 10, 20, 20, 30, 30, 40, 40}));
 
-    ScratchImage blocks;
-    ASSERT_EQ(blocks.Initialize2D(DxgiFormat::BC1_UNORM, 8, 8), kOk);
-    EXPECT_EQ(Resize(*blocks.GetImages(), 4, 4, 0, result), kNotSupported);
+    EXPECT_EQ(Resize(*Make(DxgiFormat::BC1_UNORM, 8, 8).GetImages(), 4, 4, 0, result), kNotSupported);
     EXPECT_EQ(Resize(*ramp.GetImages(), 0, 1, 0, result), kInvalidArg);
 }
 
@@ -383,10 +376,9 @@ TEST(GenerateMipMaps, ChainsOfOddSizes) {
     ASSERT_EQ(GenerateMipMaps(*flat.GetImages(), kTexFilterDefault, 3, flatChain), kOk);
     EXPECT_EQ(Contents(flatChain, 2), Bytes(6 * 3 * 4, 200));  // 25x15 -> 6x3, still flat
 
-    ScratchImage result, blocks;
+    ScratchImage result;
     EXPECT_EQ(GenerateMipMaps(*base.GetImages(), 0, 8, result), kInvalidArg);
-    ASSERT_EQ(blocks.Initialize2D(DxgiFormat::BC3_UNORM, 8, 8), kOk);
-    EXPECT_EQ(GenerateMipMaps(*blocks.GetImages(), 0, 0, result), kNotSupported);
+    EXPECT_EQ(GenerateMipMaps(*Make(DxgiFormat::BC3_UNORM, 8, 8).GetImages(), 0, 0, result), kNotSupported);
     // From a texture that has levels: the base of each item is used.
     ASSERT_EQ(GenerateMipMaps(chain.GetImages(), chain.GetImageCount(), chain.GetMetadata(), 0, 2, result), kOk);
     EXPECT_EQ(Contents(result, 1), Contents(chain, 1));
@@ -394,8 +386,8 @@ TEST(GenerateMipMaps, ChainsOfOddSizes) {
 
 TEST(CopyRectangle, CopiesInsideBoundsOnly) {
     Bytes random = RandomBytes(4 * 4 * 4, 21);
-    ScratchImage source = Make(DxgiFormat::B8G8R8A8_UNORM, 4, 4, random), target;
-    ASSERT_EQ(target.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, 8, 8), kOk);
+    ScratchImage source = Make(DxgiFormat::B8G8R8A8_UNORM, 4, 4, random);
+    ScratchImage target = Make(DxgiFormat::B8G8R8A8_UNORM, 8, 8);
     const Image& dst = *target.GetImages();
     ASSERT_EQ(CopyRectangle(*source.GetImages(), Rect{1, 2, 2, 2}, dst, 0, 6, 6), kOk);
     for (size_t y = 0; y < 8; ++y)
@@ -407,21 +399,15 @@ TEST(CopyRectangle, CopiesInsideBoundsOnly) {
     EXPECT_EQ(CopyRectangle(*source.GetImages(), Rect{0, 0, 0, 1}, dst, 0, 0, 0), kInvalidArg);
 
     // Another format is converted on the way.
-    ScratchImage rgba;
-    ASSERT_EQ(rgba.Initialize2D(DxgiFormat::R8G8B8A8_UNORM, 4, 4), kOk);
+    ScratchImage rgba = Make(DxgiFormat::R8G8B8A8_UNORM, 4, 4), blocks = Make(DxgiFormat::BC1_UNORM, 4, 4);
     ASSERT_EQ(CopyRectangle(*source.GetImages(), Rect{0, 0, 4, 4}, *rgba.GetImages(), 0, 0, 0), kOk);
     EXPECT_EQ(rgba.GetPixels()[0], random[2]);
-    ScratchImage blocks;
-    ASSERT_EQ(blocks.Initialize2D(DxgiFormat::BC1_UNORM, 4, 4), kOk);
     EXPECT_EQ(CopyRectangle(*blocks.GetImages(), Rect{0, 0, 4, 4}, *blocks.GetImages(), 0, 0, 0), kNotSupported);
 }
 
-} // namespace
-} // namespace zelko
+// --- single blocks ---
 
-namespace zelko::block {
-namespace {
-
+using namespace block;
 using Pixels = std::vector<uint8_t>;  // 4 bytes per pixel, RGBA
 
 std::mt19937 Random() { return std::mt19937(20240611); }
@@ -456,15 +442,12 @@ std::vector<Pixels> TestBlocks(int count, float noise) {
 }
 
 #if ZELKO_HAVE_SQUISH
-void RandomBytes(std::mt19937& rng, uint8_t* out, size_t n) {
-    for (size_t i = 0; i < n; ++i) out[i] = uint8_t(rng());
-}
-
-TEST(BlockDecode, ColourBlocksMatchLibsquishBitForBit) {
+// BC4 and each half of BC5 are BC3 alpha blocks.
+TEST(BlockDecode, MatchesLibsquishBitForBit) {
     std::mt19937 rng = Random();
-    uint8_t block[16], ours[64], bgra[64], reference[64];
+    uint8_t block[16], ours[64], bgra[64], reference[64], alpha[16] = {}, red[16], rg[32];
     for (int n = 0; n < 20000; ++n) {
-        RandomBytes(rng, block, 16);
+        for (uint8_t& b : block) b = uint8_t(rng());
         if (n % 4 == 0) std::memcpy(block + 10, block + 8, 2);  // equal endpoints
         if (n % 4 == 1) std::memcpy(block + 2, block, 2);
         DecodeBC1(block, ours);
@@ -481,27 +464,17 @@ TEST(BlockDecode, ColourBlocksMatchLibsquishBitForBit) {
         DecodeBC3(block, ours);
         squish::Decompress(reference, block, squish::kDxt5);
         ASSERT_EQ(std::memcmp(ours, reference, 64), 0) << "BC3 block " << n;
-    }
-}
 
-// BC4 and each half of BC5 are BC3 alpha blocks.
-TEST(BlockDecode, SingleChannelBlocksMatchLibsquishAlpha) {
-    std::mt19937 rng = Random();
-    uint8_t bc3[16] = {}, reference[64], red[16], rg[32];
-    for (int n = 0; n < 20000; ++n) {
-        RandomBytes(rng, bc3, 8);
-        if (n % 3 == 0) bc3[1] = bc3[0];  // equal endpoints take the 6-step ramp
-        DecodeBC4(bc3, red);
-        squish::Decompress(reference, bc3, squish::kDxt5);
-        for (int i = 0; i < 16; ++i) ASSERT_EQ(red[i], reference[4 * i + 3]) << "block " << n;
-
-        uint8_t bc5[16];
-        RandomBytes(rng, bc5, 16);
-        DecodeBC5(bc5, rg);
+        if (n % 3 == 0) block[1] = block[0];  // equal alpha endpoints take the 6-step ramp
+        DecodeBC4(block, red);
+        DecodeBC5(block, rg);
         for (int half = 0; half < 2; ++half) {
-            std::memcpy(bc3, bc5 + 8 * half, 8);
-            squish::Decompress(reference, bc3, squish::kDxt5);
-            for (int i = 0; i < 16; ++i) ASSERT_EQ(rg[2 * i + half], reference[4 * i + 3]);
+            std::memcpy(alpha, block + 8 * half, 8);
+            squish::Decompress(reference, alpha, squish::kDxt5);
+            for (int i = 0; i < 16; ++i) {
+                ASSERT_EQ(rg[2 * i + half], reference[4 * i + 3]) << "BC5 block " << n;
+                ASSERT_TRUE(half || red[i] == reference[4 * i + 3]) << "BC4 block " << n;
+            }
         }
     }
 }
@@ -522,18 +495,24 @@ TEST(BlockDecode, SignedRampsClampAndInterpolate) {
     EXPECT_EQ(red[7], 127);
 }
 
+// One BC1 block encoded and decoded.
+Pixels Bc1(const Pixels& source, int alphaRef, EncodeQuality quality) {
+    uint8_t block[8];
+    Pixels decoded(64);
+    EncodeBC1(source.data(), block, alphaRef, quality);
+    DecodeBC1(block, decoded.data());
+    return decoded;
+}
+
 TEST(BlockEncode, Bc1StaysOpaqueWithoutThresholdAndMatchesGreys) {
     // Equal endpoints decode in three-colour mode, where index 3 is transparent.
     std::vector<Pixels> blocks = TestBlocks(300, 20.0f);
     for (int grey = 0; grey < 256; ++grey) blocks.push_back(Pixels(64, uint8_t(grey)));  // alpha too
-    Pixels twoColours(64, 255);
-    for (int i = 0; i < 8; ++i) twoColours[4 * i] = 0;
-    blocks.push_back(twoColours);
+    blocks.push_back(Pixels(64, 255));
+    for (int i = 0; i < 8; ++i) blocks.back()[4 * i] = 0;  // two colours
     for (EncodeQuality quality : {EncodeQuality::kFast, EncodeQuality::kRefined}) {
         for (size_t n = 0; n < blocks.size(); ++n) {
-            uint8_t block[8], decoded[64];
-            EncodeBC1(blocks[n].data(), block, 0, quality);
-            DecodeBC1(block, decoded);
+            const Pixels decoded = Bc1(blocks[n], 0, quality);
             for (int i = 0; i < 16; ++i) ASSERT_EQ(decoded[4 * i + 3], 255);
             const bool grey = n >= 300 && n < 556;  // single greys are matched within 1
             for (int c = 0; c < 3 && grey && quality == EncodeQuality::kRefined; ++c)
@@ -547,13 +526,10 @@ TEST(BlockEncode, RefinedFitBeatsFastOnGradients) {
     double fast = 0, refined = 0;
     [[maybe_unused]] double squishFit = 0;
     for (const Pixels& source : blocks) {
-        uint8_t block[8], decoded[64];
-        for (auto [quality, sum] : {std::pair{EncodeQuality::kFast, &fast}, {EncodeQuality::kRefined, &refined}}) {
-            EncodeBC1(source.data(), block, 0, quality);
-            DecodeBC1(block, decoded);
-            *sum += BlockError(source.data(), decoded);
-        }
+        fast += BlockError(source.data(), Bc1(source, 0, EncodeQuality::kFast).data());
+        refined += BlockError(source.data(), Bc1(source, 0, EncodeQuality::kRefined).data());
 #if ZELKO_HAVE_SQUISH
+        uint8_t block[8], decoded[64];
         squish::Compress(source.data(), block, squish::kDxt1 | squish::kColourClusterFit);
         DecodeBC1(block, decoded);
         squishFit += BlockError(source.data(), decoded);
@@ -573,9 +549,7 @@ TEST(BlockEncode, Bc1PunchThroughFollowsAlphaReference) {
     for (Pixels& source : blocks) {
         for (int i = 0; i < 16; ++i) source[4 * i + 3] = uint8_t(rng());
         for (EncodeQuality quality : {EncodeQuality::kFast, EncodeQuality::kRefined}) {
-            uint8_t block[8], decoded[64];
-            EncodeBC1(source.data(), block, 128, quality);
-            DecodeBC1(block, decoded);
+            const Pixels decoded = Bc1(source, 128, quality);
             double error = 0;
             int opaque = 0;
             for (int i = 0; i < 16; ++i) {
@@ -599,12 +573,9 @@ TEST(BlockEncode, ExplicitAndInterpolatedAlpha) {
         uint8_t block[16], decoded[64];
         EncodeBC2(source.data(), block, EncodeQuality::kRefined);
         DecodeBC2(block, decoded);
-        for (int i = 0; i < 16; ++i) {
-            int a = start + i;
-            EXPECT_EQ(decoded[4 * i + 3], (a * 15 + 127) / 255 * 17) << a;
-        }
+        for (int i = 0, a = start; i < 16; ++i, ++a) EXPECT_EQ(decoded[4 * i + 3], (a * 15 + 127) / 255 * 17) << a;
     }
 }
 
 } // namespace
-} // namespace zelko::block
+} // namespace zelko
