@@ -2,8 +2,6 @@
 // Game archives for the container tests, composed with the pack writer and
 // the chunk framing: packs with known neighbours around them.
 #include <cstdint>
-#include <exception>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,19 +9,10 @@
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
 #include "format/TextureFile.h"
+#include "format/error_text.h"
 #include "texture/TextureObject.h"
 
 namespace testing_archive {
-
-// The message of what f raises; empty when it raises nothing.
-inline std::string ErrorText(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
 
 inline std::unique_ptr<zelko::TextureObject> SolidTexture(const std::string& name, uint32_t format, uint32_t size,
                                                            uint8_t fill) {

@@ -40,10 +40,14 @@ TEST(Editing, NamesAreFreeByHashAndTheLastTextureStays) {
     EXPECT_TRUE(bin->modified);
 
     bin->modified = false;
+    TextureObject other;
+    EXPECT_EQ(ErrorText([&] { DeleteTexture(*bin, other); }), "Not in the pack");
+    EXPECT_FALSE(bin->modified);
     TextureObject& copy = DuplicateTexture(*bin, sky, "CLOUDS_2");
     EXPECT_EQ(bin->pack->textures.back().get(), &copy);
     EXPECT_TRUE(bin->modified);
     DeleteTexture(*bin, copy);
+    EXPECT_EQ(bin->FindTexture("CLOUDS_2"), nullptr);
     DeleteTexture(*bin, *bin->pack->textures[0]);
     EXPECT_EQ(ErrorText([&] { DeleteTexture(*bin, sky); }), "The file must contain at least one texture.");
     EXPECT_EQ(bin->pack->textures.size(), 1u);
