@@ -6,6 +6,7 @@
 #include "TempFolder.h"
 #include "format/ByteStream.h"
 #include "format/GameFiles.h"
+#include "format/error_text.h"
 #include "format/pack_builder.h"
 
 using namespace zelko;
@@ -23,14 +24,7 @@ std::vector<uint8_t> Archive() {
     return bytes;
 }
 
-std::string ExpandError(const fs::path& path) {
-    try {
-        ExpandCompressedArchive(path);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
+std::string ExpandError(const fs::path& path) { return ErrorText([&] { ExpandCompressedArchive(path); }); }
 
 } // namespace
 

@@ -1,13 +1,12 @@
 #include "format/NameHash.h"
 
-#include "format/Errors.h"
+#include "format/error_text.h"
 #include "format/GameVersion.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 
 #include "TempFolder.h"
 
@@ -15,14 +14,6 @@ namespace zelko {
 namespace {
 
 namespace fs = std::filesystem;
-
-void ExpectError(const std::function<void()>& action, const std::string& message) {
-    try {
-        action(), ADD_FAILURE() << message;
-    } catch (const Error& e) {
-        EXPECT_EQ(message, e.what());
-    }
-}
 
 std::string KnownName(std::string_view name) {
     const std::string* known = FindKnownName(NameHash(name));
@@ -77,7 +68,7 @@ TEST_F(NameListsTest, ListFileLines) {
               ReadNameList(dir_ / "List.txt"));
     EXPECT_TRUE(ReadNameList(dir_ / "Missing.txt").empty());
     fs::create_directories(dir_ / "Folder.txt");
-    ExpectError([&] { ReadNameList(dir_ / "Folder.txt"); }, "Failed to open the file");
+    EXPECT_EQ(ErrorText([&] { ReadNameList(dir_ / "Folder.txt"); }), "Failed to open the file");
 }
 
 TEST_F(NameListsTest, LoadsTheFolderLayout) {
@@ -98,7 +89,7 @@ TEST_F(NameListsTest, LoadsTheFolderLayout) {
     // An unreadable list fails the load; what was loaded stays.
     Write(GameUnderground, "Parts.txt", "BONNET\n");
     fs::create_directories(dir_ / GameName(GameCarbon) / "Shaders.txt");
-    ExpectError([&] { LoadNameDatabase(dir_); }, "Failed to open the file");
+    EXPECT_EQ(ErrorText([&] { LoadNameDatabase(dir_); }), "Failed to open the file");
     EXPECT_EQ(NameSet{"HOOD"}, NameDatabase.Parts.at(GameUnderground));
 }
 
@@ -119,7 +110,7 @@ TEST_F(NameListsTest, RegisterCarNames) {
     Write(GameCarbon, "Vinyls.txt", "YA\n");
     Write(GameWorld, "Parts.txt", "SPOILER\n");
     LoadNameDatabase(dir_);
-    ExpectError([] { RegisterCarNames(GameCarbon, "MAZ_RX7"); }, "operation not allowed");
+    EXPECT_EQ(ErrorText([] { RegisterCarNames(GameCarbon, "MAZ_RX7"); }), "operation not allowed");
 
     BuildKnownNames(dir_);
     const auto generic = KnownNames;
