@@ -35,12 +35,17 @@
 #define IDM_LAST_COMMAND IDM_ABOUT_UPDATE
 
 // Dialog templates.
+#define IDD_FIND 112
 #define IDD_OPTIONS 113
 #define IDD_EXPORT 116
 #define IDD_TEXT_INPUT 118
 #define IDD_FORMAT_CHANGE 119
 #define IDD_RESULT 120
 
+// Find
+#define IDC_FIND_TEXT 1011
+#define IDC_FIND_LIST 1028
+#define IDC_FIND_MATCH_CASE 1029
 // Options
 #define IDC_OPTION_AUTO_OPEN 106
 #define IDC_OPTION_BACKUP 107

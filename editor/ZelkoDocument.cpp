@@ -212,6 +212,9 @@ bool Zelko::File_ProcessBIN(uint32_t id) {
 }
 
 void Zelko::CloseDocument() {
+    findDialog_.Forget();
+    findIndex_.clear();
+    findIndexBuilt_ = false;
     textureList_->Clear();
     fileList_->Clear();
     container_.reset();

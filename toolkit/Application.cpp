@@ -121,6 +121,13 @@ HWND CreateApplicationWindow(Application& application, const std::wstring& title
 int RunMessageLoop(HWND window, HACCEL accelerators) {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Keys typed in a modeless dialog are the dialog's: Ctrl+X in its edit
+        // box cuts text, it does not run the main window's command.
+        auto* application = dynamic_cast<Application*>(IControl::FromWindow(window));
+        HWND dialog = application ? application->modelessDialog : nullptr;
+        if (dialog && IsWindow(dialog) && (message.hwnd == dialog || IsChild(dialog, message.hwnd))) {
+            if (IsDialogMessageW(dialog, &message)) continue;
+        }
         if (accelerators && TranslateAcceleratorW(window, accelerators, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

@@ -44,6 +44,10 @@ public:
     HACCEL BuildAcceleratorTable();
     HACCEL AcceleratorTable() const { return acceleratorTable_.Get(); }
 
+    // A modeless dialog of this window whose keyboard messages the message
+    // loop hands to the dialog (Tab, Enter, Escape) instead of the accelerators.
+    HWND modelessDialog = nullptr;
+
     // The procedure of the class "WinAPIWrapper".
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -65,6 +69,7 @@ HWND CreateApplicationWindow(Application& application, const std::wstring& title
                              int x, int y, int width, int height);
 
 // Runs until the quit message; each message is first offered to the
+// application's modeless dialog when it is meant for it, then to the
 // accelerator table for window. Returns the quit code.
 int RunMessageLoop(HWND window, HACCEL accelerators);
 

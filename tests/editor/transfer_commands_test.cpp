@@ -13,45 +13,11 @@
 #include <shlobj.h>
 
 #include <fstream>
-#include <mutex>
 
 namespace zelko {
 namespace {
 
 using test::Driver;
-
-// Every text part 0 of the status bar is given while this lives, progress included.
-class StatusRecorder {
-public:
-    explicit StatusRecorder(Driver& d) : status_(d.editor.StatusBar()->window) {
-        current_ = this;
-        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, GetWindowThreadProcessId(d.window, nullptr));
-    }
-    ~StatusRecorder() {
-        UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    std::vector<std::wstring> Texts() {
-        std::lock_guard lock(mutex_);
-        return texts_;
-    }
-
-private:
-    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
-        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code >= 0 && current_ && message->hwnd == current_->status_ && message->message == SB_SETTEXTW &&
-            (message->wParam & 0xFF) == 0 && message->lParam) {
-            std::lock_guard lock(current_->mutex_);
-            current_->texts_.push_back(reinterpret_cast<const wchar_t*>(message->lParam));
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-    static inline StatusRecorder* current_ = nullptr;
-    HWND status_;
-    HHOOK hook_ = nullptr;
-    std::mutex mutex_;
-    std::vector<std::wstring> texts_;
-};
 
 // A square picture of one colour family, `tone` telling them apart.
 ScratchImage Picture(size_t side, uint8_t tone) {
@@ -164,7 +130,7 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         EXPECT_FALSE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
 
         {
-            StatusRecorder status(d);
+            test::StatusRecorder status(d);
             ImportFolder(d, in);
             EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"Importing textures from folder " + in.wstring(),
                                                                  L"PROCESSING: Replacing (0%): ROAD",
@@ -200,13 +166,13 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         }
         Sleep(500);
         ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
-        SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, "folder-import-result.png");
+        SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, test::kBuildFolder / "folder-import-result.png");
         d.Key(rows, VK_RETURN);
         EXPECT_FALSE(IsWindow(result));
         EXPECT_EQ(d.StatusText(0), L"Processed textures: 0");
 
         // A dropped image file is taken alone, without the folder line.
-        StatusRecorder status(d);
+        test::StatusRecorder status(d);
         d.Ui([&] { d.editor.OnDropFile((folder.path() / "dropped.png").wstring()); });
         EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"PROCESSING: Replacing (0%): dropped",
                                                              L"Processed textures: 1"}));

@@ -1,0 +1,128 @@
+// The Find dialog over the running editor: the index, the search on every
+// keystroke and click, the go-to across packs, and what Close leaves behind.
+#include "editor_harness.h"
+
+#include "format/NameHash.h"
+#include "format/pack_builder.h"
+#include "texture/ImageFile.h"
+
+namespace zelko {
+namespace {
+
+using test::Driver;
+
+class FindCommand : public test::EditorTest {
+protected:
+    // F3 as the main window gets it; returns the dialog once it shows.
+    HWND PressF3(Driver& d) {
+        d.Key(d.window, VK_F3);
+        return d.WaitForDialog(L"ZRC-Zelko by korvane | Find");
+    }
+    static std::vector<std::wstring> Rows(HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+        std::vector<std::wstring> rows;
+        const int count = int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        for (int row = 0; row < count; ++row) {
+            std::wstring cells;
+            for (int column = 0; column < 2; ++column) {
+                wchar_t text[256] = {};
+                LVITEMW item{};
+                item.iSubItem = column;
+                item.pszText = text;
+                item.cchTextMax = 256;
+                SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+                cells += (column ? L"|" : L"") + std::wstring(text);
+            }
+            rows.push_back(cells);
+        }
+        return rows;
+    }
+    static void Type(Driver& d, HWND dialog, const std::wstring& text) {
+        Driver::Type(GetDlgItem(dialog, IDC_FIND_TEXT), text);
+        d.Sync();
+    }
+};
+
+TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
+    Run(WithSample(), [&](Driver& d) {
+        HWND dialog = nullptr;
+        {
+            test::StatusRecorder status(d);
+            dialog = PressF3(d);
+            ASSERT_TRUE(dialog);
+            d.WaitIdle();
+            EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"Loading... 33%", L"Loading... 66%",
+                                                                 L"Loading... 100%", L"Ready"}));
+        }
+        {
+            test::StatusRecorder status(d);  // the second F3 builds nothing
+            PressF3(d);
+            EXPECT_TRUE(status.Texts().empty());
+        }
+        Type(d, dialog, L"nis_240_sx_b");
+        EXPECT_EQ(Rows(dialog), (std::vector<std::wstring>{L"1|NIS_240_SX_BADGING", L"1|NIS_240_SX_BODY"}));
+        SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0);  // found, then lost
+        EXPECT_TRUE(Rows(dialog).empty());
+        SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0);
+        EXPECT_EQ(Rows(dialog).size(), 2u);
+
+        Type(d, dialog, L"road_a");
+        ASSERT_EQ(Rows(dialog), (std::vector<std::wstring>{L"3|ROAD_ASPHALT", L"3|ROAD_ASPHALT_N"}));
+        Sleep(500);
+        ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
+        SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, test::kBuildFolder / "dialog-find.png");
+
+        // Another pack with unsaved changes: asked first, and Cancel changes nothing.
+        d.Ui([&] { d.editor.Container()->modified = true; });
+        HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+        d.Ui([&] { answer = IDCANCEL; });
+        d.DoubleClickControl(list, 1);
+        EXPECT_EQ(d.Ui([&] { return std::exchange(messages, {}); }),
+                  std::vector<std::wstring>{L"|There are unsaved changes. Do you want to SAVE the changes?"});
+        EXPECT_EQ(d.StatusText(1), L"1 Texture file");
+        EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentFileIndex; }), 0);
+
+        // No: the pack opens and the texture is selected. Enter on a row does the same.
+        d.Ui([&] { answer = IDNO; });
+        d.Ui([&] { SetFocus(list); });
+        LVITEMW state{};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+        d.Key(list, VK_RETURN);
+        EXPECT_EQ(d.StatusText(1), L"3 Texture file");
+        ListView* textures = d.editor.TextureList();
+        EXPECT_EQ(d.Cell(textures, d.FocusedRow(textures), 0), L"ROAD_ASPHALT_N");
+
+        // Escape hides the dialog; after Close it comes back empty.
+        d.Key(GetDlgItem(dialog, IDC_FIND_TEXT), VK_ESCAPE);
+        EXPECT_FALSE(IsWindowVisible(dialog));
+        d.Command(IDM_FILE_CLOSE);
+        EXPECT_FALSE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
+        PressF3(d);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_FIND_TEXT)), L"");
+        EXPECT_TRUE(Rows(dialog).empty());
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box only hides it
+        d.Sync();
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_FALSE(IsWindowVisible(dialog));
+    });
+}
+
+TEST_F(FindCommand, OneEntryDocumentIsIndexedFromItsList) {
+    const auto single = folder.path() / "single.bin";
+    packtest::Tex road{NameHash("ROAD_WET"), "ROAD_WET", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 3)};
+    packtest::Tex sky{NameHash("SKY_DUSK"), "SKY_DUSK", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 4)};
+    WriteFile(single, packtest::PlainPack(5, {road, sky}));
+    Run(Environment({L"ZRC-Zelko.exe", single.wstring()}), [&](Driver& d) {
+        test::StatusRecorder status(d);
+        HWND dialog = PressF3(d);
+        ASSERT_TRUE(dialog);
+        EXPECT_TRUE(status.Texts().empty());  // nothing read from disk
+        EXPECT_TRUE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
+        Type(d, dialog, L"wet");
+        EXPECT_EQ(Rows(dialog), std::vector<std::wstring>{L"1|ROAD_WET"});
+    });
+}
+
+} // namespace
+} // namespace zelko
