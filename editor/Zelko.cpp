@@ -8,6 +8,7 @@
 #include "toolkit/Monitors.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <clocale>
@@ -47,6 +48,9 @@ bool IsOneOf(const std::wstring& value, std::initializer_list<const wchar_t*> ch
 
 ZelkoEnvironment DefaultEnvironment() {
     ZelkoEnvironment environment;
+    wchar_t executable[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, executable, MAX_PATH);
+    environment.executable = executable;
     environment.programFolder = ProgramFolder();
     environment.dataFolder = environment.programFolder + L"\\Data";
     environment.arguments = CommandLineArguments();
@@ -61,6 +65,9 @@ Zelko::Zelko(ZelkoEnvironment environment) : environment_(std::move(environment)
     minTrackHeight = 480;
     messageBox = [](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
         return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+    };
+    shellOpen = [](HWND owner, const std::wstring& target) {
+        ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);  // its result is not used
     };
 }
 
@@ -102,6 +109,18 @@ bool Zelko::OnCreate() {
         // Without name lists textures show their hashes; the editor still works.
     }
     settings_ = LoadSettingsFile(SettingsPath());
+
+    findDialog_.Create(
+        window,
+        [this](const std::u16string& pattern, bool matchCase) { return SearchIndex(findIndex_, pattern, matchCase); },
+        [this](const FindRecord& record) {
+            try {
+                GoToFindRecord(record);
+            } catch (const std::exception& failure) {
+                SetStatus(L"ERROR: " + WideFromUtf8(failure.what()), true);
+            }
+        });
+    modelessDialog = findDialog_.window;
 
     status_ = std::make_unique<Status>(this);
     status_->SetLogPath(environment_.programFolder + L"\\log.txt");
@@ -243,6 +262,10 @@ void Zelko::OnCommand(WORD id, WORD code) {
     case IDM_FILE_EXIT: SendMessageW(window, WM_CLOSE, 0, 0); break;
     case IDM_VIEW_ALPHA: Menu_ToggleAlpha(); break;
     case IDM_SETTINGS_OPTIONS: Menu_Options(); break;
+    case IDM_SETTINGS_ASSOCIATE: Menu_AssociateSupportedArchives(); break;
+    case IDM_TOOLS_OPEN_LOCATION: Menu_OpenLocation(); break;
+    case IDM_ABOUT_ABOUT: Menu_About(); break;
+    case IDM_ABOUT_UPDATE: Menu_Update(); break;
     case IDM_RESERVED: break;
     case IDM_TEXTURE_ADD:
     case IDM_TEXTURE_DUPLICATE:
@@ -253,11 +276,9 @@ void Zelko::OnCommand(WORD id, WORD code) {
     case IDM_TEXTURE_IMPORT_FOLDER:
     case IDM_TEXTURE_EXPORT_CHECKED:
     case IDM_TEXTURE_EXPORT_LIST:
-    case IDM_TEXTURE_EXPORT_ARCHIVE: RunTextureCommand(id); break;
-    default:
-        // Find and shell integration come later.
-        SetStatus(kNotAvailableText, false);
-        break;
+    case IDM_TEXTURE_EXPORT_ARCHIVE:
+    case IDM_TEXTURE_FIND: RunTextureCommand(id); break;
+    default: break;
     }
 }
 
@@ -276,6 +297,7 @@ void Zelko::RunTextureCommand(WORD id) {
         case IDM_TEXTURE_EXPORT_CHECKED: Menu_TextureExportFromList(false); break;
         case IDM_TEXTURE_EXPORT_LIST: Menu_TextureExportFromList(true); break;
         case IDM_TEXTURE_EXPORT_ARCHIVE: Menu_TextureExportAllFromOpenedArchive(); break;
+        case IDM_TEXTURE_FIND: Menu_Find(); break;
         default: break;
         }
     } catch (const std::exception& failure) {

@@ -3,6 +3,7 @@
 // It builds the menus, the two lists and the status bar, carries the
 // document through open, reload, close and save, and paints the preview.
 #include "container/OpenFlow.h"
+#include "editor/FindDialog.h"
 #include "editor/PreviewBitmap.h"
 #include "editor/Settings.h"
 #include "toolkit/Application.h"
@@ -19,10 +20,10 @@
 namespace zelko {
 
 constexpr const wchar_t* kZelkoTitle = L"ZRC-Zelko v1.7 by korvane";
-constexpr const wchar_t* kNotAvailableText = L"not available yet";
 
 // Where the program keeps its files, and what it was started with.
 struct ZelkoEnvironment {
+    std::wstring executable;               // the program's own path, for file associations
     std::wstring programFolder;            // settings file and log
     std::wstring dataFolder;               // the name lists
     std::vector<std::wstring> arguments;   // element 0 is the program
@@ -86,6 +87,23 @@ public:
     bool Menu_TextureExportFromList(bool all);
     // Every texture pack of the file as it is on disk.
     void Menu_TextureExportAllFromOpenedArchive();
+    // Registers the program for ".bun", ".bin" and ".lzc"; true when all three were.
+    bool Menu_AssociateSupportedArchives();
+    // Opens the folder of the document in the file browser.
+    void Menu_OpenLocation();
+    void Menu_About();
+    void Menu_Update();
+
+    // Shows the Find dialog, then builds the Find index when it is not built.
+    void Menu_Find();
+    // The Find index: from the texture list for a one-entry document, else
+    // from every entry read again from disk, with "Loading... N%" texts.
+    void CreateTexturesList();
+    // Opens the record's entry (asking about unsaved changes first) and selects its texture.
+    void GoToFindRecord(const FindRecord& record);
+    const FindDialog& Find() const { return findDialog_; }
+    bool FindIndexBuilt() const { return findIndexBuilt_; }
+
     // Writes the textures as image files of export format `format` into folder.
     bool ExportTextures(const std::vector<const TextureObject*>& textures, const std::wstring& folder, int format);
     // The open-and-load flow: closes the current document, then lists the
@@ -116,6 +134,8 @@ public:
     std::wstring SettingsPath() const;
 
     MessageBoxFunction messageBox;
+    // The shell's "open" of a folder or a web address; tests see what would open.
+    std::function<void(HWND owner, const std::wstring& target)> shellOpen;
     // Told of every command that passed the enabling check, before its handler runs.
     std::function<void(WORD id)> onCommandHandled;
 
@@ -164,6 +184,9 @@ private:
     std::unique_ptr<IBinFile> container_;
     std::unique_ptr<PreviewBitmap> preview_;
     bool layoutInProgress_ = false;
+    FindDialog findDialog_;
+    std::vector<FindRecord> findIndex_;
+    bool findIndexBuilt_ = false;
 };
 
 } // namespace zelko

@@ -22,7 +22,7 @@ protected:
         Sleep(300);
         ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
         ASSERT_NE(shot.GetImage(0, 0, 0), nullptr);
-        EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, name + ".png"), kOk);
+        EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, test::kBuildFolder / (name + ".png")), kOk);
     }
     // A control's rectangle in the dialog's units, as the template gives it.
     static std::vector<LONG> Units(HWND dialog, int id) {

@@ -16,10 +16,15 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <type_traits>
 
 namespace zelko::test {
+
+// The build folder the tests start in: the open-file dialog moves the
+// process's current folder, so it is taken once, before any test runs.
+inline const std::filesystem::path kBuildFolder = std::filesystem::current_path();
 
 // A message-only window on the main thread that runs the functions sent
 // (WM_APP) or posted (WM_APP + 1, owned by the message) to it.
@@ -104,16 +109,22 @@ struct Driver {
     }
     // Double-clicks the row, as a user opens a file entry; without waiting
     // when `post` (the click may open a dialog).
-    void DoubleClick(const ListView* list, int row, bool post = false) {
+    void DoubleClick(const ListView* list, int row, bool post = false) { DoubleClick(list->window, row, post); }
+    void DoubleClick(HWND list, int row, bool post) {
         RECT bounds{};
         bounds.left = LVIR_LABEL;
-        SendMessageW(list->window, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+        SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
         LPARAM point = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
         for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
             const WPARAM keys = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
-            if (post) PostMessageW(list->window, message, keys, point);
-            else SendMessageW(list->window, message, keys, point);
+            if (post) PostMessageW(list, message, keys, point);
+            else SendMessageW(list, message, keys, point);
         }
+    }
+    // A double-click on a row of a dialog's list, once it has been handled.
+    void DoubleClickControl(HWND list, int row) {
+        DoubleClick(list, row, true);
+        Sync();
     }
     // Focuses and selects a row, as a click does.
     void Select(const ListView* list, int row) {
@@ -148,7 +159,9 @@ struct Driver {
         for (int attempt = 0; attempt < 3000; ++attempt) {
             Sync();
             if (IsWindowEnabled(window)) return;
-            if (WaitForDialogWhere([](HWND, const std::wstring&) { return true; }, 1)) return;
+            // A modal dialog waits for the user; the modeless Find dialog does not count.
+            HWND find = editor.Find().window;
+            if (WaitForDialogWhere([&](HWND dialog, const std::wstring&) { return dialog != find; }, 1)) return;
             Sleep(10);
         }
         ADD_FAILURE() << "the editor stayed busy";
@@ -233,13 +246,49 @@ struct Driver {
     }
 };
 
+// Every text part 0 of the status bar is given while this lives, progress included.
+class StatusRecorder {
+public:
+    explicit StatusRecorder(Driver& d) : status_(d.editor.StatusBar()->window) {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, GetWindowThreadProcessId(d.window, nullptr));
+    }
+    ~StatusRecorder() {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    std::vector<std::wstring> Texts() {
+        std::lock_guard lock(mutex_);
+        return texts_;
+    }
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code >= 0 && current_ && message->hwnd == current_->status_ && message->message == SB_SETTEXTW &&
+            (message->wParam & 0xFF) == 0 && message->lParam) {
+            std::lock_guard lock(current_->mutex_);
+            current_->texts_.push_back(reinterpret_cast<const wchar_t*>(message->lParam));
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline StatusRecorder* current_ = nullptr;
+    HWND status_;
+    HHOOK hook_ = nullptr;
+    std::mutex mutex_;
+    std::vector<std::wstring> texts_;
+};
+
 // A program folder of its own (settings file, log) with a sample archive in it.
 class EditorTest : public ::testing::Test {
 protected:
     void SetUp() override { WriteSampleArchive(sample); }
 
     ZelkoEnvironment Environment(std::vector<std::wstring> arguments = {L"ZRC-Zelko.exe"}) const {
-        return {folder.path().wstring(), (std::filesystem::current_path() / "Data").wstring(), std::move(arguments)};
+        // The program beside the tests: file associations name it.
+        const auto& build = kBuildFolder;
+        return {(build / "ZRC-Zelko.exe").wstring(), folder.path().wstring(), (build / "Data").wstring(),
+                std::move(arguments)};
     }
     ZelkoEnvironment WithSample() const { return Environment({L"ZRC-Zelko.exe", sample.wstring()}); }
 
@@ -252,6 +301,7 @@ protected:
             return answer;
         };
         editor.onCommandHandled = [this](WORD id) { handled.push_back(id); };
+        editor.shellOpen = [this](HWND, const std::wstring& target) { opened.push_back(target); };
         DialogMessageBox() = [this](const std::wstring& text, const std::wstring& caption) {
             messages.push_back(caption + L"|" + text);
         };
@@ -284,6 +334,7 @@ protected:
     std::filesystem::path sample = folder.path() / "sample.bin";
     std::vector<std::wstring> messages;  // caption|text of every message box asked for
     std::vector<WORD> handled;           // commands that reached their handlers
+    std::vector<std::wstring> opened;    // what the shell was asked to open
     int answer = IDNO;
 };
 

@@ -62,7 +62,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
         PressKey(d, VK_F3, false);  // Find is always available
         EXPECT_EQ(Handled(d), std::vector<WORD>{IDM_TEXTURE_FIND});
 
-        EXPECT_EQ(d.StatusText(0), L"not available yet");
+        EXPECT_EQ(d.StatusText(0), L"Ready");  // Find shows its dialog, with nothing to index
         // A dropped archive opens, whatever the case of its extension.
         d.Ui([&] { d.editor.OnDropFile(upper.wstring()); });
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);

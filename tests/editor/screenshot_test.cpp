@@ -19,7 +19,7 @@ TEST_F(EditorScreenshot, ShowsTheLoadedSampleWithAPreview) {
         d.Ui([&] { SetForegroundWindow(d.window); });
         ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
         ASSERT_NE(shot.GetImage(0, 0, 0), nullptr);
-        EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, "editor-screenshot.png"), kOk);
+        EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, test::kBuildFolder / "editor-screenshot.png"), kOk);
 
         // The preview's checkerboard shows in the pane. The bitmap's rows run
         // bottom-up from a cyan square, so the 128-pixel-high logo's top-left corner is magenta.
