@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "format/ByteStream.h"
-#include "format/Errors.h"
+#include "format/error_text.h"
 #include "format/GameVersion.h"
 
 using namespace zelko;
@@ -16,10 +16,6 @@ struct Seq {
     Seq& Group(uint32_t id) { w.WriteU32(id), w.WriteU32(0); return *this; }
     Seq& Header(uint32_t v) { w.WriteU32(0x33310001), w.WriteU32(124), w.WriteU32(v), w.Fill(0, 120); return *this; }
     Seq& Chunk(uint32_t id, uint32_t size = 0) { w.WriteU32(id), w.WriteU32(size), w.Fill(0, size); return *this; }
-    uint32_t Detect(bool& raw) {
-        ByteReader r(w.Data(), w.Size());
-        return DetectPackVersion(r, raw);
-    }
     std::vector<uint8_t> Bytes() const { return w.ToVector(); }
 };
 
@@ -52,26 +48,23 @@ TEST(GameVersion, DetectsTheVersionFromTheChunkSequence) {
     bare.Group(0xB3300000).Group(0xB3310000).Chunk(0x55441122, 4).w.Fill(0, 4);
     unknown.Group(0xB3300000).Header(5).Chunk(0x12345678, 4).Chunk(0x33320002);
     const struct { std::vector<uint8_t> bytes; uint32_t version; bool raw; } cases[] = {
-        {Typical(5, false).Bytes(), 5, false}, {Typical(5, true).Bytes(), 10, false},
+        {Typical(4, false).Bytes(), 4, false}, {Typical(5, true).Bytes(), 10, false},
         {Typical(9, false).Bytes(), 9, false}, {later.Bytes(), 8, false}, {compressed.Bytes(), 8, true},
         {bare.Bytes(), 0, true}, {unknown.Bytes(), 0, false}};
     for (const auto& c : cases) {
         bool raw = !c.raw;
         ByteReader r(c.bytes.data(), c.bytes.size());
+        r.Skip(8);  // inside the root group; the caller's position does not move
         EXPECT_EQ(DetectPackVersion(r, raw), c.version);
-        EXPECT_EQ(raw, c.raw) << c.version;
+        EXPECT_EQ(std::pair(raw, r.Tell()), std::pair(c.raw, size_t(8))) << c.version;
     }
-    // The caller's position does not move.
-    Seq p = Typical(4, false);
-    ByteReader r(p.w.Data(), p.w.Size());
-    r.Skip(8);
-    bool raw = false;
-    EXPECT_EQ(DetectPackVersion(r, raw), 4u);
-    EXPECT_EQ(r.Tell(), 8u);
     // Ending before a stopping chunk raises the reader's error.
     Seq shortPack, pastEnd;
     shortPack.Group(0xB3300000).Header(5);
     pastEnd.Chunk(0x33310002).w.WriteAt(0x7FFFFFFF, 4);
-    EXPECT_THROW(shortPack.Detect(raw), Error);
-    EXPECT_THROW(pastEnd.Detect(raw), Error);
+    for (Seq* s : {&shortPack, &pastEnd}) {
+        bool raw = false;
+        ByteReader r(s->w.Data(), s->w.Size());
+        EXPECT_EQ(ErrorText([&] { DetectPackVersion(r, raw); }), "End of file");
+    }
 }
