@@ -7,6 +7,7 @@
 
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
+#include "format/error_text.h"
 #include "format/pack_builder.h"
 #include "texture/TextureObject.h"
 
@@ -60,13 +61,9 @@ std::vector<uint8_t> Save(TextureFile& file, int game) {
 std::string SaveError(TextureFile& file, int game) {
     ByteWriter writer;
     writer.WriteU32(0xCAFEF00D);
-    try {
-        file.Save(game, writer);
-    } catch (const Error& e) {
-        EXPECT_EQ(writer.Size(), 4u) << "the output must stay untouched";
-        return e.what();
-    }
-    return "";
+    const std::string error = ErrorText([&] { file.Save(game, writer); });
+    EXPECT_EQ(writer.Size(), 4u) << "the output must stay untouched";
+    return error;
 }
 
 void ExpectSameTexture(const TextureObject& a, const TextureObject& b) {
