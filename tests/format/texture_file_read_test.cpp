@@ -56,9 +56,14 @@ void ExpectMatches(const TextureFile& file, const std::vector<Tex>& texs, uint32
 // Linear elements to their tiled places, each word big-endian, as Xbox 360 packs hold them.
 std::vector<uint8_t> TileForXbox(const std::vector<uint8_t>& linear, uint32_t P, uint32_t rows, uint32_t e) {
     std::vector<uint8_t> tiled(linear.size());
+    std::set<uint32_t> places;
     for (uint32_t y = 0; y < rows; ++y)
-        for (uint32_t x = 0; x < P; ++x)
-            std::copy_n(&linear[(size_t(y) * P + x) * e], e, &tiled[size_t(e) * XboxTiledOffset(x, y, P, e)]);
+        for (uint32_t x = 0; x < P; ++x) {
+            const uint32_t t = XboxTiledOffset(x, y, P, e);
+            places.insert(t);
+            if (t < P * rows) std::copy_n(&linear[(size_t(y) * P + x) * e], e, &tiled[size_t(e) * t]);
+        }
+    EXPECT_TRUE(places.size() == P * rows && *places.rbegin() < P * rows) << "tiling must be a permutation";
     const size_t word = e == 4 ? 4 : 2;
     for (size_t i = 0; i < tiled.size(); i += word) std::reverse(tiled.begin() + i, tiled.begin() + i + word);
     return tiled;
@@ -101,10 +106,10 @@ TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressed) {
 }
 
 TEST(TextureFileRead, ConvertsXbox360TexturesToLinear) {
-    // 128x128 DXT1 and 32x32 ARGB: both 32 elements wide, one whole tile.
-    const std::vector<uint8_t> dxt1 = Pattern(32 * 32 * 8, 1), argb = Pattern(32 * 32 * 4, 2);
-    Tex a = MakeTex(0x10, "xdxt1", kXboxTiledDXT1, 128, 128, 1, 0), b = MakeTex(0x20, "xargb", kXboxTiledARGB, 32, 32, 1, 0);
-    a.pixels = TileForXbox(dxt1, 32, 32, 8);
+    // 256x256 DXT1, 64 blocks wide: 2x2 tiles; 32x32 ARGB: one whole tile.
+    const std::vector<uint8_t> dxt1 = Pattern(64 * 64 * 8, 1), argb = Pattern(32 * 32 * 4, 2);
+    Tex a = MakeTex(0x10, "xdxt1", kXboxTiledDXT1, 256, 256, 1, 0), b = MakeTex(0x20, "xargb", kXboxTiledARGB, 32, 32, 1, 0);
+    a.pixels = TileForXbox(dxt1, 64, 64, 8);
     b.pixels = TileForXbox(argb, 32, 32, 4);
     for (bool compressed : {false, true}) {
         TextureFile file;
