@@ -1,16 +1,31 @@
 #!/usr/bin/env bash
-# Builds a libFuzzer target from fuzz/fuzz_NAME.cpp and runs it.
+# Builds the libFuzzer target fuzz/fuzz_NAME.cpp (clang, ASan and UBSan) over
+# the portable core and runs it for SECONDS. The corpus build/fuzz/corpus-NAME
+# keeps what the runs find; each run also reads the seeds of
+# scripts/fuzz-seeds.sh and the target's regressions. A crash, leak, timeout
+# or out-of-memory input is written to build/fuzz/findings-NAME/.
 # Usage: scripts/fuzz.sh NAME [SECONDS] [extra libFuzzer options]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-name=${1:?usage: fuzz.sh NAME [SECONDS]}
+name=${1:?usage: fuzz.sh NAME [SECONDS] [libFuzzer options]}
 seconds=${2:-60}
 shift $(( $# >= 2 ? 2 : 1 ))
+[ -f "$root/fuzz/fuzz_$name.cpp" ] || { echo "fuzz.sh: there is no fuzz/fuzz_$name.cpp" >&2; exit 2; }
 out="$root/build/fuzz"
-mkdir -p "$out/corpus-$name"
 bash "$root/scripts/setup.sh"
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-  -I"$root" -isystem /usr/include/stb -DZELKO_VERSION='"fuzz"' \
-  "$root/fuzz/fuzz_$name.cpp" "$root"/format/*.cpp $(ls "$root"/texture/*.cpp 2>/dev/null) \
-  -llz4 -ltiff -lgif -o "$out/fuzz_$name"
-"$out/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 "$@" "$out/corpus-$name"
+
+# shellcheck source=../fuzz/core-objects.sh
+source "$root/fuzz/core-objects.sh"
+flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -DZELKO_VERSION='"fuzz"')
+build_core "$root" "$out/obj" "${flags[@]}" -fsanitize=fuzzer-no-link
+clang++ "${flags[@]}" -fsanitize=fuzzer -I"$root" -isystem /usr/include/stb "$root/fuzz/fuzz_$name.cpp" \
+  "$core_library" -llz4 -ltiff -lgif -o "$out/fuzz_$name"
+
+bash "$root/scripts/fuzz-seeds.sh" >/dev/null
+corpora=("$out/corpus-$name")
+for extra in "$out/seeds/$name" "$root/fuzz/regressions/fuzz_$name"; do
+  [ -d "$extra" ] && corpora+=("$extra")
+done
+mkdir -p "$out/corpus-$name" "$out/findings-$name"
+"$out/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=1024 -timeout=10 \
+  -artifact_prefix="$out/findings-$name/" "$@" "${corpora[@]}"
