@@ -29,6 +29,11 @@ void ByteReader::OpenFile(const std::filesystem::path& path, uint64_t offset, ui
         count = uint64_t(length);
         file.seekg(0, std::ios::beg);
     } else {
+        // The size comes from the file's own chunk headers: a range the file
+        // does not hold is refused before a buffer is allocated for it.
+        file.seekg(0, std::ios::end);
+        const std::streamoff length = file.tellg();
+        if (length < 0 || offset > uint64_t(length) || count > uint64_t(length) - offset) throw Error("End of file");
         file.seekg(std::streamoff(offset), std::ios::beg);
         if (!file) throw Error("End of file");
     }
