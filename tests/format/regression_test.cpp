@@ -1,31 +1,62 @@
-// Every input that ever made a fuzz target fail, replayed through the
-// target's own checks: a crash, an abort or a sanitizer report fails the run.
+// Every input that ever made a fuzz target fail, and a seed of each target,
+// replayed through the target's own checks: a crash, an abort or a sanitizer
+// report fails the run.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "ArchiveInput.h"
+#include "DdsInput.h"
+#include "DecompressInput.h"
+#include "ImageFileInput.h"
+#include "LoadCacheInput.h"
+#include "LzcInput.h"
+#include "StpInput.h"
 #include "TempFolder.h"
 #include "TextureFileInput.h"
+#include "VinylInput.h"
 
 namespace {
 
-std::vector<std::filesystem::path> Corpus(const char* target) {
+// Runs every file of regressions/TARGET; a target without inputs fails.
+void Replay(const char* target, int (*run)(const uint8_t*, size_t)) {
     std::vector<std::filesystem::path> files;
     const auto folder = std::filesystem::path("regressions") / target;
     if (std::filesystem::is_directory(folder)) {
         for (const auto& item : std::filesystem::directory_iterator(folder)) files.push_back(item.path());
     }
-    return files;
+    ASSERT_FALSE(files.empty()) << "no inputs in " << folder.string();
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        const auto bytes = ReadFileBytes(file);
+        run(bytes.data(), bytes.size());
+    }
 }
 
 } // namespace
 
 TEST(Regressions, TextureFileInputsLoadOrFailCleanly) {
-    const auto files = Corpus("fuzz_texture_file");
-    EXPECT_FALSE(files.empty());
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.string());
-        const auto bytes = ReadFileBytes(file);
-        fuzz_texture_file::RunTextureFileInput(bytes.data(), bytes.size());
-    }
+    Replay("fuzz_texture_file", fuzz_texture_file::RunTextureFileInput);
+}
+
+TEST(Regressions, DdsInputsLoadOrFailCleanly) { Replay("fuzz_dds", fuzz_dds::RunDdsInput); }
+
+TEST(Regressions, DecompressInputsDecodeOrFailCleanly) {
+    Replay("fuzz_decompress", fuzz_decompress::RunDecompressInput);
+}
+
+TEST(Regressions, ArchiveInputsOpenOrFailCleanly) { Replay("fuzz_archive", fuzz_archive::RunArchiveInput); }
+
+TEST(Regressions, VinylInputsOpenOrFailCleanly) { Replay("fuzz_vinyl", fuzz_vinyl::RunVinylInput); }
+
+TEST(Regressions, ThumbnailInputsOpenOrFailCleanly) { Replay("fuzz_stp", fuzz_stp::RunStpInput); }
+
+TEST(Regressions, LoadCacheInputsReadOrFailCleanly) {
+    Replay("fuzz_load_cache", fuzz_load_cache::RunLoadCacheInput);
+}
+
+TEST(Regressions, CompressedArchiveInputsExpandOrFailCleanly) { Replay("fuzz_lzc", fuzz_lzc::RunLzcInput); }
+
+TEST(Regressions, ImageFileInputsDecodeOrFailCleanly) {
+    Replay("fuzz_image_file", fuzz_image_file::RunImageFileInput);
 }
