@@ -67,6 +67,7 @@ Document LoadDocument(const std::string& archiveArgument) {
     Document doc = std::filesystem::is_directory(path, ec) ? OpenWorldFolder(path)
                                                           : OpenDocument(path, true, TerminalHost());
     EndProgress();
+    if (doc.rolledBack) std::fprintf(stderr, "zelko: %s: an interrupted save was rolled back first\n", archiveArgument.c_str());
     return doc;
 }
 
@@ -95,7 +96,7 @@ std::unique_ptr<IBinFile> OpenContainer(const Document& document, ArchiveEntry& 
 
 void SaveContainer(IBinFile& container, Document& document, bool noBackup) {
     if (container.platform != 0) throw Error("This feature is only available for PC version");
-    if (!SaveIntoDocument(container, document, !noBackup)) throw Error("Failed to save " + Utf8FromPath(document.path));
+    SaveIntoDocument(container, document, !noBackup);
     if (document.kind == kEntryPack) FinishSave(document.path, true);
 }
 

@@ -9,6 +9,7 @@
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
+#include "format/SafeFile.h"
 #include "format/Text.h"
 
 namespace zelko {
@@ -23,35 +24,6 @@ std::filesystem::path WithSuffix(const std::filesystem::path& path, const char* 
     std::filesystem::path out = path;
     out += suffix;
     return out;
-}
-
-// Copies n bytes from in to out in blocks; returns the bytes copied.
-uint64_t CopyBytes(std::istream& in, std::ostream& out, uint64_t n, std::vector<char>& buffer) {
-    uint64_t done = 0;
-    while (done < n) {
-        const size_t want = size_t(std::min<uint64_t>(buffer.size(), n - done));
-        in.read(buffer.data(), std::streamsize(want));
-        const size_t got = size_t(in.gcount());
-        out.write(buffer.data(), std::streamsize(got));
-        done += got;
-        if (got < want) break;
-    }
-    return done;
-}
-
-// A whole-file copy that replaces the target. std::filesystem::copy_file is
-// not used: the mingw runtime fails it with overwrite_existing under Wine.
-bool CopyWholeFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    std::ifstream in(from, std::ios::binary);
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (!in || !out) return false;
-    std::vector<char> buffer(kCopyBlock);
-    while (in) {
-        in.read(buffer.data(), std::streamsize(buffer.size()));
-        out.write(buffer.data(), in.gcount());
-    }
-    out.close();
-    return !in.bad() && !out.fail();
 }
 
 } // namespace
@@ -149,90 +121,75 @@ bool TextureBinFile::Save(const std::filesystem::path& path, bool makeBackup) {
 }
 
 bool TextureBinFile::SaveRebuild(const std::filesystem::path& path, bool makeBackup) {
-    const uint64_t fileSize = std::filesystem::file_size(path);  // throws for a missing file
     const int game = GameFromVersion(packVersion);
 
     // Compose the pack first: a writer error leaves every file untouched.
     ByteWriter packBytes;
     pack->Save(game, packBytes);
 
-    const std::filesystem::path tmpPath = WithSuffix(path, ".tmp");
+    std::error_code sizeError;
+    const uint64_t fileSize = std::filesystem::file_size(path, sizeError);
+    if (sizeError) throw SaveError(path, sizeError.message());
+
+    // The backup is a copy: the archive itself never leaves its place.
+    const std::filesystem::path bakPath = WithSuffix(path, ".bak");
+    std::error_code ec;
+    if (makeBackup && !std::filesystem::exists(bakPath, ec)) CopyFileAtomically(path, bakPath);
+
     uint32_t newOffset = 0;
-    bool ok = false;
-    {
+    SaveFileAtomically(path, [&](FileWriter& out) {
+        // Closed before the new file replaces it: Windows will not replace an open file.
         std::ifstream in(path, std::ios::binary);
-        std::ofstream out(tmpPath, std::ios::binary | std::ios::trunc);
-        if (!in || !out) {
-            out.close();
-            std::error_code ec;
-            std::filesystem::remove(tmpPath, ec);
-            return false;
-        }
+        if (!in) throw SaveError(path, "Unable to read the archive");
         std::vector<char> buffer(kCopyBlock);
-        uint64_t p = 0;
+        uint64_t p = 0, written = 0;
         bool replaced = false;
-        while (p < fileSize && in && out) {
+        while (p < fileSize) {
             uint8_t header[8];
             in.read(reinterpret_cast<char*>(header), 8);
             const size_t got = size_t(in.gcount());
             if (got < 8) {
                 // A torn header at the end is kept as it stands.
-                out.write(reinterpret_cast<const char*>(header), std::streamsize(got));
-                p += got;
+                out.Write(header, got);
                 break;
             }
             const uint32_t size = LoadU32(header + 4);
             if (p == entry->offset && !replaced) {
                 replaced = true;
                 in.seekg(std::streamoff(p + 8 + uint64_t(size)));
-                const uint64_t q = uint64_t(out.tellp());
-                if (q > UINT32_MAX) break;
-                newOffset = uint32_t(q);
-                out.write(reinterpret_cast<const char*>(packBytes.Data()), packBytes.Size());
-                const uint64_t end = q + packBytes.Size();
+                if (written > UINT32_MAX) throw SaveError(path, "The archive is too large");
+                newOffset = uint32_t(written);
+                out.Write(packBytes.Data(), packBytes.Size());
+                written += packBytes.Size();
+                const uint64_t end = written;
                 if (end % kSaveAlignment != 0) {
                     const uint32_t n = PadTo(end + 8, kSaveAlignment);
-                    uint8_t filler[8] = {};
-                    StoreU32(filler + 4, n);
-                    out.write(reinterpret_cast<const char*>(filler), 8);
-                    std::vector<char> zeros(n, 0);
-                    out.write(zeros.data(), std::streamsize(n));
+                    std::vector<uint8_t> filler(8 + size_t(n), 0);
+                    StoreU32(filler.data() + 4, n);
+                    out.Write(filler.data(), filler.size());
+                    written += filler.size();
                 }
                 p += 8 + uint64_t(size);
                 in.clear();
                 continue;
             }
-            out.write(reinterpret_cast<const char*>(header), 8);
-            p += 8 + CopyBytes(in, out, size, buffer);
+            out.Write(header, 8);
+            written += 8;
+            // The chunk's payload, as far as the file holds it.
+            uint64_t left = std::min<uint64_t>(size, fileSize - p - 8);
+            while (left > 0) {
+                in.read(buffer.data(), std::streamsize(std::min<uint64_t>(buffer.size(), left)));
+                const size_t n = size_t(in.gcount());
+                if (n == 0) break;
+                out.Write(buffer.data(), n);
+                left -= n;
+                written += n;
+            }
+            p += 8 + uint64_t(size);
         }
-        ok = replaced && !out.fail() && !in.bad();
-        out.close();
-        ok = ok && !out.fail();
-    }
-    std::error_code ec;
-    if (!ok) {
-        std::filesystem::remove(tmpPath, ec);
-        return false;
-    }
-
-    const std::filesystem::path bakPath = WithSuffix(path, ".bak");
-    bool movedToBackup = false;
-    if (makeBackup && !std::filesystem::exists(bakPath, ec)) {
-        std::filesystem::rename(path, bakPath, ec);
-        if (ec) {
-            std::filesystem::remove(tmpPath, ec);
-            return false;
-        }
-        movedToBackup = true;
-    }
-    std::filesystem::rename(tmpPath, path, ec);
-    if (ec) {
-        // Put the original back where it was; the archive must never go missing.
-        std::error_code ignored;
-        if (movedToBackup) std::filesystem::rename(bakPath, path, ignored);
-        std::filesystem::remove(tmpPath, ignored);
-        return false;
-    }
+        if (in.bad()) throw SaveError(path, "Unable to read the archive");
+        if (!replaced) throw SaveError(path, "The texture pack is no longer where it was");
+    });
     entry->offset = newOffset;
     entry->size = packBytes.Size();
     return true;
@@ -259,13 +216,9 @@ bool TextureBinFile::SaveInPlace(const std::filesystem::path& path, bool makeBac
         if (t->paletteSize != 0) std::memcpy(patched.data() + t->paletteOffset, t->palette.data(), t->paletteSize);
     }
 
-    if (makeBackup && !CopyWholeFile(path, WithSuffix(path, ".bak"))) return false;
-    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-    if (!file) return false;
-    file.seekp(std::streamoff(entry->offset));
-    file.write(reinterpret_cast<const char*>(patched.data()), std::streamsize(patched.size()));
-    file.close();
-    if (file.fail()) return false;
+    // The backup is refreshed on every in-place save: it holds the state before this one.
+    if (makeBackup) CopyFileAtomically(path, WithSuffix(path, ".bak"));
+    PatchFileInPlace(path, entry->offset, patched.data(), streamCopy.data(), patched.size());
     streamCopy = std::move(patched);
     return true;
 }

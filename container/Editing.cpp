@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "container/BinFile.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
+#include "format/SafeFile.h"
+#include "format/Text.h"
 #include "texture/Conversion.h"
 #include "texture/TextureFlags.h"
 #include "texture/TextureObject.h"
@@ -92,14 +95,33 @@ bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t f
     return true;
 }
 
-bool SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) {
-    ArchiveEntry* saved = container.entry;
-    const bool rebuild = container.CanRebuild() && saved;
-    const uint64_t oldEnd = rebuild ? uint64_t(saved->offset) + saved->size : 0;
+void SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) {
+    // One program saves a file at a time, and only over the version it opened.
+    std::optional<FileLock> lock;
+    if (document.identity) {
+        lock.emplace(document.path);
+        if (IdentityOf(document.path) != document.identity) {
+            throw SaveError(document.path, Utf8FromPath(document.path.filename()) +
+                                               " was changed by another program since it was opened");
+        }
+    }
+    ArchiveEntry* entry = container.entry;
+    const bool rebuild = container.CanRebuild() && entry;
+    const uint64_t oldEnd = rebuild ? uint64_t(entry->offset) + entry->size : 0;
     std::error_code sizeError;
     const uint64_t oldSize = std::filesystem::file_size(document.path, sizeError);
-    if (!container.Save(document.path, makeBackup)) return false;
+    bool saved = false;
+    try {
+        saved = container.Save(document.path, makeBackup);
+    } catch (const SaveError&) {
+        throw;
+    } catch (const std::exception& failure) {
+        // The pack writer's refusals ("invalid hash", ...) as the reason of the failed save.
+        throw SaveError(document.path, failure.what());
+    }
+    if (!saved) throw SaveError(document.path, "the texture pack cannot be written back into this file");
     container.modified = false;
+    document.identity = IdentityOf(document.path);
 
     std::error_code newSizeError;
     const uint64_t newSize = std::filesystem::file_size(document.path, newSizeError);
@@ -109,10 +131,9 @@ bool SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) 
         // filler the writer puts after it.
         const int64_t change = int64_t(newSize) - int64_t(oldSize);
         for (auto& [id, other] : document.entries) {
-            if (&other != saved && other.offset >= oldEnd) other.offset = uint32_t(int64_t(other.offset) + change);
+            if (&other != entry && other.offset >= oldEnd) other.offset = uint32_t(int64_t(other.offset) + change);
         }
     }
-    return true;
 }
 
 } // namespace zelko

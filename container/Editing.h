@@ -50,10 +50,14 @@ bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t f
 // Error("invalid hash") for hash 0.
 std::string TextureFlagKey(uint32_t hash, const std::string& carName);
 
-// Saves the container into its document's file. On success clears modified
-// and moves the offsets of the entries behind a rebuilt pack by the change of
-// the file's size; returns false (modified kept) when the save failed.
-// Errors of the pack writer are raised, modified kept as well.
-bool SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup);
+// Saves the container into its document's file, holding the file's lock and
+// refusing (SaveError "<name> was changed by another program since it was
+// opened") when the file is no longer the one the document was opened from.
+// On success clears modified, takes the file's new identity and moves the
+// offsets of the entries behind a rebuilt pack by the change of the file's
+// size. Every failure is raised as SaveError ("Failed to save <path>:
+// <reason>": the system's reason, or the pack writer's refusal), with
+// modified still set and the file as it was.
+void SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup);
 
 } // namespace zelko

@@ -131,6 +131,9 @@ Document OpenDocument(const std::filesystem::path& path, bool useCache, const Ho
     const uint64_t size = std::filesystem::file_size(path, ec);
     if (ec) throw Error("ERROR: Unable to open the file: " + shown);
     if (size == 0) throw Error("ERROR: The file is empty: " + shown);
+    // A crash during an in-place save left its journal: the file goes back to before that save.
+    doc.rolledBack = RollBackInterruptedPatch(path);
+    doc.identity = IdentityOf(path);
 
     if (UpperAscii(Utf8FromPath(path.extension())) == ".VYL") {
         ArchiveEntry e;

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "container/ArchiveEntry.h"
 #include "container/BinFile.h"
 #include "format/Errors.h"
+#include "format/SafeFile.h"
 
 namespace zelko {
 
@@ -19,6 +21,8 @@ struct Document {
     uint32_t kind = kEntryPack;
     std::map<uint32_t, ArchiveEntry> entries;  // by id
     bool fromCache = false;                    // pack positions came from the load cache
+    bool rolledBack = false;                   // an interrupted in-place save was undone first
+    std::optional<FileIdentity> identity;      // the file as it was opened, for saves to check
 };
 
 // Walks the top-level chunks of an archive: every texture pack with a hash

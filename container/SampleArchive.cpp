@@ -7,7 +7,7 @@
 #include "format/ByteStream.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
-#include "format/GameFiles.h"
+#include "format/SafeFile.h"
 #include "format/TextureFile.h"
 #include "texture/Conversion.h"
 #include "texture/Image.h"
@@ -141,7 +141,7 @@ std::vector<uint8_t> MakeSampleArchive() {
 
 void WriteSampleArchive(const std::filesystem::path& path) {
     const auto bytes = MakeSampleArchive();
-    ReplaceFileContents(path, bytes.data(), bytes.size());
+    SaveFileAtomically(path, bytes.data(), bytes.size());
 }
 
 } // namespace zelko

@@ -7,6 +7,7 @@
 #include "container/BinFile.h"
 #include "format/Errors.h"
 #include "format/NameHash.h"
+#include "format/SafeFile.h"
 #include "format/Text.h"
 #include "texture/Conversion.h"
 #include "texture/Dds.h"
@@ -157,24 +158,28 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
 
         bool ok = image.GetImageCount() != 0;
         error.clear();
-        HResult written = kOk;
+        HResult encoded = kOk;
+        std::vector<uint8_t> bytes;
         if (ok && options.format == 0) {
-            written = SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), target);
+            encoded = SaveToDDSMemory(image.GetImages(), image.GetImageCount(), image.GetMetadata(), bytes);
         } else if (ok) {
             const TexMetadata& m = image.GetMetadata();
             ok = ConvertImage(image, kFormatARGB, uint32_t(m.width), uint32_t(m.height), uint32_t(m.mipLevels),
                               false, error);
-            if (ok) {
-                const Image& first = *image.GetImage(0, 0, 0);
-                const ImageFileFormat format = kWicFormats[options.format];
-                written = format == ImageFileFormat::TGA ? SaveToTGAFile(first, target)
-                                                         : SaveToImageFile(first, format, target);
-            }
+            if (ok) encoded = SaveToImageMemory(*image.GetImage(0, 0, 0), kWicFormats[options.format], bytes);
         }
-        if (ok && Failed(written)) {
-            // The writer's own code, and the file it could not write.
+        if (ok && Failed(encoded)) {
             ok = false;
-            error = "Unable to write the file: " + Utf8FromPath(target) + ". Error code: " + HResultHex(written);
+            error = "Unable to write the file: " + Utf8FromPath(target) + ". Error code: " + HResultHex(encoded);
+        }
+        if (ok) {
+            // An overwritten file is replaced whole or not at all.
+            try {
+                SaveFileAtomically(target, bytes.data(), bytes.size());
+            } catch (const SaveError& failure) {
+                ok = false;
+                error = failure.what();
+            }
         }
         if (ok) {
             host.Report("Texture exported: " + name);

@@ -7,7 +7,7 @@
 #include "format/Compression.h"
 #include "format/Errors.h"
 #include "format/NameHash.h"
-#include "format/GameFiles.h"
+#include "format/SafeFile.h"
 
 namespace zelko {
 
@@ -163,7 +163,7 @@ bool ZRCWorldIconsFolder::Save(const std::filesystem::path&, bool) {
         StoreU32(out.data() + 4, uint32_t(plain.size()));
         StoreU32(out.data() + 8, packed + uint32_t(kBlockHeaderSize));
         out.resize(kBlockHeaderSize + packed);
-        ReplaceFileContents(t->sourcePath, out.data(), out.size());
+        SaveFileAtomically(t->sourcePath, out.data(), out.size());
     }
     changedTextures.clear();
     return true;

@@ -1,5 +1,7 @@
 #include "editor/IniFile.h"
 
+#include "format/SafeFile.h"
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -219,11 +221,13 @@ std::string IniFile::Format() const {
 }
 
 bool IniFile::Save(const std::filesystem::path& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
     const std::string text = Format();
-    out.write(text.data(), std::streamsize(text.size()));
-    return bool(out);
+    try {
+        SaveFileAtomically(path, text.data(), text.size());
+    } catch (const Error&) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace zelko

@@ -121,9 +121,10 @@ void Zelko::FinishLoad(Document document, const Stopwatch& watch) {
     }
     fileList_->SelectRow(row);
     File_ProcessBIN(id);
-    SetStatus(L"Loaded " + document_.path.filename().wstring() + L" [" +
-                  std::to_wstring(watch.ElapsedMilliseconds()) + L"ms]",
-              true);
+    std::wstring loaded = L"Loaded " + document_.path.filename().wstring() + L" [" +
+                          std::to_wstring(watch.ElapsedMilliseconds()) + L"ms]";
+    if (document_.rolledBack) loaded += L"; an interrupted save was rolled back first";
+    SetStatus(loaded, true);
 }
 
 void Zelko::FillFileList() {
@@ -233,15 +234,11 @@ bool Zelko::Menu_Save() {
         return false;
     }
     const std::wstring path = settings_.recentFilePath;
-    bool saved = false;
     try {
-        saved = SaveIntoDocument(*container_, document_, settings_.options.autoBackup);
+        SaveIntoDocument(*container_, document_, settings_.options.autoBackup);
     } catch (const std::exception& failure) {
-        status_->WriteLog(failure.what());
-    }
-    // A failed save keeps modified: the edits are still only in memory.
-    if (!saved) {
-        SetStatus(L"ERROR: Failed to save " + path, true);
+        // "Failed to save <path>: <reason>"; modified stays set: the edits are still only in memory.
+        SetStatus(L"ERROR: " + WideFromUtf8(failure.what()), true);
         return false;
     }
     try {

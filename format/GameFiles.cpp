@@ -1,4 +1,5 @@
 #include "format/GameFiles.h"
+#include "format/SafeFile.h"
 
 #include <array>
 #include <fstream>
@@ -20,7 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kWriteError = "The file can not be found or there is no write permission";
 constexpr uint32_t kMemoryFileMagic = 0x53219999;
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
@@ -66,27 +66,6 @@ void AppendU32(std::vector<uint8_t>& out, uint32_t value) {
 
 } // namespace
 
-void ReplaceFileContents(const fs::path& path, const uint8_t* bytes, size_t size) {
-    fs::path temporary = path;
-    temporary += ".zelko-tmp";
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    bool written = out.is_open() && out.write(reinterpret_cast<const char*>(bytes), std::streamsize(size));
-    out.close();
-    written = written && !out.fail();
-    if (!written) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw Error(kWriteError);
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw Error(kWriteError);
-    }
-}
-
 void ExpandCompressedArchive(const fs::path& path) {
     if (!EqualsIgnoreCase(path.extension().u8string(), ".LZC")) return;
     if (EqualsIgnoreCase(path.filename().u8string(), "GAMEPLAY.LZC")) return;
@@ -107,7 +86,7 @@ void ExpandCompressedArchive(const fs::path& path) {
     }
     const uint32_t produced = DecompressStream(reader.Begin(), reader.Size(), expanded.get(), size);
     if (produced == 0) return;
-    ReplaceFileContents(path, expanded.get(), produced);
+    SaveFileAtomically(path, expanded.get(), produced);
 }
 
 std::vector<uint8_t> GlobalMemoryFileContent() {
@@ -161,7 +140,7 @@ bool ResetMemoryFiles(const fs::path& gameFolder) {
     for (const auto& [name, content] : kMemoryFiles) {
         const std::optional<fs::path> file = FindIgnoringCase(gameFolder, {"Global", name});
         std::error_code ec;
-        if (file && fs::is_regular_file(*file, ec)) ReplaceFileContents(*file, content->data(), content->size());
+        if (file && fs::is_regular_file(*file, ec)) SaveFileAtomically(*file, content->data(), content->size());
     }
     return true;
 }

@@ -9,24 +9,18 @@
 
 namespace zelko {
 
-// Replaces the whole content of `path`: the bytes go to a temporary file in
-// the same folder, which is then moved over the old one, so any failure
-// leaves the old file as it was. Throws Error("The file can not be found or
-// there is no write permission") on failure.
-void ReplaceFileContents(const std::filesystem::path& path, const uint8_t* bytes, size_t size);
-
 // For a ".lzc" file (any case) other than GAMEPLAY.LZC that starts with a
 // "JDLZ" or "RFPK" stream: replaces the file by the decompressed bytes.
 // Anything else, or a stream that does not decode, leaves the file as it
 // was. Throws the byte reader's errors ("Failed to open the file", "End of
-// file") and the write error of ReplaceFileContents.
+// file") and SaveError for a file that cannot be written.
 void ExpandCompressedArchive(const std::filesystem::path& path);
 
 // When `gameFolder` holds one of the track files that mark an installation
 // of the earlier games, overwrites each existing memory-image file under
 // "Global" with its minimal content and returns true; otherwise changes
 // nothing and returns false. Names are matched without regard to case, also
-// on file systems that tell case apart. Throws the write error.
+// on file systems that tell case apart. Throws SaveError.
 bool ResetMemoryFiles(const std::filesystem::path& gameFolder);
 
 // The 366-byte replacement of Global\GlobalMemoryFile.bin.

@@ -7,7 +7,7 @@
 
 #include "format/ByteStream.h"
 #include "format/Errors.h"
-#include "format/GameFiles.h"
+#include "format/SafeFile.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -78,7 +78,7 @@ bool WriteLoadCache(const std::vector<uint32_t>& positions, const fs::path& arch
     StoreU32(bytes.data() + kCountField, uint32_t(positions.size()));
     for (size_t i = 0; i < positions.size(); ++i) StoreU32(bytes.data() + kHeaderSize + 4 * i, positions[i]);
     try {
-        ReplaceFileContents(CachePathFor(archivePath), bytes.data(), bytes.size());
+        SaveFileAtomically(CachePathFor(archivePath), bytes.data(), bytes.size());
     } catch (const Error&) {
         return false;
     }

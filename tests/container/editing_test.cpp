@@ -106,7 +106,7 @@ TEST(Editing, SaveIntoDocumentMovesTheEntriesBehindTheRebuiltPack) {
     auto bin = OpenEntry(doc, doc.entries.at(0), Host{});
     DeleteTexture(*bin, *bin->pack->textures[0]);
     EXPECT_EQ(doc.entries.at(0).textureCount, 2u);  // the listing follows the pack
-    ASSERT_TRUE(SaveIntoDocument(*bin, doc, false));
+    SaveIntoDocument(*bin, doc, false);
     EXPECT_FALSE(bin->modified);
     const Document scanned = OpenDocument(path, false, Host{});
     for (uint32_t id : {0u, 1u}) {
@@ -114,13 +114,14 @@ TEST(Editing, SaveIntoDocumentMovesTheEntriesBehindTheRebuiltPack) {
         EXPECT_EQ(doc.entries.at(id).size, scanned.entries.at(id).size) << id;
     }
 
-    // A failed save keeps the changes marked as unsaved.
+    // Another program wrote the file since: the save is refused, their file
+    // stays, and the edits stay unsaved for a save elsewhere or a reload.
     DeleteTexture(*bin, *bin->pack->textures[0]);
-    std::filesystem::remove(path);
-    try {
-        EXPECT_FALSE(SaveIntoDocument(*bin, doc, false));
-    } catch (const std::exception&) {
-        // a missing archive may also be raised
-    }
+    auto theirs = ReadFileBytes(path);
+    theirs.push_back(0);
+    WriteFile(path, theirs);
+    EXPECT_EQ(ErrorText([&] { SaveIntoDocument(*bin, doc, false); }),
+              "Failed to save " + path.string() + ": CARS.BUN was changed by another program since it was opened");
+    EXPECT_EQ(ReadFileBytes(path), theirs);
     EXPECT_TRUE(bin->modified);
 }

@@ -166,7 +166,7 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
         d.Ui([&] { d.editor.Container()->modified = true; });
         std::filesystem::remove(sample);
         d.Command(IDM_FILE_SAVE);
-        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to save " + sample.wstring());
+        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "));
         EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
     });

@@ -120,7 +120,7 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
         d.Command(IDM_FILE_EXIT);
         EXPECT_TRUE(IsWindow(d.window));
         EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
-        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to save " + sample.wstring());
+        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "));
         std::filesystem::rename(away, sample);
 
         d.Command(IDM_FILE_EXIT);  // saves, then closes

@@ -1,0 +1,426 @@
+#include "format/SafeFile.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "format/ByteStream.h"
+#include "format/Text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cwctype>
+#include <cwchar>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace zelko {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::array<std::atomic<int>, 5> gFailAt{};
+
+int LastSystemError() {
+#ifdef _WIN32
+    return int(GetLastError());
+#else
+    return errno;
+#endif
+}
+
+std::string Reason(int code) { return std::system_category().message(code); }
+
+// The reason a full disk gives, for the test hook.
+std::string InjectedReason() {
+#ifdef _WIN32
+    return Reason(ERROR_DISK_FULL);
+#else
+    return Reason(ENOSPC);
+#endif
+}
+
+// True when the test hook makes this run of `step` fail.
+bool Injected(FileStep step) {
+    std::atomic<int>& counter = gFailAt[size_t(step)];
+    int left = counter.load();
+    while (left > 0) {
+        if (counter.compare_exchange_weak(left, left - 1)) return left == 1;
+    }
+    return false;
+}
+
+[[noreturn]] void Fail(const fs::path& path, FileStep step) {
+    const int code = LastSystemError();
+    (void)step;
+    throw SaveError(path, code ? Reason(code) : InjectedReason());
+}
+
+void Check(bool ok, const fs::path& path, FileStep step) {
+    if (Injected(step)) throw SaveError(path, InjectedReason());
+    if (!ok) Fail(path, step);
+}
+
+// A name beside the target that no other save uses at the same time.
+fs::path TemporaryBeside(const fs::path& target) {
+    static std::atomic<uint64_t> counter{0};
+#ifdef _WIN32
+    const uint64_t process = GetCurrentProcessId();
+#else
+    const uint64_t process = uint64_t(getpid());
+#endif
+    const uint64_t clock = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    fs::path name = target;
+    name += ".zelko-" + std::to_string(process) + "-" + std::to_string(counter++) + "-" +
+            std::to_string(clock % 1000000) + ".tmp";
+    return name;
+}
+
+#ifdef _WIN32
+using Handle = HANDLE;
+const Handle kNoHandle = INVALID_HANDLE_VALUE;
+void CloseFile(Handle h) { CloseHandle(h); }
+#else
+using Handle = int;
+const Handle kNoHandle = -1;
+void CloseFile(Handle h) { close(h); }
+#endif
+
+struct OpenFile {
+    Handle handle = kNoHandle;
+    explicit OpenFile(Handle h) : handle(h) {}
+    ~OpenFile() {
+        if (handle != kNoHandle) CloseFile(handle);
+    }
+    bool Close() {
+        const Handle h = std::exchange(handle, kNoHandle);
+#ifdef _WIN32
+        return CloseHandle(h) != 0;
+#else
+        return close(h) == 0;
+#endif
+    }
+};
+
+Handle CreateExclusive(const fs::path& path) {
+#ifdef _WIN32
+    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+}
+
+Handle OpenReadWrite(const fs::path& path) {
+#ifdef _WIN32
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    return open(path.c_str(), O_RDWR | O_CLOEXEC);
+#endif
+}
+
+bool WriteAll(Handle h, const void* data, size_t size) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+#ifdef _WIN32
+        DWORD done = 0;
+        const DWORD chunk = DWORD(std::min<size_t>(size, 1u << 30));
+        if (!WriteFile(h, p, chunk, &done, nullptr)) return false;
+#else
+        const ssize_t done = write(h, p, std::min<size_t>(size, 1u << 30));
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+#endif
+        p += done;
+        size -= size_t(done);
+    }
+    return true;
+}
+
+bool Seek(Handle h, uint64_t offset) {
+#ifdef _WIN32
+    LARGE_INTEGER to;
+    to.QuadPart = LONGLONG(offset);
+    return SetFilePointerEx(h, to, nullptr, FILE_BEGIN) != 0;
+#else
+    return lseek(h, off_t(offset), SEEK_SET) == off_t(offset);
+#endif
+}
+
+bool ReadAll(Handle h, void* data, size_t size) {
+    auto* p = static_cast<uint8_t*>(data);
+    while (size > 0) {
+#ifdef _WIN32
+        DWORD done = 0;
+        if (!ReadFile(h, p, DWORD(std::min<size_t>(size, 1u << 30)), &done, nullptr) || done == 0) return false;
+#else
+        const ssize_t done = read(h, p, std::min<size_t>(size, 1u << 30));
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+#endif
+        p += done;
+        size -= size_t(done);
+    }
+    return true;
+}
+
+bool Flush(Handle h) {
+#ifdef _WIN32
+    return FlushFileBuffers(h) != 0;
+#else
+    return fsync(h) == 0;
+#endif
+}
+
+bool RenameOver(const fs::path& from, const fs::path& to) {
+#ifdef _WIN32
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+// A rename is on the disk only once its folder is (Linux); Windows' write-through does it.
+void FlushFolder(const fs::path& file) {
+#ifndef _WIN32
+    fs::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    const int h = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (h >= 0) {
+        fsync(h);
+        close(h);
+    }
+#else
+    (void)file;
+#endif
+}
+
+constexpr uint32_t kJournalMagic = 0x4C4E4A5A;  // "ZJNL"
+constexpr size_t kJournalHeader = 32;
+
+} // namespace
+
+SaveError::SaveError(const fs::path& path, const std::string& reason)
+    : Error("Failed to save " + Utf8FromPath(path) + ": " + reason) {}
+
+void FileWriter::Write(const void* data, size_t size) {
+    if (Injected(FileStep::Write)) throw SaveError(target_, InjectedReason());
+    if (!WriteAll(Handle(handle_), data, size)) Fail(target_, FileStep::Write);
+}
+
+void SaveFileAtomically(const fs::path& target, const std::function<void(FileWriter&)>& write) {
+    const fs::path temporary = TemporaryBeside(target);
+    const Handle created = Injected(FileStep::Open) ? kNoHandle : CreateExclusive(temporary);
+    if (created == kNoHandle) {
+        const int code = LastSystemError();
+        throw SaveError(target, code ? Reason(code) : InjectedReason());
+    }
+    OpenFile file(created);
+    try {
+        FileWriter writer(target, intptr_t(file.handle));
+        write(writer);
+        Check(Flush(file.handle), target, FileStep::Flush);
+        Check(file.Close(), target, FileStep::Flush);
+        Check(RenameOver(temporary, target), target, FileStep::Rename);
+    } catch (...) {
+        if (file.handle != kNoHandle) file.Close();
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw;
+    }
+    FlushFolder(target);
+}
+
+void SaveFileAtomically(const fs::path& target, const void* data, size_t size) {
+    SaveFileAtomically(target, [&](FileWriter& out) { out.Write(data, size); });
+}
+
+void CopyFileAtomically(const fs::path& source, const fs::path& target) {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) throw SaveError(target, "Unable to read " + Utf8FromPath(source));
+    SaveFileAtomically(target, [&](FileWriter& out) {
+        std::vector<char> block(1 << 20);
+        while (in) {
+            in.read(block.data(), std::streamsize(block.size()));
+            if (in.gcount() > 0) out.Write(block.data(), size_t(in.gcount()));
+        }
+        if (in.bad()) throw SaveError(target, "Unable to read " + Utf8FromPath(source));
+    });
+}
+
+std::optional<FileIdentity> IdentityOf(const fs::path& path) {
+#ifdef _WIN32
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!ok) return std::nullopt;
+    FileIdentity identity;
+    identity.size = uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    identity.writeTime = uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime;
+    identity.fileId = (uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow) ^ uint64_t(info.dwVolumeSerialNumber);
+    return identity;
+#else
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    FileIdentity identity;
+    identity.size = uint64_t(info.st_size);
+    identity.writeTime = uint64_t(info.st_mtim.tv_sec) * 1000000000u + uint64_t(info.st_mtim.tv_nsec);
+    identity.fileId = uint64_t(info.st_ino) ^ (uint64_t(info.st_dev) << 40);
+    return identity;
+#endif
+}
+
+#ifdef _WIN32
+namespace {
+// Windows will not replace a file another handle holds open, so the lock is
+// a named mutex of the file's full path rather than a lock on the file.
+std::wstring LockName(const fs::path& path) {
+    std::error_code ec;
+    std::wstring full = fs::absolute(path, ec).wstring();
+    uint64_t hash = 1469598103934665603ull;
+    for (wchar_t c : full) {
+        hash ^= uint64_t(towupper(c));
+        hash *= 1099511628211ull;
+    }
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\ZRC-Zelko-save-%016llx", static_cast<unsigned long long>(hash));
+    return name;
+}
+} // namespace
+#endif
+
+FileLock::FileLock(const fs::path& path, int waitMs) : handle_(0) {
+    if (Injected(FileStep::Lock)) throw SaveError(path, InjectedReason());
+#ifdef _WIN32
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, LockName(path).c_str());
+    if (!mutex) Fail(path, FileStep::Lock);
+    const DWORD waited = WaitForSingleObject(mutex, DWORD(waitMs));
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder died; the file is checked anyway
+        CloseHandle(mutex);
+        throw SaveError(path, Utf8FromPath(path.filename()) + " is being saved by another program");
+    }
+    handle_ = intptr_t(mutex);
+#else
+    const int h = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (h < 0) Fail(path, FileStep::Lock);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    // The lock stays with the file that was opened; a save renames a new file
+    // over it, and the next saver's identity check sees that.
+    while (flock(h, LOCK_EX | LOCK_NB) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            close(h);
+            throw SaveError(path, Utf8FromPath(path.filename()) + " is being saved by another program");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    handle_ = h;
+#endif
+}
+
+FileLock::~FileLock() {
+#ifdef _WIN32
+    ReleaseMutex(HANDLE(handle_));
+    CloseHandle(HANDLE(handle_));
+#else
+    close(int(handle_));  // closing releases the lock
+#endif
+}
+
+fs::path JournalPathFor(const fs::path& path) {
+    fs::path journal = path;
+    journal += ".zelko-journal";
+    return journal;
+}
+
+void PatchFileInPlace(const fs::path& path, uint64_t offset, const void* bytes, const void* expected, size_t size) {
+    const Handle h = Injected(FileStep::Open) ? kNoHandle : OpenReadWrite(path);
+    if (h == kNoHandle) {
+        const int code = LastSystemError();
+        throw SaveError(path, code ? Reason(code) : InjectedReason());
+    }
+    OpenFile file(h);
+    std::vector<uint8_t> onDisk(size);
+    if (!Seek(h, offset) || !ReadAll(h, onDisk.data(), size) || std::memcmp(onDisk.data(), expected, size) != 0) {
+        throw SaveError(path, Utf8FromPath(path.filename()) + " was changed by another program since it was opened");
+    }
+    const auto identity = IdentityOf(path);
+    const fs::path journal = JournalPathFor(path);
+    SaveFileAtomically(journal, [&](FileWriter& out) {
+        uint8_t header[kJournalHeader] = {};
+        StoreU32(header, kJournalMagic);
+        StoreU32(header + 4, 1);
+        const uint64_t fileSize = identity ? identity->size : 0;
+        StoreU32(header + 8, uint32_t(fileSize)), StoreU32(header + 12, uint32_t(fileSize >> 32));
+        StoreU32(header + 16, uint32_t(offset)), StoreU32(header + 20, uint32_t(offset >> 32));
+        StoreU32(header + 24, uint32_t(size)), StoreU32(header + 28, uint32_t(uint64_t(size) >> 32));
+        out.Write(header, sizeof header);
+        out.Write(expected, size);
+    });
+    try {
+        if (Injected(FileStep::Write)) throw SaveError(path, InjectedReason());
+        if (!Seek(h, offset) || !WriteAll(h, bytes, size)) Fail(path, FileStep::Write);
+        Check(Flush(h), path, FileStep::Flush);
+    } catch (...) {
+        // Put the old bytes back at once; if that fails too, the journal stays for the next open.
+        file.Close();
+        RollBackInterruptedPatch(path);
+        throw;
+    }
+    file.Close();
+    std::error_code ignored;
+    fs::remove(journal, ignored);
+    FlushFolder(journal);
+}
+
+bool RollBackInterruptedPatch(const fs::path& path) {
+    const fs::path journal = JournalPathFor(path);
+    std::error_code error;
+    if (!fs::exists(journal, error)) return false;
+    ByteReader reader;
+    try {
+        reader.OpenFile(journal);
+    } catch (const Error&) {
+        return false;
+    }
+    if (reader.Size() < kJournalHeader) return false;
+    const uint8_t* header = reader.Begin();
+    const uint64_t fileSize = LoadU32(header + 8) | uint64_t(LoadU32(header + 12)) << 32;
+    const uint64_t offset = LoadU32(header + 16) | uint64_t(LoadU32(header + 20)) << 32;
+    const uint64_t size = LoadU32(header + 24) | uint64_t(LoadU32(header + 28)) << 32;
+    const auto identity = IdentityOf(path);
+    if (LoadU32(header) != kJournalMagic || !identity || identity->size != fileSize ||
+        size != reader.Size() - kJournalHeader || offset > fileSize || size > fileSize - offset) {
+        return false;
+    }
+    const Handle h = OpenReadWrite(path);
+    if (h == kNoHandle) return false;
+    OpenFile file(h);
+    if (!Seek(h, offset) || !WriteAll(h, header + kJournalHeader, size_t(size)) || !Flush(h)) return false;
+    file.Close();
+    fs::remove(journal, error);
+    FlushFolder(journal);
+    return true;
+}
+
+namespace detail {
+void FailFileStep(FileStep step, int nth) { gFailAt[size_t(step)] = nth; }
+} // namespace detail
+
+} // namespace zelko
