@@ -112,12 +112,19 @@ void SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) 
     const uint64_t oldSize = std::filesystem::file_size(document.path, sizeError);
     bool saved = false;
     try {
-        saved = container.Save(document.path, makeBackup);
+        try {
+            saved = container.Save(document.path, makeBackup);
+        } catch (const SaveError&) {
+            throw;
+        } catch (const std::exception& failure) {
+            // The pack writer's refusals ("invalid hash", ...) as the reason of the failed save.
+            throw SaveError(document.path, failure.what());
+        }
     } catch (const SaveError&) {
+        // A failed in-place patch was rolled back, which touched the file:
+        // under the lock, that change is our own.
+        if (lock && !container.CanRebuild()) document.identity = IdentityOf(document.path);
         throw;
-    } catch (const std::exception& failure) {
-        // The pack writer's refusals ("invalid hash", ...) as the reason of the failed save.
-        throw SaveError(document.path, failure.what());
     }
     if (!saved) throw SaveError(document.path, "the texture pack cannot be written back into this file");
     container.modified = false;

@@ -68,9 +68,11 @@ bool Injected(FileStep step) {
     throw SaveError(path, code ? Reason(code) : InjectedReason());
 }
 
-void Check(bool ok, const fs::path& path, FileStep step) {
+// Runs one step, unless the test hook fails it first (as if it had not happened).
+template <typename Operation>
+void Run(FileStep step, const fs::path& path, Operation operation) {
     if (Injected(step)) throw SaveError(path, InjectedReason());
-    if (!ok) Fail(path, step);
+    if (!operation()) Fail(path, step);
 }
 
 // A name beside the target that no other save uses at the same time.
@@ -233,9 +235,9 @@ void SaveFileAtomically(const fs::path& target, const std::function<void(FileWri
     try {
         FileWriter writer(target, intptr_t(file.handle));
         write(writer);
-        Check(Flush(file.handle), target, FileStep::Flush);
-        Check(file.Close(), target, FileStep::Flush);
-        Check(RenameOver(temporary, target), target, FileStep::Rename);
+        Run(FileStep::Flush, target, [&] { return Flush(file.handle); });
+        Run(FileStep::Flush, target, [&] { return file.Close(); });
+        Run(FileStep::Rename, target, [&] { return RenameOver(temporary, target); });
     } catch (...) {
         if (file.handle != kNoHandle) file.Close();
         std::error_code ignored;
@@ -376,7 +378,7 @@ void PatchFileInPlace(const fs::path& path, uint64_t offset, const void* bytes, 
     try {
         if (Injected(FileStep::Write)) throw SaveError(path, InjectedReason());
         if (!Seek(h, offset) || !WriteAll(h, bytes, size)) Fail(path, FileStep::Write);
-        Check(Flush(h), path, FileStep::Flush);
+        Run(FileStep::Flush, path, [&] { return Flush(h); });
     } catch (...) {
         // Put the old bytes back at once; if that fails too, the journal stays for the next open.
         file.Close();
