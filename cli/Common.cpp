@@ -38,17 +38,14 @@ Host TerminalHost(bool verbose) {
             std::fprintf(stderr, "zelko: %s\n", text.c_str());
         }
     };
+    host.failure = [](const std::string& text) {
+        EndProgress();
+        std::fprintf(stderr, "zelko: %s\n", text.c_str());
+    };
     if (verbose) {
         host.report = [](const std::string& text) {
             EndProgress();
             std::fprintf(stderr, "%s\n", text.c_str());
-        };
-    } else {
-        host.report = [](const std::string& text) {
-            if (text.rfind("ERROR: ", 0) == 0) {
-                EndProgress();
-                std::fprintf(stderr, "zelko: %s\n", text.c_str() + 7);
-            }
         };
     }
     return host;

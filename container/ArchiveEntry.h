@@ -36,9 +36,11 @@ struct Host {
     std::function<void()> pumpMessages;                     // keep the window responsive
     std::function<void(const std::string& text)> showMessage;  // an information box
     std::function<void(const std::string& text)> report;       // status text that is also logged
+    std::function<void(const std::string& text)> failure;      // what failed, without any prefix
 
     void Progress(const std::string& text) const { if (progress) progress(text); }
     void Report(const std::string& text) const { if (report) report(text); }
+    void Failure(const std::string& text) const { if (failure) failure(text); }
     void Pump() const { if (pumpMessages) pumpMessages(); }
     void Message(const std::string& text) const { if (showMessage) showMessage(text); }
 };

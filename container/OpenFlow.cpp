@@ -121,16 +121,16 @@ Document OpenDocument(const std::filesystem::path& path, bool useCache, const Ho
     try {
         ExpandCompressedArchive(path);
     } catch (const std::exception& e) {
-        throw Error("ERROR: " + shown + " - " + e.what());
+        throw Error(shown + " - " + e.what());
     }
     std::error_code ec;
     {
         std::ifstream probe(path, std::ios::binary);
-        if (!probe || std::filesystem::is_directory(path, ec)) throw Error("ERROR: Unable to open the file: " + shown);
+        if (!probe || std::filesystem::is_directory(path, ec)) throw Error("Unable to open the file: " + shown);
     }
     const uint64_t size = std::filesystem::file_size(path, ec);
-    if (ec) throw Error("ERROR: Unable to open the file: " + shown);
-    if (size == 0) throw Error("ERROR: The file is empty: " + shown);
+    if (ec) throw Error("Unable to open the file: " + shown);
+    if (size == 0) throw Error("The file is empty: " + shown);
     // A crash during an in-place save left its journal: the file goes back to before that save.
     doc.rolledBack = RollBackInterruptedPatch(path);
     doc.identity = IdentityOf(path);
@@ -156,7 +156,7 @@ Document OpenDocument(const std::filesystem::path& path, bool useCache, const Ho
         }
         for (auto& e : entries) doc.entries.emplace(e.id, std::move(e));
     } catch (const std::exception& e) {
-        throw Error("ERROR: " + shown + " - " + e.what());
+        throw Error(shown + " - " + e.what());
     }
     return doc;
 }
@@ -188,15 +188,15 @@ const char* PlatformText(uint32_t platform) {
 
 std::unique_ptr<IBinFile> OpenEntry(const Document& document, ArchiveEntry& entry, const Host& host) {
     auto container = MakeContainer(entry.kind);
-    if (!container) throw Error("ERROR: " + entry.Text() + " cannot be loaded");
+    if (!container) throw Error(entry.Text() + " cannot be loaded");
     container->host = host;
     bool opened = false;
     try {
         opened = container->Open(document.path, entry);
     } catch (const std::exception& e) {
-        throw EntryLoadError("ERROR: " + entry.Text() + " cannot be loaded", e.what());
+        throw EntryLoadError(entry.Text() + " cannot be loaded", e.what());
     }
-    if (!opened) throw EntryLoadError("ERROR: " + entry.Text() + " cannot be loaded", "");
+    if (!opened) throw EntryLoadError(entry.Text() + " cannot be loaded", "");
     return container;
 }
 

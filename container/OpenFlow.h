@@ -38,8 +38,8 @@ bool ReadEntriesFromCache(const std::filesystem::path& path, const Host& host, s
 
 // Opens a document: expands a compressed .lzc in place, then lists the packs
 // of an archive (a .vyl file gives its single entry). Throws Error with the
-// full text to show: "ERROR: Unable to open the file: <path>", "ERROR: The
-// file is empty: <path>", or "ERROR: <path> - <reason>".
+// text to show (the window puts "ERROR: " before it): "Unable to open the
+// file: <path>", "The file is empty: <path>", or "<path> - <reason>".
 Document OpenDocument(const std::filesystem::path& path, bool useCache, const Host& host);
 
 // A World thumbnails folder as a document of one entry.
@@ -58,7 +58,7 @@ public:
     std::string reason;
 };
 
-// Opens the container of one entry. Throws EntryLoadError("ERROR: <entry
+// Opens the container of one entry. Throws EntryLoadError("<entry
 // text> cannot be loaded") when the entry holds no texture pack or its pack
 // fails to load.
 std::unique_ptr<IBinFile> OpenEntry(const Document& document, ArchiveEntry& entry, const Host& host);

@@ -53,7 +53,7 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
             // Archives patched in place keep every size: the image is fitted to the texture.
             if (!LoadImageForTexture(file, *target->second, !canRebuild, image, error) ||
                 !container.ReplaceImage(target->second, image)) {
-                host.Report("ERROR: Failed to import the file: " + shown);
+                host.Failure("Failed to import the file: " + shown);
                 out.failures.push_back(shown + ": " + error);
                 continue;
             }
@@ -69,7 +69,7 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
                 out.last = &added;
                 out.changedTextures.push_back(&added);
             } catch (const std::exception& e) {
-                host.Report("ERROR: Failed to add the file: " + shown);
+                host.Failure("Failed to add the file: " + shown);
                 out.failures.push_back(shown + ": " + e.what());
                 continue;
             }
@@ -185,7 +185,7 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
             host.Report("Texture exported: " + name);
             if (outcome) outcome->written.push_back(target);
         } else {
-            host.Report("ERROR: Failed to export texture: " + name);
+            host.Failure("Failed to export texture: " + name);
             host.Message(error);
             if (outcome) ++outcome->failed;
         }

@@ -55,7 +55,7 @@ struct ExportOutcome {
 
 // Writes each texture as an image file; undecodable textures are skipped.
 // False when the folder is empty or the format has no extension. Reports
-// "Texture exported: <name>" or "ERROR: Failed to export texture: <name>"
+// "Texture exported: <name>", or as a failure "Failed to export texture: <name>"
 // with a message (the failed step's text) through the host, and lets the
 // host pump its messages after every file. Throws Error("invalid hash") for a texture
 // with hash 0 when hash names are on.

@@ -51,6 +51,7 @@ Host Zelko::MakeHost() {
     Host host;
     host.progress = [this](const std::string& text) { SetStatus(Wide(text), false); };
     host.report = [this](const std::string& text) { SetStatus(Wide(text), true); };
+    host.failure = [this](const std::string& text) { SetStatus(L"ERROR: " + Wide(text), true); };
     host.pumpMessages = [] { PumpMessages(); };
     host.showMessage = [this](const std::string& text) {
         if (!text.empty()) ShowMessage(window, Wide(text), L"", MB_OK | MB_ICONINFORMATION);
@@ -79,7 +80,7 @@ void Zelko::OpenDocumentPath(const std::wstring& given) {
         document = OpenDocument(file, settings_.options.useCache, MakeHost());
     } catch (const std::exception& failure) {
         EnableWindow(window, TRUE);
-        SetStatus(Wide(failure.what()), true);
+        SetStatus(L"ERROR: " + Wide(failure.what()), true);
         return;
     }
     EnableWindow(window, TRUE);
@@ -175,7 +176,7 @@ bool Zelko::File_ProcessBIN(uint32_t id) {
         opened = OpenEntry(document_, entry, MakeHost());
     } catch (const EntryLoadError& failure) {
         EnableWindow(window, TRUE);
-        SetStatus(Wide(failure.what()), true);
+        SetStatus(L"ERROR: " + Wide(failure.what()), true);
         if (!failure.reason.empty()) status_->WriteLog(failure.reason);
         return false;
     } catch (const std::exception& failure) {

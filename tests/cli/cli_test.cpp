@@ -216,7 +216,7 @@ TEST(Cli, ReportsBadInputWithExitCodes) {
     TempFolder dir;
     const Result none = Zelko({"list", U8(dir.path() / "missing.bin")});
     EXPECT_EQ(none.code, 1);
-    EXPECT_NE(none.err.find("zelko: ERROR: Unable to open the file: "), std::string::npos);
+    EXPECT_NE(none.err.find("zelko: Unable to open the file: "), std::string::npos);
 
     const auto junk = dir.path() / "junk.bin";
     WriteFile(junk, std::vector<uint8_t>(64, 0xAB));

@@ -82,7 +82,7 @@ TEST(OpenFlow, ListsEveryPackAndCompressedContainer) {
     EXPECT_EQ(rows[0].formatName, "DXT1");
     EXPECT_EQ(rows[1].formatName, "ARGB");
     EXPECT_EQ(rows[1].width, 8u);
-    EXPECT_EQ(LoadFailure(doc, 3), "ERROR: 4 Texture file cannot be loaded / ");
+    EXPECT_EQ(LoadFailure(doc, 3), "4 Texture file cannot be loaded / ");
     // A zero hash stops the list.
     beta->pack->textures[1]->hash = 0;
     EXPECT_EQ(ErrorText([&] { BuildTextureRows(*beta); }), "invalid hash");
@@ -92,10 +92,10 @@ TEST(OpenFlow, RefusesWhatItCannotRead) {
     TempFolder dir;
     const auto missing = dir.path() / "none.bin";
     EXPECT_EQ(ErrorText([&] { OpenDocument(missing, false, Host{}); }),
-              "ERROR: Unable to open the file: " + missing.string());
+              "Unable to open the file: " + missing.string());
     const auto empty = dir.path() / "empty.bin";
     WriteFile(empty, {});
-    EXPECT_EQ(ErrorText([&] { OpenDocument(empty, false, Host{}); }), "ERROR: The file is empty: " + empty.string());
+    EXPECT_EQ(ErrorText([&] { OpenDocument(empty, false, Host{}); }), "The file is empty: " + empty.string());
 
     ArchiveBuilder b;
     b.Pack(PackBytes("A", 1));
@@ -104,7 +104,7 @@ TEST(OpenFlow, RefusesWhatItCannotRead) {
     const auto bytes = b.Bytes();
     WriteFile(odd, bytes);
     EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }),
-              "ERROR: " + odd.string() + " - The file is not supported");
+              odd.string() + " - The file is not supported");
     EXPECT_EQ(ReadFileBytes(odd), bytes);
 
     // A pack whose texture fails to load is reported by its entry.
@@ -116,7 +116,7 @@ TEST(OpenFlow, RefusesWhatItCannotRead) {
     const auto brokenPath = dir.path() / "broken.bin";
     WriteFile(brokenPath, broken.Bytes());
     EXPECT_EQ(LoadFailure(OpenDocument(brokenPath, false, Host{}), 0),
-              "ERROR: 1 Texture file cannot be loaded / End of file");
+              "1 Texture file cannot be loaded / End of file");
 }
 
 TEST(TextureBinFile, RebuildMovesLaterChunksAndKeepsOneBackup) {
@@ -267,7 +267,7 @@ TEST(VinylBinFile, OpensThePackBehindTheVinylData) {
     wrong.Chunk(0x30201, 8);
     wrong.Pack(PackBytes("VINYL", 1, GameWorld));
     WriteFile(path, VinylFile(wrong.Bytes()));
-    EXPECT_EQ(LoadFailure(doc, 0), "ERROR: 1 ZRC World Vinyls File (.vyl) cannot be loaded / Unexpected data type");
+    EXPECT_EQ(LoadFailure(doc, 0), "1 ZRC World Vinyls File (.vyl) cannot be loaded / Unexpected data type");
 }
 
 namespace {
