@@ -11,13 +11,14 @@ add_library(zelko::lz4 INTERFACE IMPORTED)
 target_include_directories(zelko::lz4 INTERFACE ${ZELKO_LZ4_INCLUDE_DIR})
 target_link_libraries(zelko::lz4 INTERFACE ${ZELKO_LZ4_LIBRARY})
 
-# Image file codecs: WIC on Windows; libtiff and giflib elsewhere (stb is
-# header-only).
+# Image file codecs: WIC on Windows; libtiff, giflib and libpng elsewhere
+# (stb is header-only).
 add_library(zelko::imagefile INTERFACE IMPORTED)
 if(WIN32)
   target_link_libraries(zelko::imagefile INTERFACE windowscodecs ole32 oleaut32 uuid shlwapi)
 else()
   find_package(TIFF REQUIRED)
   find_package(GIF REQUIRED)
-  target_link_libraries(zelko::imagefile INTERFACE TIFF::TIFF GIF::GIF)
+  find_package(PNG REQUIRED)
+  target_link_libraries(zelko::imagefile INTERFACE TIFF::TIFF GIF::GIF PNG::PNG)
 endif()
