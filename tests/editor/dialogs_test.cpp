@@ -34,9 +34,6 @@ protected:
         return {MulDiv(r.left, 4, units.right), MulDiv(r.top, 8, units.bottom), MulDiv(r.right - r.left, 4, units.right),
                 MulDiv(r.bottom - r.top, 8, units.bottom)};
     }
-    std::vector<std::wstring> Messages(Driver& d) {
-        return d.Ui([&] { return std::exchange(messages, {}); });
-    }
 };
 
 TEST_F(Dialogs, OptionsHandsBackItsChoicesOnlyOnOk) {
@@ -92,7 +89,7 @@ TEST_F(Dialogs, ExportDialogNeedsAFolderAndKeepsItsRecordUntilOk) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_EXPORT_OVERWRITE), BST_CHECKED);
         d.Press(dialog, IDOK);  // no folder yet
         EXPECT_TRUE(IsWindow(dialog));
-        EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Error|The output folder is not specified"});
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|The output folder is not specified"});
         // The folder is only chosen through Browse.
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXPORT_BROWSE, BN_CLICKED), 0);
         HWND picker = d.WaitForDialogWhere([&](HWND candidate, const std::wstring&) { return candidate != dialog; });
@@ -138,7 +135,7 @@ TEST_F(Dialogs, TextInputChangeFormatAndResultShowTheirRecords) {
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_LABEL)), L"Label here");
         Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), L"");
         d.Press(dialog, IDOK);
-        EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Error|Text cannot be empty"});
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|Text cannot be empty"});
         SetDlgItemTextW(dialog, IDC_TEXT_EDIT, std::wstring(280, L'y').c_str());
         Shoot(d, dialog, "dialog-text-input");
         d.Press(dialog, IDOK);
@@ -166,13 +163,8 @@ TEST_F(Dialogs, TextInputChangeFormatAndResultShowTheirRecords) {
         ASSERT_TRUE(dialog);
         HWND list = GetDlgItem(dialog, IDC_RESULT_LIST);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_RESULT_HEADER)), L"Processed textures: 1");
-        ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
-        wchar_t text[256] = {};
-        LVITEMW item{};
-        item.pszText = text;
-        item.cchTextMax = 256;
-        SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item));
-        EXPECT_EQ(std::wstring(text), L"second line");
+        ASSERT_EQ(Driver::Rows(list), 2);
+        EXPECT_EQ(Driver::Cell(list, 1, 0), L"second line");
         EXPECT_GT(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), 100);  // sized to the longest row
         Shoot(d, dialog, "dialog-result");
         d.Key(list, VK_ESCAPE);

@@ -11,13 +11,7 @@ namespace {
 
 using test::Driver;
 
-class EditorDocument : public test::EditorTest {
-protected:
-    std::string LogText() {
-        auto bytes = ReadFileBytes(folder.path() / "log.txt");
-        return std::string(bytes.begin(), bytes.end());
-    }
-};
+class EditorDocument : public test::EditorTest {};
 
 TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
     Run(WithSample(), [&](Driver& d) {

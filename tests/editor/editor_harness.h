@@ -70,6 +70,23 @@ inline ScratchImage CaptureWindow(HWND window) {
     return image;
 }
 
+// An opaque square picture: ramps in green and red, hard-edged squares in
+// blue, so each block format has something to get wrong; the top-left blue is
+// `tone` (below 128), which tells pictures apart.
+inline ScratchImage TestPicture(size_t side, uint8_t tone = 0) {
+    ScratchImage image;
+    image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, side, side, 1, 1);
+    const Image& level = *image.GetImage(0, 0, 0);
+    for (size_t y = 0; y < side; ++y) {
+        for (size_t x = 0; x < side; ++x) {
+            uint8_t* p = level.pixels + y * level.rowPitch + x * 4;
+            p[0] = uint8_t(tone + ((x / 16 + y / 16) % 2 ? 120 : 0)), p[1] = uint8_t(x * 256 / side);
+            p[2] = uint8_t(y * 256 / side), p[3] = 255;
+        }
+    }
+    return image;
+}
+
 // What the script thread uses to drive and inspect the editor.
 struct Driver {
     Zelko& editor;
@@ -95,15 +112,18 @@ struct Driver {
         return text;
     }
     int Rows(const ListView* list) { return int(SendMessageW(list->window, LVM_GETITEMCOUNT, 0, 0)); }
-    std::wstring Cell(const ListView* list, int row, int column) {
+    std::wstring Cell(const ListView* list, int row, int column) { return Cell(list->window, row, column); }
+    // The text of a cell of any list view control, a dialog's too.
+    static std::wstring Cell(HWND list, int row, int column) {
         wchar_t text[512] = {};
         LVITEMW item{};
         item.iSubItem = column;
         item.pszText = text;
         item.cchTextMax = 512;
-        SendMessageW(list->window, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
         return text;
     }
+    static int Rows(HWND list) { return int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
     int FocusedRow(const ListView* list) {
         return int(SendMessageW(list->window, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED));
     }
@@ -328,6 +348,16 @@ protected:
         RunMessageLoop(window, accelerators);
         worker.join();
         DestroyWindow(runner);
+    }
+
+    // The message boxes asked for since the last call, as caption|text.
+    std::vector<std::wstring> TakeMessages(Driver& d) {
+        return d.Ui([&] { return std::exchange(messages, {}); });
+    }
+    static bool Modified(Driver& d) { return d.Ui([&] { return d.editor.HasUnsavedChanges(); }); }
+    std::string LogText() const {
+        const auto bytes = ReadFileBytes(folder.path() / "log.txt");
+        return std::string(bytes.begin(), bytes.end());
     }
 
     TempFolder folder;

@@ -21,20 +21,7 @@ protected:
     static std::vector<std::wstring> Rows(HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
         std::vector<std::wstring> rows;
-        const int count = int(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-        for (int row = 0; row < count; ++row) {
-            std::wstring cells;
-            for (int column = 0; column < 2; ++column) {
-                wchar_t text[256] = {};
-                LVITEMW item{};
-                item.iSubItem = column;
-                item.pszText = text;
-                item.cchTextMax = 256;
-                SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-                cells += (column ? L"|" : L"") + std::wstring(text);
-            }
-            rows.push_back(cells);
-        }
+        for (int row = 0; row < Driver::Rows(list); ++row) rows.push_back(Driver::Cell(list, row, 0) + L"|" + Driver::Cell(list, row, 1));
         return rows;
     }
     static void Type(Driver& d, HWND dialog, const std::wstring& text) {
@@ -77,7 +64,7 @@ TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
         HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
         d.Ui([&] { answer = IDCANCEL; });
         d.DoubleClickControl(list, 1);
-        EXPECT_EQ(d.Ui([&] { return std::exchange(messages, {}); }),
+        EXPECT_EQ(TakeMessages(d),
                   std::vector<std::wstring>{L"|There are unsaved changes. Do you want to SAVE the changes?"});
         EXPECT_EQ(d.StatusText(1), L"1 Texture file");
         EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentFileIndex; }), 0);

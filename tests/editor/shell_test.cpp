@@ -33,7 +33,7 @@ TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndOpensTheFile) {
     Run(WithSample(), [&](Driver& d) {
         for (int time = 0; time < 2; ++time) {  // a second run rewrites the same values
             d.Command(IDM_SETTINGS_ASSOCIATE);
-            EXPECT_EQ(d.Ui([&] { return std::exchange(messages, {}); }),
+            EXPECT_EQ(TakeMessages(d),
                       std::vector<std::wstring>{L"Admin rights|This feature requires administrator privileges."});
             EXPECT_EQ(d.StatusText(0), L"Supported files were associated with ZRC-Zelko.");
             for (const std::wstring extension : {L"bun", L"bin", L"lzc"}) {

@@ -21,22 +21,6 @@ using test::Driver;
 
 const std::wstring kImportTitle = L"ZRC-Zelko v1.7 by korvane | Select texture to import";
 
-// An opaque square picture: smooth ramps with a few hard edges, so every
-// block format has something to get wrong.
-ScratchImage Picture(size_t side = 64) {
-    ScratchImage image;
-    image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, side, side, 1, 1);
-    const Image& level = *image.GetImage(0, 0, 0);
-    for (size_t y = 0; y < side; ++y) {
-        for (size_t x = 0; x < side; ++x) {
-            uint8_t* p = level.pixels + y * level.rowPitch + x * 4;
-            p[0] = uint8_t(x * 256 / side), p[1] = uint8_t(y * 256 / side), p[2] = (x / 16 + y / 16) % 2 ? 200 : 40;
-            p[3] = 255;
-        }
-    }
-    return image;
-}
-
 // Mean absolute difference per channel (colour only) between the texture's
 // top level and the picture.
 double MeanError(const TextureObject& texture, const ScratchImage& picture) {
@@ -59,17 +43,9 @@ class TextureCommands : public test::EditorTest {
 protected:
     void SetUp() override {
         EditorTest::SetUp();
-        const ScratchImage picture = Picture();
+        const ScratchImage picture = test::TestPicture(64);
         ASSERT_EQ(SaveToImageFile(*picture.GetImage(0, 0, 0), ImageFileFormat::PNG, road), kOk);
     }
-    std::string LogText() {
-        auto bytes = ReadFileBytes(folder.path() / "log.txt");
-        return std::string(bytes.begin(), bytes.end());
-    }
-    std::vector<std::wstring> Messages(Driver& d) {
-        return d.Ui([&] { return std::exchange(messages, {}); });
-    }
-    static bool Modified(Driver& d) { return d.Ui([&] { return d.editor.HasUnsavedChanges(); }); }
     // Opens a fresh container on entry `id` of the file on disk.
     std::unique_ptr<IBinFile> Reopen(uint32_t id) {
         reopened = OpenDocument(sample, false, Host{});
@@ -103,7 +79,7 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
         for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE,
                         IDM_TEXTURE_DELETE, IDM_TEXTURE_REPLACE}) {
             d.Command(id);  // answered at once: no dialog waits
-            EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
+            EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
                 << id;
         }
         EXPECT_FALSE(Modified(d));
@@ -119,7 +95,7 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
         for (WORD id : {IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE, IDM_TEXTURE_DELETE,
                         IDM_TEXTURE_REPLACE})
             d.Command(id);
-        EXPECT_EQ(Messages(d), (std::vector<std::wstring>{L"Duplicate|Select texture first",
+        EXPECT_EQ(TakeMessages(d), (std::vector<std::wstring>{L"Duplicate|Select texture first",
                                                           L"Rename|Select texture first",
                                                           L"Format change|Select texture first",
                                                           L"Delete|Select texture first",
@@ -149,7 +125,7 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
         }
         EXPECT_EQ(d.Rows(list), 5);
         EXPECT_EQ(d.Cell(list, d.RowNamed(list, L"NIS_240_SX_INTERIOR"), 3), L"ARGB");
-        EXPECT_TRUE(Messages(d).empty());
+        EXPECT_TRUE(TakeMessages(d).empty());
         EXPECT_EQ(d.StatusText(0), status);
         EXPECT_FALSE(Modified(d));
 
@@ -163,7 +139,7 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
         d.Select(list, 0);
         d.Command(IDM_TEXTURE_DELETE);
         EXPECT_EQ(d.Rows(list), 1);
-        EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Delete|The file must contain at least one texture."});
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Delete|The file must contain at least one texture."});
     });
 }
 
@@ -222,7 +198,7 @@ TEST_F(TextureCommands, NamesAreUniqueByHashAndAddedNamesByText) {
         d.ChooseFile(kImportTitle, broken);
         EXPECT_EQ(d.Rows(list), 8);
         EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to add the file: " + broken.wstring());
-        const auto shown = Messages(d);
+        const auto shown = TakeMessages(d);
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_TRUE(shown[0].starts_with(L"Add Texture|Failed to add the file: " + broken.wstring() +
                                          L"\r\n\r\nERROR: Unable to load the file: "))
@@ -259,7 +235,7 @@ TEST_F(TextureCommands, FormatChangeAsksForAFormatAndReportsTheChange) {
         EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
         d.Press(dialog, IDOK);
         EXPECT_TRUE(IsWindow(dialog));
-        EXPECT_EQ(Messages(d), std::vector<std::wstring>{L"Format change|Select texture format first"});
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Format change|Select texture format first"});
         SendMessageW(combo, CB_SETCURSEL, 0, 0);  // DXT1
         d.Press(dialog, IDOK);
         EXPECT_EQ(d.Cell(list, interior, 3), L"DXT1");
@@ -293,7 +269,7 @@ TEST_F(TextureCommands, FormatChangeAsksForAFormatAndReportsTheChange) {
 
 // Edit in the window, File > Save, then a fresh look at the file on disk.
 TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
-    const ScratchImage picture = Picture(), big = Picture(128);
+    const ScratchImage picture = test::TestPicture(64), big = test::TestPicture(128);
     const auto badge = folder.path() / "badge.png";
     ASSERT_EQ(SaveToImageFile(*big.GetImage(0, 0, 0), ImageFileFormat::PNG, badge), kOk);
     Run(WithSample(), [&](Driver& d) {
@@ -346,7 +322,7 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
         }
         duplicateAs(L"fmt_dxt1", L"fmt_rgba");
         changeFormat(3);
-        EXPECT_TRUE(Messages(d).empty());
+        EXPECT_TRUE(TakeMessages(d).empty());
 
         d.Command(IDM_FILE_SAVE);
         EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");

@@ -19,22 +19,8 @@ namespace {
 
 using test::Driver;
 
-// A square picture of one colour family, `tone` telling them apart.
-ScratchImage Picture(size_t side, uint8_t tone) {
-    ScratchImage image;
-    image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, side, side, 1, 1);
-    const Image& level = *image.GetImage(0, 0, 0);
-    for (size_t y = 0; y < side; ++y) {
-        for (size_t x = 0; x < side; ++x) {
-            uint8_t* p = level.pixels + y * level.rowPitch + x * 4;
-            p[0] = tone, p[1] = uint8_t(x * 255 / side), p[2] = uint8_t(y * 255 / side), p[3] = 255;
-        }
-    }
-    return image;
-}
-
 void WritePicture(const std::filesystem::path& path, size_t side, uint8_t tone) {
-    const ScratchImage picture = Picture(side, tone);
+    const ScratchImage picture = test::TestPicture(side, tone);
     const Image& level = *picture.GetImage(0, 0, 0);
     const auto format = ImageFileFormatFromExtension(path);
     ASSERT_TRUE(format.has_value());
@@ -102,9 +88,6 @@ protected:
         state.state = INDEXTOSTATEIMAGEMASK(2);
         SendMessageW(d.editor.TextureList()->window, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     }
-    std::vector<std::wstring> Messages(Driver& d) {
-        return d.Ui([&] { return std::exchange(messages, {}); });
-    }
 };
 
 TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) {
@@ -139,7 +122,7 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
                                                                  L"PROCESSING: Replacing (75%): sky",
                                                                  L"Processed textures: 4"}));
         }
-        EXPECT_TRUE(Messages(d).empty());  // no Result dialog
+        EXPECT_TRUE(TakeMessages(d).empty());  // no Result dialog
         EXPECT_EQ(Tone(Texture(d, "road")), 30);
         EXPECT_EQ(d.Cell(list, d.RowNamed(list, L"road"), 1), L"32");
         EXPECT_EQ(d.Rows(list), 7);  // ROAD (a hash of its own) and sky added
@@ -153,16 +136,11 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         ASSERT_TRUE(result);
         EXPECT_EQ(Driver::Text(GetDlgItem(result, IDC_RESULT_HEADER)), L"Failed to add/replace the following file(s):");
         HWND rows = GetDlgItem(result, IDC_RESULT_LIST);
-        ASSERT_EQ(SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0), 2);
+        ASSERT_EQ(Driver::Rows(rows), 2);
         for (int row = 0; row < 2; ++row) {
-            wchar_t text[512] = {};
-            LVITEMW item{};
-            item.pszText = text;
-            item.cchTextMax = 512;
-            SendMessageW(rows, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            const std::wstring text = Driver::Cell(rows, row, 0);
             const auto file = bad / (row == 0 ? "notes.txt" : "road.txt");
-            EXPECT_TRUE(std::wstring(text).starts_with(file.wstring() + L": Unable to load the file"))
-                << std::string(text, text + wcslen(text));
+            EXPECT_TRUE(text.starts_with(file.wstring() + L": Unable to load the file")) << std::string(text.begin(), text.end());
         }
         Sleep(500);
         ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
@@ -191,12 +169,8 @@ TEST_F(TransferCommands, FolderImportIntoAnArchivePatchedInPlaceOnlyReplaces) {
         ImportFolder(d, in);
         HWND result = d.WaitForDialog(L"ZRC-Zelko by korvane | Result");
         ASSERT_TRUE(result);
-        wchar_t text[512] = {};
-        LVITEMW item{};
-        item.pszText = text;
-        item.cchTextMax = 512;
-        SendDlgItemMessageW(result, IDC_RESULT_LIST, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
-        EXPECT_EQ(std::wstring(text), (in / "sky.png").wstring() + L": Could not find texture to replace");
+        EXPECT_EQ(Driver::Cell(GetDlgItem(result, IDC_RESULT_LIST), 0, 0),
+                  (in / "sky.png").wstring() + L": Could not find texture to replace");
         d.Press(result, IDOK);
         EXPECT_EQ(d.StatusText(0), L"Processed textures: 1");
         d.Command(IDM_FILE_SAVE);
@@ -282,8 +256,7 @@ TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
         const auto damaged = Folder("damaged");
         Export(d, IDM_TEXTURE_EXPORT_ARCHIVE, damaged, 0);
         EXPECT_EQ(FilesIn(damaged).size(), 8u);  // the first and third packs
-        const auto log = ReadFileBytes(folder.path() / "log.txt");
-        EXPECT_NE(std::string(log.begin(), log.end()).find("ERROR: 2 Texture file: "), std::string::npos);
+        EXPECT_NE(LogText().find("ERROR: 2 Texture file: "), std::string::npos);
     });
     // The top level of the badge as 32-bit pixels in the PNG.
     ScratchImage png;
