@@ -49,9 +49,17 @@ void SwapRedBlue(std::vector<uint8_t>& pixels) {
     for (size_t i = 0; i + 3 < pixels.size(); i += 4) std::swap(pixels[i], pixels[i + 2]);
 }
 
-// stb_image 2.27 trusts the symbol counts of a Huffman table and writes past
-// its 256-entry arrays when they sum higher; such files are refused first.
+// stb_image 2.27 trusts a JPEG's tables: it writes past its 256-entry
+// arrays when a Huffman table's symbol counts sum higher, and decodes a scan
+// with whatever its memory holds when the scan uses a quantization or
+// Huffman table the file has not defined (stale heap bytes come back as
+// pixels, or an assertion fails). Such files are refused first, as libjpeg
+// refuses them.
 bool JpegTablesSane(const uint8_t* data, size_t size) {
+    bool quant[4] = {}, dc[4] = {}, ac[4] = {};
+    uint8_t componentQuant[256];  // the frame's table of each component id; 0xFF: not in the frame
+    std::memset(componentQuant, 0xFF, sizeof componentQuant);
+    bool progressive = false;
     size_t pos = 2;
     while (pos + 4 <= size) {
         if (data[pos] != 0xFF) {
@@ -66,15 +74,35 @@ bool JpegTablesSane(const uint8_t* data, size_t size) {
         if (marker == 0xD9) break;
         const size_t length = size_t(data[pos + 2] << 8 | data[pos + 3]);
         if (length < 2) return false;
+        const size_t end = std::min(size, pos + 2 + length);
         if (marker == 0xC4) {
             size_t p = pos + 4;
-            const size_t end = std::min(size, pos + 2 + length);
             while (p < end) {
                 if (end - p < 17) return false;
                 size_t symbols = 0;
                 for (int i = 1; i <= 16; ++i) symbols += data[p + i];
                 if (symbols > 256) return false;
+                if ((data[p] & 15) < 4) (data[p] >> 4 ? ac : dc)[data[p] & 15] = true;
                 p += 17 + symbols;
+            }
+        } else if (marker == 0xDB) {
+            for (size_t p = pos + 4; p < end; p += data[p] >> 4 ? 129 : 65) {
+                if ((data[p] & 15) < 4) quant[data[p] & 15] = true;
+            }
+        } else if (marker >= 0xC0 && marker <= 0xC2) {
+            if (end - pos < 10 || end - pos < 10 + 3 * size_t(data[pos + 9])) return false;
+            progressive = marker == 0xC2;
+            for (size_t i = 0; i < data[pos + 9]; ++i) componentQuant[data[pos + 10 + 3 * i]] = data[pos + 12 + 3 * i];
+        } else if (marker == 0xDA) {
+            if (end - pos < 5 || end - pos < 8 + 2 * size_t(data[pos + 4])) return false;
+            const size_t count = data[pos + 4];
+            const bool firstDc = data[pos + 5 + 2 * count] == 0 && (data[pos + 7 + 2 * count] >> 4) == 0;
+            const bool needDc = !progressive || firstDc, needAc = !progressive || data[pos + 5 + 2 * count] != 0;
+            for (size_t i = 0; i < count; ++i) {
+                const uint8_t q = componentQuant[data[pos + 5 + 2 * i]], tables = data[pos + 6 + 2 * i];
+                if (q > 3 || !quant[q]) return false;
+                if (needDc && ((tables >> 4) > 3 || !dc[tables >> 4])) return false;
+                if (needAc && ((tables & 15) > 3 || !ac[tables & 15])) return false;
             }
         }
         pos += 2 + length;
