@@ -2,8 +2,11 @@
 # core (format/, texture/, container/) with clang into a static library,
 # recompiling a source only when its text, a header it includes or the flags
 # changed. A source this clang cannot compile is left out with a warning; the
-# link then says whether a target needs it. Sets core_library.
+# link then says whether a target needs it. Sets core_library; link it with
+# core_libraries, the native libraries of cmake/Dependencies.cmake.
 # Usage: build_core ROOT OBJECT_FOLDER CLANG_FLAGS...
+core_libraries=(-llz4 -ltiff -lgif -lpng)
+
 build_core() {
   local root=$1 dir=$2
   shift 2

@@ -13,7 +13,7 @@ source "$root/fuzz/core-objects.sh"
 flags=(-std=c++20 -O1 -DZELKO_VERSION='"seeds"')
 build_core "$root" "$out/obj-seeds" "${flags[@]}"
 clang++ "${flags[@]}" -I"$root" "$root/fuzz/make_seeds.cpp" "$core_library" \
-  -llz4 -ltiff -lgif -o "$out/make_seeds"
+  "${core_libraries[@]}" -o "$out/make_seeds"
 rm -rf "$seeds"
 "$out/make_seeds" "$seeds"
 echo "Seeds in $seeds:" $(cd "$seeds" && for d in *; do printf '%s=%s ' "$d" "$(ls "$d" | wc -l)"; done)

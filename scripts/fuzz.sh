@@ -19,7 +19,7 @@ source "$root/fuzz/core-objects.sh"
 flags=(-std=c++20 -g -O1 -fsanitize=address,undefined -DZELKO_VERSION='"fuzz"')
 build_core "$root" "$out/obj" "${flags[@]}" -fsanitize=fuzzer-no-link
 clang++ "${flags[@]}" -fsanitize=fuzzer -I"$root" -isystem /usr/include/stb "$root/fuzz/fuzz_$name.cpp" \
-  "$core_library" -llz4 -ltiff -lgif -o "$out/fuzz_$name"
+  "$core_library" "${core_libraries[@]}" -o "$out/fuzz_$name"
 
 bash "$root/scripts/fuzz-seeds.sh" >/dev/null
 corpora=("$out/corpus-$name")
