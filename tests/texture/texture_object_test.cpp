@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "format/ByteStream.h"
