@@ -40,6 +40,7 @@ bool VinylBinFile::Open(const std::filesystem::path& path, ArchiveEntry& openEnt
     if (file.Size() <= 16 || LoadU32(file.Begin()) != kContainerId) return false;
 
     const uint32_t total = LoadU32(file.Begin() + 4);
+    if (!PlausibleUnpackedSize(total, file.Size())) return false;
     auto data = std::make_unique<uint8_t[]>(total ? total : 1);
     size_t produced = 0;
     file.Skip(16);
@@ -112,7 +113,7 @@ bool ZRCWorldIconsFolder::LoadFile(const std::filesystem::path& file) {
         blocks.emplace_back(header, blockSize);
         reader.Skip(blockSize);
     }
-    if (total < kThumbnailRecordSize || total > UINT32_MAX) return false;
+    if (total < kThumbnailRecordSize || total > UINT32_MAX || !PlausibleUnpackedSize(total, reader.Size())) return false;
 
     std::vector<uint8_t> data(static_cast<size_t>(total));
     size_t produced = 0;

@@ -11,6 +11,14 @@
 
 namespace zelko {
 
+// No stream of the games' formats unpacks to more than this many bytes per
+// byte it holds (JDLZ, the most, reaches about 2,000): a declared size above
+// it is damage, refused before anything is allocated for it.
+constexpr uint64_t kMaxExpansion = 4096;
+inline bool PlausibleUnpackedSize(uint64_t declared, uint64_t packed) {
+    return declared <= packed * kMaxExpansion + 4096;
+}
+
 // Stream magics as little-endian 32-bit values (the ASCII bytes in order).
 constexpr uint32_t kMagicJdlz = 0x5A4C444A; // "JDLZ"
 constexpr uint32_t kMagicRfpk = 0x4B504652; // "RFPK"

@@ -77,6 +77,7 @@ void ExpandCompressedArchive(const fs::path& path) {
     const uint8_t* header = reader.PeekPointer(kStreamHeaderSize);
     const uint32_t size = LoadU32(header + 0x08);
     if (size == 0 || LoadU32(header + 0x0C) == 0) return;
+    if (!PlausibleUnpackedSize(size, reader.Size())) return;  // as a stream that does not decode
 
     std::unique_ptr<uint8_t[]> expanded;
     try {

@@ -117,6 +117,9 @@ HResult DecodeWithStb(const uint8_t* data, size_t size, Bgra& picture) {
     if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) return kInvalidData;
     HResult hr = CheckDimensions(size_t(width), size_t(height));
     if (Failed(hr)) return hr;
+    // No file of these formats packs more than a few thousand pixels into a
+    // byte; a larger claim would only make the decoder allocate for nothing.
+    if (uint64_t(width) * uint64_t(height) > uint64_t(size) * 8192 + 65536) return kInvalidData;
     stbi_uc* pixels = stbi_load_from_memory(data, int(size), &width, &height, &channels, 4);
     if (!pixels) return kInvalidData;
     picture.width = size_t(width);
