@@ -26,6 +26,12 @@ clang++ "${flags[@]}" -fsanitize=fuzzer -I"$root" -isystem /usr/include/stb "$ro
 bash "$root/scripts/fuzz-seeds.sh" >/dev/null
 corpora=("$out/corpus-$name")
 [ -d "$out/seeds/$name" ] && corpora+=("$out/seeds/$name")
-mkdir -p "$out/corpus-$name" "$out/findings-$name"
-"$out/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=1024 -timeout=10 \
-  -artifact_prefix="$out/findings-$name/" "$@" "${corpora[@]}"
+# The targets' temporary files go to a folder of the run's own: a process
+# that dies on a finding cannot remove its own.
+tmp="$out/tmp-$name"
+mkdir -p "$out/corpus-$name" "$out/findings-$name" "$tmp"
+status=0
+TMPDIR="$tmp" "$out/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=1024 -timeout=10 \
+  -artifact_prefix="$out/findings-$name/" "$@" "${corpora[@]}" || status=$?
+rm -rf "$tmp"
+exit "$status"
