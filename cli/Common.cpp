@@ -85,7 +85,7 @@ std::unique_ptr<IBinFile> OpenContainer(const Document& document, ArchiveEntry& 
     } catch (const EntryLoadError& e) {
         EndProgress();
         // The shown text names the entry; the reason says why.
-        std::string text = std::string(e.what()).substr(7);
+        std::string text = e.what();
         if (!e.reason.empty()) text += ": " + e.reason;
         throw Error(text);
     }

@@ -47,7 +47,8 @@ std::vector<FindRecord> BuildFindIndex(const Document& document, const std::func
         } catch (const Error&) {
             // An entry that holds no pack, or one that does not load, has no names to offer.
         }
-        if (pack) pack->ForEachTexture([&](TextureObject* t) { index.push_back(MakeFindRecord(*t, id)); });
+        const uint32_t entryId = id;  // a structured binding some compilers cannot capture
+        if (pack) pack->ForEachTexture([&](TextureObject* t) { index.push_back(MakeFindRecord(*t, entryId)); });
         if (progress) progress(int(double(counter) * 100.0 / double(total)));
     }
     return index;

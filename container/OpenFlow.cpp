@@ -191,13 +191,18 @@ std::unique_ptr<IBinFile> OpenEntry(const Document& document, ArchiveEntry& entr
     if (!container) throw Error(entry.Text() + " cannot be loaded");
     container->host = host;
     bool opened = false;
+    std::string reason;
     try {
         opened = container->Open(document.path, entry);
     } catch (const std::exception& e) {
-        throw EntryLoadError(entry.Text() + " cannot be loaded", e.what());
+        reason = e.what();
     }
-    if (!opened) throw EntryLoadError(entry.Text() + " cannot be loaded", "");
-    return container;
+    if (opened) return container;
+    // The pack is not where the scan found it when another program rewrote the file since.
+    if (document.identity && IdentityOf(document.path) != document.identity) {
+        reason = Utf8FromPath(document.path.filename()) + " was changed by another program since it was opened";
+    }
+    throw EntryLoadError(entry.Text() + " cannot be loaded", reason);
 }
 
 void FinishSave(const std::filesystem::path& archive, bool useCache) {

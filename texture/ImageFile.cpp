@@ -313,6 +313,19 @@ Indexed ToIndexed(const Bgra& picture) {
 
 } // namespace imagefile
 
+namespace {
+
+// A GIF's logical screen against the bytes that could fill it: LZW packs a
+// few thousand pixels into a byte at the most. Decoders allocate the screen
+// before any frame (and one of them fails outright on a huge one).
+HResult CheckGifScreen(const uint8_t* data, size_t size) {
+    if (size < 10) return kInvalidData;
+    const uint64_t width = data[6] | uint32_t(data[7]) << 8, height = data[8] | uint32_t(data[9]) << 8;
+    return width * height > uint64_t(size) * 8192 + 65536 ? kInvalidData : kOk;
+}
+
+} // namespace
+
 HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metadata,
                             ScratchImage& out) {
     if (!data && size != 0) return kInvalidArg;
@@ -321,6 +334,7 @@ HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metad
     if (*format == ImageFileFormat::DDS) return kNotSupported;
     HResult hr = kOk;
     if (*format == ImageFileFormat::BMP && Failed(hr = CheckBmpHeader(data, size))) return hr;
+    if (*format == ImageFileFormat::GIF && Failed(hr = CheckGifScreen(data, size))) return hr;
     Bgra picture;
     hr = DecodeWithBackEnd(data, size, *format, picture);
     if (Failed(hr)) return hr;
