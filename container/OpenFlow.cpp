@@ -200,7 +200,8 @@ std::unique_ptr<IBinFile> OpenEntry(const Document& document, ArchiveEntry& entr
     if (opened) return container;
     // The pack is not where the scan found it when another program rewrote the file since.
     if (document.identity && IdentityOf(document.path) != document.identity) {
-        reason = Utf8FromPath(document.path.filename()) + " was changed by another program since it was opened";
+        reason += (reason.empty() ? "" : "; ") + Utf8FromPath(document.path.filename()) +
+                  " was changed by another program since it was opened";
     }
     throw EntryLoadError(entry.Text() + " cannot be loaded", reason);
 }

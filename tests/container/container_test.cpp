@@ -267,7 +267,9 @@ TEST(VinylBinFile, OpensThePackBehindTheVinylData) {
     wrong.Chunk(0x30201, 8);
     wrong.Pack(PackBytes("VINYL", 1, GameWorld));
     WriteFile(path, VinylFile(wrong.Bytes()));
-    EXPECT_EQ(LoadFailure(doc, 0), "1 ZRC World Vinyls File (.vyl) cannot be loaded / Unexpected data type");
+    // Rewritten since it was opened: the reason says so too.
+    EXPECT_EQ(LoadFailure(doc, 0), "1 ZRC World Vinyls File (.vyl) cannot be loaded / Unexpected data type; decal.VYL "
+                                   "was changed by another program since it was opened");
 }
 
 namespace {
