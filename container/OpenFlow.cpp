@@ -133,6 +133,7 @@ Document OpenDocument(const std::filesystem::path& path, bool useCache, const Ho
     if (size == 0) throw Error("The file is empty: " + shown);
     // A crash during an in-place save left its journal: the file goes back to before that save.
     doc.rolledBack = RollBackInterruptedPatch(path);
+    RemoveAbandonedTemporaries(path);
     doc.identity = IdentityOf(path);
 
     if (UpperAscii(Utf8FromPath(path.extension())) == ".VYL") {

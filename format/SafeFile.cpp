@@ -1,6 +1,7 @@
 #include "format/SafeFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -22,6 +23,7 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -78,11 +80,7 @@ void Run(FileStep step, const fs::path& path, Operation operation) {
 // A name beside the target that no other save uses at the same time.
 fs::path TemporaryBeside(const fs::path& target) {
     static std::atomic<uint64_t> counter{0};
-#ifdef _WIN32
-    const uint64_t process = GetCurrentProcessId();
-#else
-    const uint64_t process = uint64_t(getpid());
-#endif
+    const uint64_t process = CurrentProcessId();
     const uint64_t clock = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     fs::path name = target;
     name += ".zelko-" + std::to_string(process) + "-" + std::to_string(counter++) + "-" +
@@ -345,6 +343,18 @@ FileLock::~FileLock() {
 #endif
 }
 
+namespace {
+bool RollBack(const fs::path& path);
+} // namespace
+
+uint64_t CurrentProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return uint64_t(getpid());
+#endif
+}
+
 fs::path JournalPathFor(const fs::path& path) {
     fs::path journal = path;
     journal += ".zelko-journal";
@@ -382,7 +392,7 @@ void PatchFileInPlace(const fs::path& path, uint64_t offset, const void* bytes, 
     } catch (...) {
         // Put the old bytes back at once; if that fails too, the journal stays for the next open.
         file.Close();
-        RollBackInterruptedPatch(path);
+        RollBack(path);
         throw;
     }
     file.Close();
@@ -391,7 +401,9 @@ void PatchFileInPlace(const fs::path& path, uint64_t offset, const void* bytes, 
     FlushFolder(journal);
 }
 
-bool RollBackInterruptedPatch(const fs::path& path) {
+namespace {
+// Puts the journal's bytes back; the caller holds the file's save lock.
+bool RollBack(const fs::path& path) {
     const fs::path journal = JournalPathFor(path);
     std::error_code error;
     if (!fs::exists(journal, error)) return false;
@@ -419,6 +431,59 @@ bool RollBackInterruptedPatch(const fs::path& path) {
     fs::remove(journal, error);
     FlushFolder(journal);
     return true;
+}
+
+// True while a process with this id runs (or when that cannot be told).
+bool ProcessRuns(uint64_t id) {
+#ifdef _WIN32
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(id));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+#else
+    if (id == 0 || id > uint64_t(INT32_MAX)) return false;
+    return kill(pid_t(id), 0) == 0 || errno == EPERM;
+#endif
+}
+} // namespace
+
+bool RollBackInterruptedPatch(const fs::path& path) {
+    std::error_code error;
+    if (!fs::exists(JournalPathFor(path), error)) return false;
+    // The journal may belong to a save running right now: wait for its lock,
+    // after which a finished save has removed its journal.
+    try {
+        FileLock lock(path);
+        return RollBack(path);
+    } catch (const SaveError&) {
+        return false;
+    }
+}
+
+int RemoveAbandonedTemporaries(const fs::path& target) {
+    // The archive's own saves and those of its patch journal.
+    const std::string archive = Utf8FromPath(target.filename()) + ".zelko-";
+    const std::string journal = Utf8FromPath(JournalPathFor(target).filename()) + ".zelko-";
+    std::error_code error;
+    fs::directory_iterator it(target.parent_path().empty() ? fs::path(".") : target.parent_path(), error);
+    int removed = 0;
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        const std::string name = Utf8FromPath(it->path().filename());
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) continue;
+        size_t i = name.rfind(journal, 0) == 0 ? journal.size() : name.rfind(archive, 0) == 0 ? archive.size() : 0;
+        if (i == 0) continue;
+        // "<process>-<count>-<clock>.tmp": only a save whose process has ended is abandoned.
+        const size_t digits = i;
+        uint64_t id = 0;
+        for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && id < (uint64_t(1) << 40); ++i) {
+            id = id * 10 + uint64_t(name[i] - '0');
+        }
+        if (i == digits || i >= name.size() || name[i] != '-' || ProcessRuns(id)) continue;
+        std::error_code ignored;
+        if (fs::remove(it->path(), ignored)) ++removed;
+    }
+    return removed;
 }
 
 namespace detail {

@@ -91,9 +91,17 @@ void PatchFileInPlace(const std::filesystem::path& path, uint64_t offset, const 
 std::filesystem::path JournalPathFor(const std::filesystem::path& path);
 
 // Puts back the bytes an interrupted in-place patch had overwritten and
-// removes the journal: true when it did. A journal that does not belong to
+// removes the journal: true when it did. Waits for a save of the file that
+// is running now (its journal is not abandoned). A journal that does not belong to
 // the file (wrong size or damaged) is left alone and false returned.
 bool RollBackInterruptedPatch(const std::filesystem::path& path);
+
+// This process's id, which names its temporary files.
+uint64_t CurrentProcessId();
+
+// Removes the temporary files that saves of `target` by processes no longer
+// running left behind (a save killed midway); returns how many.
+int RemoveAbandonedTemporaries(const std::filesystem::path& target);
 
 // The steps a test can make fail.
 enum class FileStep { Open, Write, Flush, Rename, Lock };

@@ -77,9 +77,13 @@ void KillDuringSaves(const fs::path& archive, const std::vector<std::string>& ar
         std::this_thread::sleep_for(whole * (run + random() % 10 / 10.0) / 50);
         kill(pid, SIGKILL);
         Wait(pid);
-        OpenDocument(archive, false, Host{});  // rolls back what a killed in-place save left
+        OpenDocument(archive, false, Host{});  // rolls back and clears what a killed save left
         const auto after = ReadFileBytes(archive);
         EXPECT_TRUE(after == original || after == saved) << "run " << run;
+        for (const auto& item : fs::directory_iterator(archive.parent_path())) {
+            const std::string name = item.path().filename().string();
+            EXPECT_EQ(name.find(archive.filename().string() + ".zelko-"), std::string::npos) << "run " << run << ": " << name;
+        }
         (after == original ? old : now) += 1;
     }
     std::printf("killed saves: %d left the old archive, %d the new one\n", old, now);

@@ -111,10 +111,18 @@ TEST(Saves, AnInPlacePatchIsJournalledAndRolledBack) {
         out.Write(header, sizeof header);
         out.Write(saved.data(), saved.size());
     });
+    // Temporary files of saves whose process has ended go too; a running save's stay.
+    const auto temporary = [&](const char* process) { return s.dir.path() / (std::string("STREAM.BUN.zelko-") + process + "-0-1.tmp"); };
+    const std::string self = std::to_string(CurrentProcessId());
+    WriteFile(temporary("999999999"), {1});
+    WriteFile(temporary(self.c_str()), {1});
     const Document reopened = OpenDocument(s.path, false, Host{});
     EXPECT_TRUE(reopened.rolledBack);
     EXPECT_EQ(ReadFileBytes(s.path), original);
     EXPECT_FALSE(fs::exists(journal));
+    EXPECT_FALSE(fs::exists(temporary("999999999")));
+    EXPECT_TRUE(fs::exists(temporary(self.c_str())));
+    fs::remove(temporary(self.c_str()));
     // A journal of another file's size is not applied.
     WriteFile(journal, std::vector<uint8_t>(40, 1));
     EXPECT_FALSE(OpenDocument(s.path, false, Host{}).rolledBack);
