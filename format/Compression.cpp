@@ -89,6 +89,47 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
         return true;
     };
 
+    // While both buffers have room for the widest step, a step is a run of
+    // literals (maybe none) and then one match, each copied in fixed-size
+    // pieces: no branch on literal-or-match, and only the bounds that the
+    // stream's own numbers can break are checked. The careful loop below
+    // finishes the stream.
+    constexpr size_t kInMargin = 16;  // 8 literals, a match, two flag bytes
+    constexpr size_t kOutMargin = 64; // 8 literals and a 48-byte match copy
+    while (Remaining(in, inEnd) >= kInMargin && Remaining(out, outEnd) >= kOutMargin) {
+        const size_t run = size_t(std::countr_zero(flagsA));
+        std::memcpy(out, in, 8);
+        in += run;
+        out += run;
+        flagsA >>= run;
+        if (flagsA == 1) {
+            flagsA = *in++ | 0x100u;
+            continue;
+        }
+        const uint32_t b0 = in[0], b1 = in[1];
+        in += 2;
+        const bool shortForm = flagsB & 1;
+        const size_t len = shortForm ? (((b0 & 0xF0) << 4) | b1) + 3 : (b0 & 0x1F) + 3;
+        const size_t dist = shortForm ? (b0 & 0x0F) + 1 : (((b0 & 0xE0) << 3) | b1) + 17;
+        if (dist > Remaining(dst, out) || len > Remaining(out, outEnd))
+            return 0;
+        if (dist >= 16 && len <= 48) {
+            const uint8_t* from = out - dist;
+            std::memcpy(out, from, 16);
+            std::memcpy(out + 16, from + 16, 16);
+            std::memcpy(out + 32, from + 32, 16);
+        } else {
+            CopyMatch(out, dist, len, outEnd);
+        }
+        out += len;
+        flagsA >>= 1;
+        if (flagsA == 1)
+            flagsA = *in++ | 0x100u;
+        flagsB >>= 1;
+        if (flagsB == 1)
+            flagsB = *in++ | 0x100u;
+    }
+
     while (out < outEnd) {
         if (flagsA & 1) {
             if (Remaining(in, inEnd) < 2)
