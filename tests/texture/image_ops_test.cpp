@@ -209,7 +209,7 @@ TEST(Convert, RefusesBlocksAndUnknownFormats) {
     EXPECT_EQ(result.GetPixels(), nullptr);
 }
 
-TEST(Decompress, WritesEveryTargetLayoutAndSingleChannels) {
+TEST(Decompress, WritesEveryTargetLayoutOfPartialBlocks) {
     // 5x3: partial blocks keep only the pixels inside the image.
     Bytes blocks = RandomBytes(2 * 8, 11);
     blocks[0] = 0x00, blocks[1] = 0x10, blocks[2] = 0x00, blocks[3] = 0x20;  // c0 < c1: index 3 transparent
@@ -234,20 +234,11 @@ TEST(Decompress, WritesEveryTargetLayoutAndSingleChannels) {
     }
     EXPECT_TRUE(sawTransparent);
 
-    // Single-channel blocks decode to red (and green); index 0 everywhere: the first endpoint.
-    ScratchImage source = Make(DxgiFormat::BC4_UNORM, 4, 4, {200, 100, 0, 0, 0, 0, 0, 0}), red;
-    ASSERT_EQ(Decompress(*source.GetImages(), DxgiFormat::UNKNOWN, red), kOk);
-    EXPECT_EQ(red.GetMetadata().format, DxgiFormat::R8_UNORM);
-    EXPECT_EQ(Contents(red), Bytes(16, 200));
-    ScratchImage two = Make(DxgiFormat::BC5_UNORM, 4, 4, {10, 5, 0, 0, 0, 0, 0, 0, 250, 5, 0, 0, 0, 0, 0, 0}), rg;
-    ASSERT_EQ(Decompress(*two.GetImages(), DxgiFormat::UNKNOWN, rg), kOk);
-    EXPECT_EQ(rg.GetMetadata().format, DxgiFormat::R8G8_UNORM);
-    EXPECT_EQ(Bytes(rg.GetPixels(), rg.GetPixels() + 2), (Bytes{10, 250}));
-
+    // Refused: BC7, a source that is not blocks, a block target.
     ScratchImage result;
     EXPECT_EQ(Decompress(*Make(DxgiFormat::BC7_UNORM, 4, 4).GetImages(), DxgiFormat::UNKNOWN, result), kNotSupported);
-    EXPECT_EQ(Decompress(*rg.GetImages(), DxgiFormat::UNKNOWN, result), kInvalidArg);
-    EXPECT_EQ(Decompress(*source.GetImages(), DxgiFormat::BC1_UNORM, result), kInvalidArg);
+    EXPECT_EQ(Decompress(*rgba.GetImages(), DxgiFormat::UNKNOWN, result), kInvalidArg);
+    EXPECT_EQ(Decompress(*bc1.GetImages(), DxgiFormat::BC1_UNORM, result), kInvalidArg);
 }
 
 TEST(Compress, ChainsRoundTripAboveAQualityFloor) {
@@ -311,39 +302,32 @@ TEST(Compress, SingleChannelFormatsReadRedAndGreen) {
     ScratchImage source = Make(DxgiFormat::B8G8R8A8_UNORM, 4, 4, blue), bc4, bc5, back;
     ASSERT_EQ(Compress(*source.GetImages(), DxgiFormat::BC4_UNORM, 0, 0.5f, bc4), kOk);
     ASSERT_EQ(Decompress(*bc4.GetImages(), DxgiFormat::UNKNOWN, back), kOk);
+    EXPECT_EQ(back.GetMetadata().format, DxgiFormat::R8_UNORM);
     EXPECT_EQ(Contents(back), Bytes(16, 0));  // red, not luminance
     ASSERT_EQ(Compress(*source.GetImages(), DxgiFormat::BC5_UNORM, 0, 0.5f, bc5), kOk);
     ASSERT_EQ(Decompress(*bc5.GetImages(), DxgiFormat::UNKNOWN, back), kOk);
+    EXPECT_EQ(back.GetMetadata().format, DxgiFormat::R8G8_UNORM);
     for (size_t i = 0; i < 16; ++i) ASSERT_NEAR(back.GetPixels()[2 * i + 1], i * 16, 240 / 14 + 1);
 
     EXPECT_EQ(Compress(*source.GetImages(), DxgiFormat::BC7_UNORM, 0, 0.5f, back), kNotSupported);
     EXPECT_EQ(Compress(*bc4.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, back), kInvalidArg);
 }
 
-TEST(Resize, BoxHalvesExactlyAndWeightsColourByAlpha) {
+TEST(Resize, KernelsRatiosAndAlphaWeighting) {
+    // Exact halving is checked on a mip chain; here the same size copies and
+    // colour is weighted by alpha: transparent green must not show.
     Bytes random = RandomBytes(8 * 6 * 4, 3);
-    for (size_t i = 3; i < random.size(); i += 4) random[i] = 255;
-    ScratchImage source = Make(DxgiFormat::R8G8B8A8_UNORM, 8, 6, random), half, same;
-    ASSERT_EQ(Resize(*source.GetImages(), 4, 3, kTexFilterDefault, half), kOk);
-    for (size_t y = 0; y < 3; ++y)
-        for (size_t x = 0; x < 4 * 4; ++x) {  // x runs over bytes of a row
-            const uint8_t* p = &random[2 * y * 32 + (x / 4) * 8 + x % 4];
-            ASSERT_EQ(half.GetPixels()[y * 16 + x], (p[0] + p[4] + p[32] + p[36] + 2) / 4);
-        }
-    ASSERT_EQ(Resize(*source.GetImages(), 8, 6, kTexFilterDefault, same), kOk);
-    EXPECT_EQ(Contents(same), random);
+    ScratchImage source = Make(DxgiFormat::R8G8B8A8_UNORM, 8, 6, random), result;
+    ASSERT_EQ(Resize(*source.GetImages(), 8, 6, kTexFilterDefault, result), kOk);
+    EXPECT_EQ(Contents(result), random);
+    ScratchImage pair = Make(DxgiFormat::R8G8B8A8_UNORM, 2, 1, {255, 0, 0, 255, 0, 255, 0, 0});
+    ASSERT_EQ(Resize(*pair.GetImages(), 1, 1, kTexFilterDefault, result), kOk);
+    EXPECT_EQ(Contents(result), (Bytes{255, 0, 0, 128}));
+    ASSERT_EQ(Resize(*pair.GetImages(), 1, 1, kTexFilterSeparateAlpha, result), kOk);
+    EXPECT_EQ(Contents(result), (Bytes{128, 128, 0, 128}));
 
-    // Colour weighted by alpha: transparent green must not show.
-    ScratchImage pair = Make(DxgiFormat::R8G8B8A8_UNORM, 2, 1, {255, 0, 0, 255, 0, 255, 0, 0}), one;
-    ASSERT_EQ(Resize(*pair.GetImages(), 1, 1, kTexFilterDefault, one), kOk);
-    EXPECT_EQ(Contents(one), (Bytes{255, 0, 0, 128}));
-    ASSERT_EQ(Resize(*pair.GetImages(), 1, 1, kTexFilterSeparateAlpha, one), kOk);
-    EXPECT_EQ(Contents(one), (Bytes{128, 128, 0, 128}));
-}
-
-TEST(Resize, OtherRatiosFormatsAndFilters) {
     // Flat images stay flat under every kernel and ratio.
-    ScratchImage flat = Make(DxgiFormat::B8G8R8A8_UNORM, 10, 7, Bytes(10 * 7 * 4, 77)), result;
+    ScratchImage flat = Make(DxgiFormat::B8G8R8A8_UNORM, 10, 7, Bytes(10 * 7 * 4, 77));
     ASSERT_EQ(Resize(*flat.GetImages(), 13, 3, kTexFilterCubic, result), kOk);
     EXPECT_EQ(Contents(result), Bytes(13 * 3 * 4, 77));
 
@@ -504,19 +488,38 @@ Pixels Bc1(const Pixels& source, int alphaRef, EncodeQuality quality) {
     return decoded;
 }
 
-TEST(BlockEncode, Bc1StaysOpaqueWithoutThresholdAndMatchesGreys) {
-    // Equal endpoints decode in three-colour mode, where index 3 is transparent.
-    std::vector<Pixels> blocks = TestBlocks(300, 20.0f);
-    for (int grey = 0; grey < 256; ++grey) blocks.push_back(Pixels(64, uint8_t(grey)));  // alpha too
+TEST(BlockEncode, Bc1AlphaFollowsTheReferenceOnly) {
+    // Gradients with random alpha, every grey (alpha too), and two colours.
+    std::vector<Pixels> blocks = TestBlocks(300, 4.0f);
+    std::mt19937 rng = Random();
+    for (Pixels& source : blocks)
+        for (int i = 0; i < 16; ++i) source[4 * i + 3] = uint8_t(rng());
+    for (int grey = 0; grey < 256; ++grey) blocks.push_back(Pixels(64, uint8_t(grey)));
     blocks.push_back(Pixels(64, 255));
-    for (int i = 0; i < 8; ++i) blocks.back()[4 * i] = 0;  // two colours
+    for (int i = 0; i < 8; ++i) blocks.back()[4 * i] = 0;
     for (EncodeQuality quality : {EncodeQuality::kFast, EncodeQuality::kRefined}) {
         for (size_t n = 0; n < blocks.size(); ++n) {
-            const Pixels decoded = Bc1(blocks[n], 0, quality);
-            for (int i = 0; i < 16; ++i) ASSERT_EQ(decoded[4 * i + 3], 255);
+            const Pixels& source = blocks[n];
+            // Without a reference all stays opaque, though equal endpoints decode
+            // in three-colour mode, where index 3 is transparent.
+            const Pixels opaque = Bc1(source, 0, quality);
+            for (int i = 0; i < 16; ++i) ASSERT_EQ(opaque[4 * i + 3], 255) << n;
             const bool grey = n >= 300 && n < 556;  // single greys are matched within 1
             for (int c = 0; c < 3 && grey && quality == EncodeQuality::kRefined; ++c)
-                ASSERT_LE(std::abs(decoded[c] - blocks[n][c]), 1) << n;
+                ASSERT_LE(std::abs(opaque[c] - source[c]), 1) << n;
+
+            const Pixels decoded = Bc1(source, 128, quality);
+            double error = 0;
+            int kept = 0;
+            for (int i = 0; i < 16; ++i) {
+                const bool transparent = source[4 * i + 3] < 128;
+                ASSERT_EQ(decoded[4 * i + 3], transparent ? 0 : 255) << n;
+                ASSERT_TRUE(!transparent || (decoded[4 * i] | decoded[4 * i + 1] | decoded[4 * i + 2]) == 0);
+                for (int c = 0; c < 3 && !transparent; ++c)
+                    error += std::pow(double(decoded[4 * i + c]) - source[4 * i + c], 2);
+                kept += !transparent;
+            }
+            if (kept) { EXPECT_LT(error / (3 * kept), 60.0) << n; }  // a gradient in three colours
         }
     }
 }
@@ -541,28 +544,6 @@ TEST(BlockEncode, RefinedFitBeatsFastOnGradients) {
 #if ZELKO_HAVE_SQUISH
     EXPECT_GT(Psnr(refined, samples), Psnr(squishFit, samples) - 0.3);
 #endif
-}
-
-TEST(BlockEncode, Bc1PunchThroughFollowsAlphaReference) {
-    std::vector<Pixels> blocks = TestBlocks(200, 4.0f);
-    std::mt19937 rng = Random();
-    for (Pixels& source : blocks) {
-        for (int i = 0; i < 16; ++i) source[4 * i + 3] = uint8_t(rng());
-        for (EncodeQuality quality : {EncodeQuality::kFast, EncodeQuality::kRefined}) {
-            const Pixels decoded = Bc1(source, 128, quality);
-            double error = 0;
-            int opaque = 0;
-            for (int i = 0; i < 16; ++i) {
-                const bool transparent = source[4 * i + 3] < 128;
-                ASSERT_EQ(decoded[4 * i + 3], transparent ? 0 : 255);
-                ASSERT_TRUE(!transparent || (decoded[4 * i] | decoded[4 * i + 1] | decoded[4 * i + 2]) == 0);
-                for (int c = 0; c < 3 && !transparent; ++c)
-                    error += std::pow(double(decoded[4 * i + c]) - source[4 * i + c], 2);
-                opaque += !transparent;
-            }
-            if (opaque) { EXPECT_LT(error / (3 * opaque), 60.0); }  // a gradient in three colours
-        }
-    }
 }
 
 TEST(BlockEncode, ExplicitAndInterpolatedAlpha) {
