@@ -13,6 +13,7 @@
 #include "TempFolder.h"
 #include "format/error_text.h"
 #include "texture/Conversion.h"
+#include "texture/Dds.h"
 #include "texture/ImageFile.h"
 #include "texture/ImageOps.h"
 #include "texture/PaletteQuantizer.h"
@@ -61,20 +62,10 @@ void WriteImage(const std::filesystem::path& path, ImageFileFormat type, uint32_
     ASSERT_EQ(SaveToImageFile(*image.GetImage(0, 0, 0), type, path), kOk);
 }
 
-// A square DDS file: FourCC header, or a DX10 header when dxgi is not 0.
-void WriteDds(const std::filesystem::path& path, uint32_t size, uint32_t mips, uint32_t fourCC, uint32_t dxgi,
-              const Bytes& data) {
-    std::vector<uint32_t> words(dxgi ? 37 : 32, 0);
-    words[0] = MakeFourCC('D', 'D', 'S', ' ');
-    words[1] = 124, words[2] = 0xA1007, words[3] = words[4] = size, words[7] = mips;
-    words[19] = 32, words[20] = 4, words[21] = dxgi ? MakeFourCC('D', 'X', '1', '0') : fourCC;
-    words[27] = 0x401008;
-    if (dxgi) words[32] = dxgi, words[33] = 3, words[35] = 1;  // 2D, one item
-    Bytes out;
-    for (uint32_t w : words)
-        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(w >> (8 * i)));
-    out.insert(out.end(), data.begin(), data.end());
-    WriteFile(path, out);
+// A square DDS file of `format`, through the DDS writer (its headers are checked there).
+void WriteDds(const std::filesystem::path& path, DxgiFormat format, uint32_t size, uint32_t mips, const Bytes& data) {
+    ScratchImage image = Filled(format, size, size, mips, data);
+    ASSERT_EQ(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), path), kOk);
 }
 
 // 256x256 DXT1, 9 levels, every block solid (colour0 = colour1, indices 0)
@@ -151,7 +142,7 @@ TEST_F(ConversionTest, ImportRaisesSidesToMultiplesOfFour) {
 TEST_F(ConversionTest, ImportDdsKeepsDxt5AndDecodesSrgbAndPadding) {
     Bytes data(87408);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + i / 1000);
-    WriteDds(folder.path() / "d.DdS", 256, 9, kFormatDXT5, 0, data);
+    WriteDds(folder.path() / "d.DdS", DxgiFormat::BC3_UNORM, 256, 9, data);
     std::unique_ptr<TextureObject> t = ImportAsNewTexture(false, folder.path() / "d.DdS");
     EXPECT_EQ(std::tuple(t->format, t->mipCount, t->alphaMode, t->blendMode), std::tuple(kFormatDXT5, 9u, 1, 2));
     EXPECT_EQ(Unpacked(*t), data);
@@ -163,7 +154,7 @@ TEST_F(ConversionTest, ImportDdsKeepsDxt5AndDecodesSrgbAndPadding) {
         data.insert(data.end(), {255, 255, 0, 0, 0, 0, 0, 0});
         data.insert(data.end(), dxt1.begin() + ptrdiff_t(i), dxt1.begin() + ptrdiff_t(i + 8));
     }
-    WriteDds(folder.path() / "e.dds", 256, 9, 0, 78, data);
+    WriteDds(folder.path() / "e.dds", DxgiFormat::BC3_UNORM_SRGB, 256, 9, data);
     t = ImportAsNewTexture(false, folder.path() / "e.dds");
     EXPECT_EQ(std::tuple(t->format, t->mipCount), std::tuple(kFormatARGB, 9u));
     ExpectSolidChain(*t);
@@ -171,7 +162,7 @@ TEST_F(ConversionTest, ImportDdsKeepsDxt5AndDecodesSrgbAndPadding) {
     // B8G8R8X8 with a zero fourth byte is stored opaque.
     data.assign(8 * 8 * 4, 0);
     for (size_t i = 0; i < data.size(); i += 4) data[i + 2] = 200;
-    WriteDds(folder.path() / "x.dds", 8, 1, 0, 88, data);
+    WriteDds(folder.path() / "x.dds", DxgiFormat::B8G8R8X8_UNORM, 8, 1, data);
     t = ImportAsNewTexture(false, folder.path() / "x.dds");
     EXPECT_EQ(t->format, kFormatARGB);
     EXPECT_EQ(At(t->PixelView().data(), 27), (Bgra{0, 0, 200, 255}));
