@@ -7,6 +7,7 @@
 #include "container/Find.h"
 #include "format/Errors.h"
 #include "format/GameFiles.h"
+#include "format/Parallel.h"
 #include "format/Text.h"
 #include "container/Transfer.h"
 
@@ -42,7 +43,7 @@ constexpr const char* kFindUsage =
 
 constexpr const char* kExportUsage =
     "Usage: zelko export ARCHIVE --format FORMAT --out DIR [--entry N | --all-entries]\n"
-    "                    [--only NAME...] [--overwrite] [--no-hash-names]\n"
+    "                    [--only NAME...] [--overwrite] [--no-hash-names] [--jobs N]\n"
     "\n"
     "Writes textures to image files.\n"
     "\n"
@@ -53,7 +54,9 @@ constexpr const char* kExportUsage =
     "  --only NAME...    only textures with these names (as listed)\n"
     "  --overwrite       replace existing files instead of numbering new ones\n"
     "  --no-hash-names   keep names that do not hash to the texture's hash\n"
-    "                    (by default such textures are written as 0x<hash>)\n";
+    "                    (by default such textures are written as 0x<hash>)\n"
+    "  --jobs N          textures encoded at once (default: every core); the\n"
+    "                    files and messages are the same for any N\n";
 
 constexpr const char* kExpandUsage =
     "Usage: zelko expand FILE.lzc\n"
@@ -185,7 +188,7 @@ int CmdTextures(const Args& args) {
 
 int CmdExport(const Args& args) {
     const Options opt(args, 1, {"--all-entries", "--overwrite", "--no-hash-names", "--verbose"},
-                      {"--entry", "--format", "--out"}, {"--only"});
+                      {"--entry", "--format", "--out", "--jobs"}, {"--only"});
     if (opt.Help()) return PrintUsage(kExportUsage);
     if (opt.Positional().size() != 1) throw UsageError("export needs one ARCHIVE");
     if (opt.Has("--all-entries") && opt.Has("--entry")) throw UsageError("--entry and --all-entries exclude each other");
@@ -195,6 +198,7 @@ int CmdExport(const Args& args) {
     options.folder = PathFromUtf8(opt.Required("--out"));
     options.overwrite = opt.Has("--overwrite");
     options.hashWhenTruncated = !opt.Has("--no-hash-names");
+    options.jobs = unsigned(opt.Number("--jobs", long(DefaultJobs()), 1, 256));
     std::filesystem::create_directories(options.folder);
 
     const long number = opt.Number("--entry", 1, 1, 1 << 30);

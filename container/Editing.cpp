@@ -8,6 +8,7 @@
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
+#include "format/Parallel.h"
 #include "format/SafeFile.h"
 #include "format/Text.h"
 #include "texture/Conversion.h"
@@ -72,11 +73,13 @@ std::string TextureFlagKey(uint32_t hash, const std::string& carName) {
     return RemoveAll(name, carName + "_");
 }
 
-bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t format) {
+namespace {
+
+// The pixel work of a format change, which touches the texture alone.
+bool ConvertTexture(const IBinFile& container, TextureObject& texture, uint32_t format) {
     if (texture.format == format) return false;
     // Thumbnail folders carry no pack version; their textures are World's.
     const int game = container.packVersion ? int(GameFromVersion(container.packVersion)) : int(GameWorld);
-    const std::string key = TextureFlagKey(texture.hash, container.carName);
     if (!container.CanRebuild()) {
         // Patched in place: only a change that keeps every byte count fits.
         auto probe = TextureObject::Duplicate(texture, texture.name);
@@ -86,13 +89,51 @@ bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t f
         }
     }
     ChangeFormat(texture, game, format);
-    if (const TextureFlagRow* row = FindTextureFlags(game, NameHash(key), format)) {
+    return true;
+}
+
+void ApplyTextureFlags(IBinFile& container, TextureObject& texture, uint32_t format) {
+    const int game = container.packVersion ? int(GameFromVersion(container.packVersion)) : int(GameWorld);
+    if (const TextureFlagRow* row = FindTextureFlags(game, NameHash(TextureFlagKey(texture.hash, container.carName)), format)) {
         texture.alphaMode = row->alphaMode;
         texture.blendMode = row->blendMode;
         texture.flagsEdited = true;
     }
     container.modified = true;
+}
+
+} // namespace
+
+bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t format) {
+    TextureFlagKey(texture.hash, container.carName);  // an invalid hash fails before the pixels change
+    if (!ConvertTexture(container, texture, format)) return false;
+    ApplyTextureFlags(container, texture, format);
     return true;
+}
+
+unsigned ChangeTextureFormats(IBinFile& container, const std::vector<TextureObject*>& textures, uint32_t format,
+                              unsigned jobs, const std::function<void(TextureObject&, uint32_t)>& changed) {
+    // A texture listed twice is converted once, by its first listing, so no
+    // two jobs ever touch the same texture.
+    std::vector<bool> first(textures.size());
+    for (size_t i = 0; i < textures.size(); ++i) {
+        first[i] = std::find(textures.begin(), textures.begin() + long(i), textures[i]) == textures.begin() + long(i);
+        if (first[i]) TextureFlagKey(textures[i]->hash, container.carName);
+    }
+    unsigned count = 0;
+    ForEachInOrder<uint32_t>(
+        textures.size(), jobs,
+        [&](size_t i) -> uint32_t {
+            const uint32_t old = textures[i]->format;
+            return first[i] && ConvertTexture(container, *textures[i], format) ? old : format;
+        },
+        [&](size_t i, uint32_t& old) {
+            if (old == format) return;
+            ApplyTextureFlags(container, *textures[i], format);
+            ++count;
+            if (changed) changed(*textures[i], old);
+        });
+    return count;
 }
 
 void SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) {

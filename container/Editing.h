@@ -5,8 +5,10 @@
 // change here sets the container's modified flag itself.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "container/OpenFlow.h"
 
@@ -44,6 +46,13 @@ TextureObject& DuplicateTexture(IBinFile& container, const TextureObject& source
 // the conversion's text (the record unchanged), and for an archive patched
 // in place when the new format would change the texture's byte count.
 bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t format);
+
+// ChangeTextureFormat for each of `textures` in turn, the pixel work spread
+// over `jobs` threads; `changed` hears of each changed texture (with its old
+// format) in the list's order. Returns how many changed. The first error
+// ends the run, after the changes before it were reported.
+unsigned ChangeTextureFormats(IBinFile& container, const std::vector<TextureObject*>& textures, uint32_t format,
+                              unsigned jobs, const std::function<void(TextureObject&, uint32_t)>& changed);
 
 // The name a texture is looked up by in the texture-flag table: its known
 // name (or "0x" and its hash), with the car prefix taken out. Throws

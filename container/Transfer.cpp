@@ -7,6 +7,7 @@
 #include "container/BinFile.h"
 #include "format/Errors.h"
 #include "format/NameHash.h"
+#include "format/Parallel.h"
 #include "format/SafeFile.h"
 #include "format/Text.h"
 #include "texture/Conversion.h"
@@ -138,59 +139,82 @@ std::string ExportName(const TextureObject& texture, bool hashWhenTruncated) {
     return SafeFileName(Utf8FromCp1252(name));
 }
 
+namespace {
+
+// A texture made into the bytes of its file, or the reason it could not be.
+struct EncodedTexture {
+    bool decoded = false;
+    bool ok = false;
+    HResult encoded = kOk;
+    std::string error;
+    std::vector<uint8_t> bytes;
+};
+
+EncodedTexture EncodeTexture(const TextureObject& texture, int format) {
+    EncodedTexture result;
+    ScratchImage image;
+    result.decoded = DecodeTexture(texture, image, result.error);
+    if (!result.decoded) return result;
+    result.ok = image.GetImageCount() != 0;
+    result.error.clear();
+    if (result.ok && format == 0) {
+        result.encoded = SaveToDDSMemory(image.GetImages(), image.GetImageCount(), image.GetMetadata(), result.bytes);
+    } else if (result.ok) {
+        const TexMetadata& m = image.GetMetadata();
+        result.ok = ConvertImage(image, kFormatARGB, uint32_t(m.width), uint32_t(m.height), uint32_t(m.mipLevels),
+                                 false, result.error);
+        if (result.ok) result.encoded = SaveToImageMemory(*image.GetImage(0, 0, 0), kWicFormats[format], result.bytes);
+    }
+    return result;
+}
+
+} // namespace
+
 bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options,
                     const Host& host, ExportOutcome* outcome) {
     const char* ext = ExportExtension(options.format);
     if (options.folder.empty() || *ext == 0) return false;
-    for (const TextureObject* texture : textures) {
-        ScratchImage image;
-        std::string error;
-        if (!DecodeTexture(*texture, image, error)) continue;
-        const std::string name = ExportName(*texture, options.hashWhenTruncated);
-
-        std::filesystem::path target = WithExtension(options.folder, name, ext);
-        if (!options.overwrite) {
-            std::error_code ec;
-            for (int n = 1; std::filesystem::exists(target, ec); ++n) {
-                target = WithExtension(options.folder, name + " (" + std::to_string(n) + ")", ext);
+    // The pixels are decoded and encoded on every job; names, files and
+    // messages follow in the textures' order, as with one job.
+    ForEachInOrder<EncodedTexture>(
+        textures.size(), options.jobs,
+        [&](size_t i) { return EncodeTexture(*textures[i], options.format); },
+        [&](size_t i, EncodedTexture& file) {
+            if (!file.decoded) return;
+            const std::string name = ExportName(*textures[i], options.hashWhenTruncated);
+            std::filesystem::path target = WithExtension(options.folder, name, ext);
+            if (!options.overwrite) {
+                std::error_code ec;
+                for (int n = 1; std::filesystem::exists(target, ec); ++n) {
+                    target = WithExtension(options.folder, name + " (" + std::to_string(n) + ")", ext);
+                }
             }
-        }
-
-        bool ok = image.GetImageCount() != 0;
-        error.clear();
-        HResult encoded = kOk;
-        std::vector<uint8_t> bytes;
-        if (ok && options.format == 0) {
-            encoded = SaveToDDSMemory(image.GetImages(), image.GetImageCount(), image.GetMetadata(), bytes);
-        } else if (ok) {
-            const TexMetadata& m = image.GetMetadata();
-            ok = ConvertImage(image, kFormatARGB, uint32_t(m.width), uint32_t(m.height), uint32_t(m.mipLevels),
-                              false, error);
-            if (ok) encoded = SaveToImageMemory(*image.GetImage(0, 0, 0), kWicFormats[options.format], bytes);
-        }
-        if (ok && Failed(encoded)) {
-            ok = false;
-            error = "Unable to write the file: " + Utf8FromPath(target) + ". Error code: " + HResultHex(encoded);
-        }
-        if (ok) {
-            // An overwritten file is replaced whole or not at all.
-            try {
-                SaveFileAtomically(target, bytes.data(), bytes.size());
-            } catch (const SaveError& failure) {
+            bool ok = file.ok;
+            std::string error = std::move(file.error);
+            if (ok && Failed(file.encoded)) {
                 ok = false;
-                error = failure.what();
+                error = "Unable to write the file: " + Utf8FromPath(target) + ". Error code: " + HResultHex(file.encoded);
             }
-        }
-        if (ok) {
-            host.Report("Texture exported: " + name);
-            if (outcome) outcome->written.push_back(target);
-        } else {
-            host.Failure("Failed to export texture: " + name);
-            host.Message(error);
-            if (outcome) ++outcome->failed;
-        }
-        host.Pump();
-    }
+            if (ok) {
+                // An overwritten file is replaced whole or not at all.
+                try {
+                    SaveFileAtomically(target, file.bytes.data(), file.bytes.size());
+                } catch (const SaveError& failure) {
+                    ok = false;
+                    error = failure.what();
+                }
+            }
+            if (ok) {
+                host.Report("Texture exported: " + name);
+                if (outcome) outcome->written.push_back(target);
+            } else {
+                host.Failure("Failed to export texture: " + name);
+                host.Message(error);
+                if (outcome) ++outcome->failed;
+            }
+            host.Pump();
+        },
+        [&] { host.Pump(); });
     return true;
 }
 

@@ -40,6 +40,7 @@ struct ExportOptions {
     int format = 0;              // index: dds, bmp, gif, tiff, jpg, png, tga
     bool overwrite = false;      // else a free "name (n).ext" is chosen
     bool hashWhenTruncated = true;  // names that do not hash to the texture's hash become "0x<hash>"
+    unsigned jobs = 1;           // threads decoding and encoding; the files and messages are the same
 };
 
 constexpr int kExportFormatCount = 7;
