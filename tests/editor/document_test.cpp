@@ -54,9 +54,7 @@ TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
 
         // Reload keeps the entry and the focused texture.
         d.DoubleClick(files, 1);
-        const int stripes = d.RowNamed(textures, L"WARNING_STRIPES");
-        ASSERT_GE(stripes, 0);
-        d.Select(textures, stripes);
+        ASSERT_TRUE(d.SelectNamed(textures, L"WARNING_STRIPES"));
         d.Command(IDM_FILE_RELOAD);
         EXPECT_EQ(d.FocusedRow(files), 1);
         ASSERT_GE(d.FocusedRow(textures), 0);
@@ -74,12 +72,11 @@ uint32_t PreviewPixel(Driver& d, int x, int y) {
     });
 }
 
+// The picture of the window is written to the build folder as editor-screenshot.png.
 TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlphaIsOn) {
     Run(WithSample(), [&](Driver& d) {
         ListView* textures = d.editor.TextureList();
-        const int badge = d.RowNamed(textures, L"NIS_240_SX_BADGING");
-        ASSERT_GE(badge, 0);
-        d.Select(textures, badge);
+        ASSERT_TRUE(d.SelectNamed(textures, L"NIS_240_SX_BADGING"));
         ASSERT_EQ(d.Ui([&] { return d.editor.Preview() ? d.editor.Preview()->Width() : 0; }), 128);
         // The badge's corners are transparent: cyan in the first square, magenta in the next.
         EXPECT_EQ(PreviewPixel(d, 0, 0), 0x00FFFFu);
@@ -97,6 +94,21 @@ TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlpha
         EXPECT_EQ(PreviewPixel(d, 0, 0), 0x00FFFFu);
         EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentTextureIndex; }),
                   d.Ui([&] { return static_cast<TextureObject*>(textures->GetSelectedItem()->GetData())->hash; }));
+
+        // On screen, in the pane: the bitmap's rows run bottom-up from a cyan
+        // square, so the 128-pixel-high logo's top-left corner is magenta.
+        d.DoubleClick(d.editor.FileList(), 1);
+        ASSERT_TRUE(d.SelectNamed(textures, L"FRONTEND_LOGO"));
+        d.Ui([&] { SetForegroundWindow(d.window); });
+        const ScratchImage shot = d.Shoot(nullptr, "editor-screenshot");
+        ASSERT_NE(shot.GetImage(0, 0, 0), nullptr);
+        RECT pane = d.Ui([&] { return d.editor.PreviewArea(); }), outer{};
+        POINT corner{pane.left + 2, pane.top + 2};
+        ClientToScreen(d.window, &corner);
+        GetWindowRect(d.window, &outer);
+        const Image& image = *shot.GetImage(0, 0, 0);
+        const uint8_t* p = image.pixels + size_t(corner.y - outer.top) * image.rowPitch + size_t(corner.x - outer.left) * 4;
+        EXPECT_EQ(p[0] * 0x10000 + p[1] * 0x100 + p[2], 0xFF00FF);  // blue, green, red
     });
 }
 
@@ -141,7 +153,7 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
         });
         d.Command(IDM_FILE_SAVE);
         EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");
-        EXPECT_FALSE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_FALSE(Modified(d));
         const auto after = d.Ui([&] { return d.editor.OpenedDocument().entries; });
         EXPECT_LT(after.at(0).size, before.at(0).size);
         EXPECT_EQ(after.at(0).offset, before.at(0).offset);
@@ -161,7 +173,7 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
         std::filesystem::remove(sample);
         d.Command(IDM_FILE_SAVE);
         EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "));
-        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_TRUE(Modified(d));
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
     });
 }

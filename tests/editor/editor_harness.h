@@ -8,6 +8,7 @@
 #include "editor/Ids.h"
 #include "editor/Zelko.h"
 #include "texture/Image.h"
+#include "texture/ImageFile.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -51,22 +52,18 @@ inline ScratchImage CaptureWindow(HWND window) {
     if (Failed(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, size_t(width), size_t(height), 1, 1))) return image;
     HDC screen = GetDC(nullptr);
     MemoryDcHandle memory(CreateCompatibleDC(screen));
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    BitmapHandle bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    BitmapHandle bitmap(CreateCompatibleBitmap(screen, width, height));
     {
         SelectedObject selected(memory.Get(), bitmap.Get());
         // The screen holds what the window and its children really drew.
         BitBlt(memory.Get(), 0, 0, width, height, screen, outer.left, outer.top, SRCCOPY);
     }
     ReleaseDC(nullptr, screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     const Image& target = *image.GetImage(0, 0, 0);
-    for (int y = 0; y < height; ++y) {
-        auto* row = target.pixels + size_t(y) * target.rowPitch;
-        std::memcpy(row, static_cast<uint8_t*>(bits) + size_t(y) * width * 4, size_t(width) * 4);
-        for (int x = 0; x < width; ++x) row[x * 4 + 3] = 255;
-    }
+    GetDIBits(memory.Get(), bitmap.Get(), 0, UINT(height), target.pixels, &info, DIB_RGB_COLORS);
+    for (size_t alpha = 3; alpha < target.slicePitch; alpha += 4) target.pixels[alpha] = 255;
     return image;
 }
 
@@ -141,21 +138,23 @@ struct Driver {
             else SendMessageW(list, message, keys, point);
         }
     }
-    // A double-click on a row of a dialog's list, once it has been handled.
-    void DoubleClickControl(HWND list, int row) {
-        DoubleClick(list, row, true);
-        Sync();
-    }
     // Focuses and selects a row, as a click does.
-    void Select(const ListView* list, int row) {
+    void Select(const ListView* list, int row) { Select(list->window, row); }
+    static void Select(HWND list, int row) {
         LVITEMW state{};
         state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
-        SendMessageW(list->window, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     }
     int RowNamed(const ListView* list, const std::wstring& name) {
         for (int row = 0; row < Rows(list); ++row)
             if (Cell(list, row, 0).starts_with(name)) return row;
         return -1;
+    }
+    // Selects the first row whose name starts with `name`; false when none does.
+    bool SelectNamed(const ListView* list, const std::wstring& name) {
+        const int row = RowNamed(list, name);
+        if (row >= 0) Select(list, row);
+        return row >= 0;
     }
     void Command(WORD id) { SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     // Starts a command or some work on the window's thread without waiting:
@@ -193,6 +192,13 @@ struct Driver {
         if (!found) ADD_FAILURE() << "no dialog named " << std::string(caption.begin(), caption.end());
         return found;
     }
+    // The editor's own dialogs are captioned "ZRC-Zelko by korvane | title".
+    HWND Dialog(const std::wstring& title) { return WaitForDialog(L"ZRC-Zelko by korvane | " + title); }
+    // A command that opens one of them, and the dialog once it shows.
+    HWND Open(WORD command, const std::wstring& title) {
+        Post(command);
+        return Dialog(title);
+    }
     HWND WaitForDialogWhere(const std::function<bool(HWND, const std::wstring&)>& wanted, int attempts = 500) {
         struct Search {
             const std::function<bool(HWND, const std::wstring&)>* wanted;
@@ -225,6 +231,18 @@ struct Driver {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
         Sync();
     }
+    // Ends a dialog: Escape (VK_ESCAPE) on its first control, the close box
+    // (SC_CLOSE) or the button with this id.
+    void End(HWND dialog, int how) {
+        if (how == VK_ESCAPE) {
+            Key(GetNextDlgTabItem(dialog, nullptr, FALSE), VK_ESCAPE);
+        } else if (how == int(SC_CLOSE)) {
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            Sync();
+        } else {
+            Press(dialog, how);
+        }
+    }
     // A key as the keyboard sends it to a control; returns once it is handled.
     void Key(HWND control, WORD key) {
         PostMessageW(control, WM_KEYDOWN, key, 1);
@@ -247,6 +265,35 @@ struct Driver {
         if (!dialog) return;
         SetDlgItemTextW(dialog, 0x47C, path.wstring().c_str());
         Press(dialog, IDOK);
+    }
+    // Answers the text dialog `title` (Rename, Duplicate) with this text and OK.
+    void AnswerText(const std::wstring& title, const std::wstring& text) {
+        HWND dialog = Dialog(title);
+        if (!dialog) return;
+        Type(GetDlgItem(dialog, IDC_TEXT_EDIT), text);
+        Press(dialog, IDOK);
+    }
+    // Answers Change format with the format at this place in its list.
+    void AnswerFormat(int choice) {
+        HWND dialog = Dialog(L"Change format");
+        if (!dialog) return;
+        SendDlgItemMessageW(dialog, IDC_FORMAT_COMBO, CB_SETCURSEL, choice, 0);
+        Press(dialog, IDOK);
+    }
+    // The window with `dialog` (if any) drawn over it, also written to the
+    // build folder as NAME.png.
+    ScratchImage Shoot(HWND dialog, const std::string& name) {
+        // The display maps a new window, and draws what it is sent, a moment later.
+        Sleep(500);
+        Ui([&] {
+            if (dialog) RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            GdiFlush();
+        });
+        Sleep(300);
+        ScratchImage shot = Ui([&] { return CaptureWindow(window); });
+        if (!shot.GetImage(0, 0, 0)) ADD_FAILURE() << "no picture of the window for " << name;
+        else EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, kBuildFolder / (name + ".png")), kOk);
+        return shot;
     }
     void Close() { SendMessageW(window, WM_CLOSE, 0, 0); }
     bool MenuGreyed(UINT id) {

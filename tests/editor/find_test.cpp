@@ -4,7 +4,6 @@
 
 #include "format/NameHash.h"
 #include "format/pack_builder.h"
-#include "texture/ImageFile.h"
 
 namespace zelko {
 namespace {
@@ -55,41 +54,39 @@ TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
 
         Type(d, dialog, L"road_a");
         ASSERT_EQ(Rows(dialog), (std::vector<std::wstring>{L"3|ROAD_ASPHALT", L"3|ROAD_ASPHALT_N"}));
-        Sleep(500);
-        ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
-        SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, test::kBuildFolder / "dialog-find.png");
+        d.Shoot(dialog, "dialog-find");
 
         // Another pack with unsaved changes: asked first, and Cancel changes nothing.
         d.Ui([&] { d.editor.Container()->modified = true; });
         HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
         d.Ui([&] { answer = IDCANCEL; });
-        d.DoubleClickControl(list, 1);
+        d.DoubleClick(list, 1, true);
+        d.Sync();
         EXPECT_EQ(TakeMessages(d),
                   std::vector<std::wstring>{L"|There are unsaved changes. Do you want to SAVE the changes?"});
         EXPECT_EQ(d.StatusText(1), L"1 Texture file");
         EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentFileIndex; }), 0);
 
         // No: the pack opens and the texture is selected. Enter on a row does the same.
-        d.Ui([&] { answer = IDNO; });
-        d.Ui([&] { SetFocus(list); });
-        LVITEMW state{};
-        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+        d.Ui([&] {
+            answer = IDNO;
+            SetFocus(list);
+        });
+        Driver::Select(list, 1);
         d.Key(list, VK_RETURN);
         EXPECT_EQ(d.StatusText(1), L"3 Texture file");
         ListView* textures = d.editor.TextureList();
         EXPECT_EQ(d.Cell(textures, d.FocusedRow(textures), 0), L"ROAD_ASPHALT_N");
 
         // Escape hides the dialog; after Close it comes back empty.
-        d.Key(GetDlgItem(dialog, IDC_FIND_TEXT), VK_ESCAPE);
+        d.End(dialog, VK_ESCAPE);
         EXPECT_FALSE(IsWindowVisible(dialog));
         d.Command(IDM_FILE_CLOSE);
         EXPECT_FALSE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
         PressF3(d);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_FIND_TEXT)), L"");
         EXPECT_TRUE(Rows(dialog).empty());
-        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box only hides it
-        d.Sync();
+        d.End(dialog, SC_CLOSE);  // the close box only hides it
         EXPECT_TRUE(IsWindow(dialog));
         EXPECT_FALSE(IsWindowVisible(dialog));
     });

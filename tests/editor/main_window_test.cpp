@@ -67,6 +67,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
         d.Ui([&] { d.editor.OnDropFile(upper.wstring()); });
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
         EXPECT_EQ(d.Title(), upper.wstring() + L" - ZRC-Zelko v1.7 by korvane");
+        PressKey(d, 'E', false);  // Ctrl is not down
         PressKey(d, 'E', true);
         PressKey(d, 'X', true);
         EXPECT_EQ(Handled(d), (std::vector<WORD>{IDM_TEXTURE_FIND, IDM_TEXTURE_EXPORT_CHECKED, IDM_TEXTURE_DELETE}));
@@ -99,7 +100,7 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
         EXPECT_EQ(d.Ui([&] { return messages; }),
                   std::vector<std::wstring>{L"|There are unsaved changes. Do you want to SAVE the changes?"});
         EXPECT_EQ(textureCount(), 4u);  // Cancel changes nothing
-        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_TRUE(Modified(d));
 
         answerWith(IDNO);
         d.Command(IDM_FILE_RELOAD);
@@ -119,7 +120,7 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
         std::filesystem::rename(sample, away);
         d.Command(IDM_FILE_EXIT);
         EXPECT_TRUE(IsWindow(d.window));
-        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_TRUE(Modified(d));
         EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "));
         std::filesystem::rename(away, sample);
 
@@ -135,9 +136,7 @@ TEST_F(EditorWindow, SettingsAreWrittenOnCloseAndReadOnTheNextStart) {
     RECT placed{};
     Run(WithSample(), [&](Driver& d) {
         d.DoubleClick(d.editor.FileList(), 2);
-        const int sky = d.RowNamed(d.editor.TextureList(), L"SKY_CLOUDS");
-        ASSERT_GE(sky, 0);
-        d.Select(d.editor.TextureList(), sky);
+        ASSERT_TRUE(d.SelectNamed(d.editor.TextureList(), L"SKY_CLOUDS"));
         d.Command(IDM_VIEW_ALPHA);
         SetWindowPos(d.window, nullptr, 60, 40, 900, 700, SWP_NOZORDER);
         SetWindowPos(d.editor.FileList()->window, nullptr, 0, 0, 333, 222, SWP_NOMOVE | SWP_NOZORDER);

@@ -46,27 +46,8 @@ protected:
         const ScratchImage picture = test::TestPicture(64);
         ASSERT_EQ(SaveToImageFile(*picture.GetImage(0, 0, 0), ImageFileFormat::PNG, road), kOk);
     }
-    // Opens a fresh container on entry `id` of the file on disk.
-    std::unique_ptr<IBinFile> Reopen(uint32_t id) {
-        reopened = OpenDocument(sample, false, Host{});
-        return OpenEntry(reopened, reopened.entries.at(id), Host{});
-    }
-    // Names as the pack holds them, in pack order.
-    static std::vector<std::string> Names(const IBinFile& container) {
-        std::vector<std::string> names;
-        container.ForEachTexture([&](TextureObject* t) { names.push_back(t->name); });
-        return names;
-    }
-    static void RenameTo(Driver& d, const std::wstring& name) {
-        d.Post(IDM_TEXTURE_RENAME);
-        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
-        ASSERT_TRUE(dialog);
-        d.Type(GetDlgItem(dialog, IDC_TEXT_EDIT), name);
-        d.Press(dialog, IDOK);
-    }
 
     std::filesystem::path road = folder.path() / "road.png";
-    Document reopened;
 };
 
 TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
@@ -101,22 +82,17 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
                                                           L"Delete|Select texture first",
                                                           L"Replace|Select texture first"}));
 
-        // Cancel in every dialog: Escape, the Cancel button, the close box.
+        // Cancel in every dialog, a name typed or not: Escape, the Cancel button, the close box.
         d.Select(list, 1);
-        d.Post(IDM_TEXTURE_RENAME);
-        HWND rename = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
-        ASSERT_TRUE(rename);
-        d.Type(GetDlgItem(rename, IDC_TEXT_EDIT), L"NEVER");
-        d.Key(GetDlgItem(rename, IDC_TEXT_EDIT), VK_ESCAPE);
-        d.Post(IDM_TEXTURE_DUPLICATE);
-        HWND duplicate = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
-        ASSERT_TRUE(duplicate);
-        d.Press(duplicate, IDCANCEL);
-        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        HWND format = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
-        ASSERT_TRUE(format);
-        PostMessageW(format, WM_SYSCOMMAND, SC_CLOSE, 0);
-        d.Sync();
+        const std::tuple<WORD, const wchar_t*, int> cancels[] = {{IDM_TEXTURE_RENAME, L"Rename", VK_ESCAPE},
+                                                                 {IDM_TEXTURE_DUPLICATE, L"Duplicate", IDCANCEL},
+                                                                 {IDM_TEXTURE_FORMAT_CHANGE, L"Change format", SC_CLOSE}};
+        for (const auto& [command, title, how] : cancels) {
+            HWND dialog = d.Open(command, title);
+            ASSERT_TRUE(dialog);
+            if (command != IDM_TEXTURE_FORMAT_CHANGE) Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), L"NEVER");
+            d.End(dialog, how);
+        }
         for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_REPLACE}) {
             d.Post(id);
             HWND chooser = d.WaitForDialog(kImportTitle);
@@ -131,30 +107,62 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
 
         // The last texture of a pack stays.
         d.DoubleClick(d.editor.FileList(), 2);
-        for (int left = 3; left > 1; --left) {
+        for (int time = 0; time < 3; ++time) {
             d.Select(list, 0);
             d.Command(IDM_TEXTURE_DELETE);
         }
-        ASSERT_EQ(d.Rows(list), 1);
-        d.Select(list, 0);
-        d.Command(IDM_TEXTURE_DELETE);
         EXPECT_EQ(d.Rows(list), 1);
         EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Delete|The file must contain at least one texture."});
     });
 }
 
-TEST_F(TextureCommands, NamesAreUniqueByHashAndAddedNamesByText) {
+TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
     Run(WithSample(), [&](Driver& d) {
         ListView* list = d.editor.TextureList();
         const int interior = d.RowNamed(list, L"NIS_240_SX_INTERIOR");
         d.Select(list, interior);
-        d.Post(IDM_TEXTURE_RENAME);
-        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
+        // Format change opened with no remembered format: nothing selected, OK refuses.
+        HWND dialog = d.Open(IDM_TEXTURE_FORMAT_CHANGE, L"Change format");
+        ASSERT_TRUE(dialog);
+        HWND combo = GetDlgItem(dialog, IDC_FORMAT_COMBO);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
+        d.Press(dialog, IDOK);
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Format change|Select texture format first"});
+        SendMessageW(combo, CB_SETCURSEL, 2, 0);  // DXT5
+        d.Press(dialog, IDOK);
+        EXPECT_EQ(d.Cell(list, interior, 3), L"DXT5");
+        EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT5");
+        EXPECT_TRUE(Modified(d));
+        EXPECT_EQ(d.Ui([&] { return uint32_t(d.editor.Settings().formatChangeSelection); }), kFormatDXT5);
+
+        // The format it already has: silent. The dialog opens on the remembered one.
+        d.Ui([&] { d.editor.Container()->modified = false; });
+        dialog = d.Open(IDM_TEXTURE_FORMAT_CHANGE, L"Change format");
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_FORMAT_COMBO)), L"DXT5");
+        d.Shoot(dialog, "dialog-format-change");
+        d.Press(dialog, IDOK);
+        EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT5");
+        EXPECT_FALSE(Modified(d));
+
+        // A conversion that fails: the error is shown, the texture and the flag stay.
+        detail::InjectConversionFailure("compress", HResult(0x80004005));
+        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+        d.AnswerFormat(0);  // DXT1
+        detail::InjectConversionFailure("compress", kOk);
+        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to compress the texture. Error code: 0x80004005");
+        EXPECT_EQ(d.Cell(list, interior, 3), L"DXT5");
+        EXPECT_FALSE(Modified(d));
+
+        dialog = d.Open(IDM_TEXTURE_RENAME, L"Rename");
         ASSERT_TRUE(dialog);
         HWND edit = GetDlgItem(dialog, IDC_TEXT_EDIT), ok = GetDlgItem(dialog, IDOK);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_LABEL)), L"Enter texture name:");
         EXPECT_EQ(Driver::Text(edit), L"NIS_240_SX_INTERIOR");
         EXPECT_TRUE(IsWindowEnabled(ok));  // until the text is first edited
+        d.Shoot(dialog, "dialog-rename");
 
         char badging[16];
         std::snprintf(badging, sizeof badging, "0x%08X", NameHash("NIS_240_SX_BADGING"));
@@ -205,12 +213,11 @@ TEST_F(TextureCommands, NamesAreUniqueByHashAndAddedNamesByText) {
             << std::string(shown[0].begin(), shown[0].end());
 
         // Duplicate of road_2 under a free name lands at the end, selected.
-        d.Post(IDM_TEXTURE_DUPLICATE);
-        HWND copy = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
-        ASSERT_TRUE(copy);
-        EXPECT_EQ(Driver::Text(GetDlgItem(copy, IDC_TEXT_EDIT)), L"road_2");
-        Driver::Type(GetDlgItem(copy, IDC_TEXT_EDIT), L"ROAD_COPY");
-        d.Press(copy, IDOK);
+        dialog = d.Open(IDM_TEXTURE_DUPLICATE, L"Duplicate");
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_EDIT)), L"road_2");
+        Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), L"ROAD_COPY");
+        d.Press(dialog, IDOK);
         EXPECT_EQ(d.StatusText(0), L"Duplicated texture: road_2 -> ROAD_COPY");
         EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"ROAD_COPY");
     });
@@ -221,52 +228,6 @@ TEST_F(TextureCommands, NamesAreUniqueByHashAndAddedNamesByText) {
     }
 }
 
-TEST_F(TextureCommands, FormatChangeAsksForAFormatAndReportsTheChange) {
-    Run(WithSample(), [&](Driver& d) {
-        ListView* list = d.editor.TextureList();
-        const int interior = d.RowNamed(list, L"NIS_240_SX_INTERIOR");
-        d.Select(list, interior);
-        // Opened with no remembered format: nothing selected, OK refuses.
-        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
-        ASSERT_TRUE(dialog);
-        HWND combo = GetDlgItem(dialog, IDC_FORMAT_COMBO);
-        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
-        EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
-        d.Press(dialog, IDOK);
-        EXPECT_TRUE(IsWindow(dialog));
-        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Format change|Select texture format first"});
-        SendMessageW(combo, CB_SETCURSEL, 0, 0);  // DXT1
-        d.Press(dialog, IDOK);
-        EXPECT_EQ(d.Cell(list, interior, 3), L"DXT1");
-        EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT1");
-        EXPECT_TRUE(Modified(d));
-        EXPECT_EQ(d.Ui([&] { return uint32_t(d.editor.Settings().formatChangeSelection); }), kFormatDXT1);
-
-        // The format it already has: silent, but remembered. The dialog opens on it.
-        d.Ui([&] { d.editor.Container()->modified = false; });
-        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
-        ASSERT_TRUE(dialog);
-        EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_GETCURSEL, 0, 0), 0);
-        d.Press(dialog, IDOK);
-        EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT1");
-        EXPECT_FALSE(Modified(d));
-
-        // A conversion that fails: the error is shown, the texture and the flag stay.
-        detail::InjectConversionFailure("compress", HResult(0x80004005));
-        d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
-        ASSERT_TRUE(dialog);
-        SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, 2, 0);  // DXT5
-        d.Press(dialog, IDOK);
-        detail::InjectConversionFailure("compress", kOk);
-        EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to compress the texture. Error code: 0x80004005");
-        EXPECT_EQ(d.Cell(list, interior, 3), L"DXT1");
-        EXPECT_FALSE(Modified(d));
-    });
-}
-
 // Edit in the window, File > Save, then a fresh look at the file on disk.
 TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
     const ScratchImage picture = test::TestPicture(64), big = test::TestPicture(128);
@@ -274,19 +235,11 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
     ASSERT_EQ(SaveToImageFile(*big.GetImage(0, 0, 0), ImageFileFormat::PNG, badge), kOk);
     Run(WithSample(), [&](Driver& d) {
         ListView* list = d.editor.TextureList();
-        auto select = [&](const wchar_t* name) {
-            const int row = d.RowNamed(list, name);
-            ASSERT_GE(row, 0) << std::string(name, name + wcslen(name));
-            d.Select(list, row);
-        };
         // Keyboard: F2 renames, Delete deletes; a double-click on a row replaces.
-        select(L"NIS_240_SX_BADGING");
+        ASSERT_TRUE(d.SelectNamed(list, L"NIS_240_SX_BADGING"));
         d.Key(list->window, VK_F2);
-        HWND rename = d.WaitForDialog(L"ZRC-Zelko by korvane | Rename");
-        ASSERT_TRUE(rename);
-        Driver::Type(GetDlgItem(rename, IDC_TEXT_EDIT), L"BADGE");
-        d.Press(rename, IDOK);
-        select(L"NIS_240_SX_TIRE");
+        d.AnswerText(L"Rename", L"BADGE");
+        ASSERT_TRUE(d.SelectNamed(list, L"NIS_240_SX_TIRE"));
         d.Key(list->window, VK_DELETE);
         EXPECT_EQ(d.StatusText(0), L"Deleted texture: NIS_240_SX_TIRE");
 
@@ -295,33 +248,21 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
         EXPECT_EQ(d.StatusText(0), L"Texture BADGE has been updated.");
         EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentImportFolder; }), folder.path().wstring());
 
-        // Through the dialogs: Duplicate with a name typed, Format change with a choice.
-        auto duplicateAs = [&](const wchar_t* source, const wchar_t* name) {
-            select(source);
-            d.Post(IDM_TEXTURE_DUPLICATE);
-            HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Duplicate");
-            ASSERT_TRUE(dialog);
-            Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), name);
-            d.Press(dialog, IDOK);
-        };
-        auto changeFormat = [&](int choice) {
-            d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-            HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Change format");
-            ASSERT_TRUE(dialog);
-            SendMessageW(GetDlgItem(dialog, IDC_FORMAT_COMBO), CB_SETCURSEL, choice, 0);
-            d.Press(dialog, IDOK);
-        };
+        // Through the dialogs: Duplicate with a name typed, then Format change
+        // to each format of the dialog (-1: none); RGBA from a block format.
         d.Post(IDM_TEXTURE_ADD);
         d.ChooseFile(kImportTitle, road);
-        duplicateAs(L"road", L"road_copy");
-        // The picture in each format of the dialog; RGBA from a block format.
-        const std::pair<const wchar_t*, int> formats[] = {{L"fmt_dxt1", 0}, {L"fmt_dxt3", 1}, {L"fmt_dxt5", 2}};
-        for (const auto& [name, choice] : formats) {
-            duplicateAs(L"road", name);
-            changeFormat(choice);
+        const std::tuple<const wchar_t*, const wchar_t*, int> copies[] = {
+            {L"road", L"road_copy", -1}, {L"road", L"fmt_dxt1", 0}, {L"road", L"fmt_dxt3", 1},
+            {L"road", L"fmt_dxt5", 2},   {L"fmt_dxt1", L"fmt_rgba", 3}};
+        for (const auto& [source, name, choice] : copies) {
+            ASSERT_TRUE(d.SelectNamed(list, source));
+            d.Post(IDM_TEXTURE_DUPLICATE);
+            d.AnswerText(L"Duplicate", name);
+            if (choice < 0) continue;
+            d.Post(IDM_TEXTURE_FORMAT_CHANGE);
+            d.AnswerFormat(choice);
         }
-        duplicateAs(L"fmt_dxt1", L"fmt_rgba");
-        changeFormat(3);
         EXPECT_TRUE(TakeMessages(d).empty());
 
         d.Command(IDM_FILE_SAVE);
@@ -329,13 +270,16 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
         EXPECT_FALSE(Modified(d));
     });
 
-    auto pack = Reopen(0);
-    EXPECT_EQ(Names(*pack).size(), 10u);  // five, less one deleted, and six new
+    Document document = OpenDocument(sample, false, Host{});
+    const auto pack = OpenEntry(document, document.entries.at(0), Host{});
     std::map<std::string, const TextureObject*> byName;
+    size_t count = 0;
     pack->ForEachTexture([&](TextureObject* t) {
         EXPECT_EQ(t->hash, NameHash(t->name)) << t->name;
         byName[t->name] = t;
+        ++count;
     });
+    EXPECT_EQ(count, 10u);  // five, less one deleted, and six new
     EXPECT_EQ(byName.count("NIS_240_SX_TIRE") + byName.count("NIS_240_SX_BADGING"), 0u);
     EXPECT_EQ(byName.count("NIS_240_SX_INTERIOR"), 1u);
     // {name, format, largest mean error per channel}

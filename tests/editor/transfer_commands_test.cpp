@@ -110,7 +110,7 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         const std::wstring before = d.StatusText(0);
         ImportFolder(d, empty);  // nothing to do, nothing said
         EXPECT_EQ(d.StatusText(0), before);
-        EXPECT_FALSE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_FALSE(Modified(d));
 
         {
             test::StatusRecorder status(d);
@@ -128,7 +128,7 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         EXPECT_EQ(d.Rows(list), 7);  // ROAD (a hash of its own) and sky added
         EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"sky");
         EXPECT_EQ(d.StatusText(2), L"Files: 3 Textures: 14");
-        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));
+        EXPECT_TRUE(Modified(d));
 
         // Files that are no images: listed with the reason, the run goes on.
         ImportFolder(d, bad);
@@ -142,9 +142,8 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
             const auto file = bad / (row == 0 ? "notes.txt" : "road.txt");
             EXPECT_TRUE(text.starts_with(file.wstring() + L": Unable to load the file")) << std::string(text.begin(), text.end());
         }
-        Sleep(500);
-        ScratchImage shot = d.Ui([&] { return test::CaptureWindow(d.window); });
-        SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, test::kBuildFolder / "folder-import-result.png");
+        EXPECT_GT(SendMessageW(rows, LVM_GETCOLUMNWIDTH, 0, 0), 100);  // sized to the longest row
+        d.Shoot(result, "dialog-result");
         d.Key(rows, VK_RETURN);
         EXPECT_FALSE(IsWindow(result));
         EXPECT_EQ(d.StatusText(0), L"Processed textures: 0");
@@ -171,7 +170,8 @@ TEST_F(TransferCommands, FolderImportIntoAnArchivePatchedInPlaceOnlyReplaces) {
         ASSERT_TRUE(result);
         EXPECT_EQ(Driver::Cell(GetDlgItem(result, IDC_RESULT_LIST), 0, 0),
                   (in / "sky.png").wstring() + L": Could not find texture to replace");
-        d.Press(result, IDOK);
+        d.End(result, VK_ESCAPE);
+        EXPECT_FALSE(IsWindow(result));
         EXPECT_EQ(d.StatusText(0), L"Processed textures: 1");
         d.Command(IDM_FILE_SAVE);
         EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");
@@ -243,7 +243,7 @@ TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
         EXPECT_EQ(written.size(), 12u);
         EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("NIS_240_SX_INTERIOR.png")), 1);
         EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("wall.png")), 0);
-        EXPECT_TRUE(d.Ui([&] { return d.editor.HasUnsavedChanges(); }));  // untouched by any export
+        EXPECT_TRUE(Modified(d));  // untouched by any export
 
         // A pack damaged on disk since the file was opened: reported, the others still written.
         const ArchiveEntry second = d.Ui([&] { return d.editor.OpenedDocument().entries.at(1); });

@@ -1,10 +1,10 @@
 // The control layer: wrapping, resize constraints, command routing, closing,
-// dropped files, accelerators, menus and monitors.
+// dropped files and monitors. Accelerators and menus are tested through the
+// editor's main window.
 #include "gui_helpers.h"
 
 #include "format/Errors.h"
 #include "toolkit/ListView.h"
-#include "toolkit/Menu.h"
 #include "toolkit/Monitors.h"
 
 #include <shlobj.h>
@@ -117,40 +117,6 @@ TEST_F(ControlTest, MessagesReachTheOwningObjectsAndCloseAsksFirst) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(app->window, nullptr);
     EXPECT_TRUE(test::DrainQuitMessage());
-}
-
-TEST_F(ControlTest, AcceleratorsDeliverOnlyEnabledMenuCommands) {
-    Menu bar;
-    Menu& file = bar.AddPopup(L"&File");
-    file.AddItem(L"&Open\tCtrl + O", 10000);
-    file.AddSeparator();
-    file.AddItem(L"&Save\tCtrl + S", 10003);
-    EXPECT_EQ(GetSubMenu(bar.Handle(), 0), file.Handle());
-    EXPECT_EQ(GetMenuItemID(file.Handle(), 2), 10003u);  // after the separator
-    SetMenu(app->window, bar.Detach());
-    EnableMenuItem(GetMenu(app->window), 10003, MF_BYCOMMAND | MF_GRAYED);
-
-    app->AddAccelerator('O', 10000);
-    app->AddAccelerator('S', 10003);
-    app->AddFindAccelerator(10019);
-    HACCEL table = app->BuildAcceleratorTable();
-    auto press = [&](WORD key, bool control) {
-        BYTE keys[256]{};
-        GetKeyboardState(keys);
-        keys[VK_CONTROL] = control ? 0x80 : 0;
-        SetKeyboardState(keys);
-        MSG message{app->window, WM_KEYDOWN, key, 0, 0, {}};
-        TranslateAcceleratorW(app->window, table, &message);
-        keys[VK_CONTROL] = 0;
-        SetKeyboardState(keys);
-    };
-    press(VK_F3, false);
-    press('O', false);  // Control is not down
-    press('O', true);
-    press('S', true);   // greyed
-    EnableMenuItem(GetMenu(app->window), 10003, MF_BYCOMMAND | MF_ENABLED);
-    press('S', true);
-    EXPECT_EQ(app->commands, (std::vector<WORD>{10019, 10000, 10003}));
 }
 
 TEST(MonitorListTest, FitsNeedsOverlapAndAtMostTheUnionSize) {
