@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "TempFolder.h"
 #include "format/ByteStream.h"
@@ -111,9 +112,8 @@ TEST_P(LosslessRoundTrip, ColourAndAlphaSurvive) {
         ScratchImage back;
         TexMetadata meta;
         ASSERT_EQ(Load(f, path, back, &meta), kOk);
-        EXPECT_EQ(meta.width, source.GetMetadata().width);
-        EXPECT_EQ(meta.height, source.GetMetadata().height);
-        EXPECT_EQ(meta.format, DxgiFormat::B8G8R8A8_UNORM);
+        EXPECT_EQ(std::tuple(meta.width, meta.height, meta.format),
+                  std::tuple(source.GetMetadata().width, source.GetMetadata().height, DxgiFormat::B8G8R8A8_UNORM));
         EXPECT_EQ(Bytes(back), Bytes(source));
     }
 }
@@ -262,9 +262,9 @@ TEST(ImageFileErrors, GarbageAndUnknownContentFail) {
     EXPECT_EQ(LoadFromTGAMemory(tga.data(), tga.size(), nullptr, out), kInvalidArg);
 }
 
-TEST(ImageFileErrors, TruncatedAndCorruptedFilesFailCleanly) {
+// Random damage is the image file fuzz target's, whose checks hold what a decoded file must be.
+TEST(ImageFileErrors, TruncatedFilesFailCleanly) {
     ScratchImage source = Colourful(40, 30);
-    std::mt19937 rng(11);
     for (ImageFileFormat f : kAll) {
         std::vector<uint8_t> whole;
         ASSERT_EQ(SaveToImageMemory(*source.GetImages(), f, whole), kOk);
@@ -278,13 +278,6 @@ TEST(ImageFileErrors, TruncatedAndCorruptedFilesFailCleanly) {
             } else if (Succeeded(hr)) {
                 EXPECT_EQ(out.GetMetadata().width, 40u);
             }
-        }
-        for (int round = 0; round < 60; ++round) {  // random damage past the signature
-            std::vector<uint8_t> bytes = whole;
-            for (int k = 0; k < 4; ++k) bytes[8 + rng() % (bytes.size() - 8)] = uint8_t(rng());
-            ScratchImage out;
-            const HResult hr = LoadMemory(f, bytes, out);
-            EXPECT_TRUE(Failed(hr) || out.GetMetadata().format == DxgiFormat::B8G8R8A8_UNORM) << Ext(f);
         }
     }
 }
