@@ -85,10 +85,8 @@ TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressed) {
         const std::vector<uint8_t> bytes = PlainPack(v, texs);
         TextureFile file;
         ASSERT_EQ(TryLoad(file, bytes), "");
-        EXPECT_EQ(file.version, v);
-        EXPECT_EQ(file.packName, "Pack");
-        EXPECT_EQ(file.packFileName, "PACK.BIN");
-        EXPECT_FALSE(file.hasCompressedTable);
+        EXPECT_EQ(std::tuple(file.version, file.packName, file.packFileName, file.hasCompressedTable),
+                  std::tuple(v, "Pack", "PACK.BIN", false));
         ExpectMatches(file, texs, v);
         for (size_t i = 0; i < texs.size(); ++i) // dataOffset is the pixels' position in the pack
             EXPECT_TRUE(std::equal(texs[i].pixels.begin(), texs[i].pixels.end(), bytes.begin() + file.textures[i]->dataOffset));
@@ -116,9 +114,7 @@ TEST(TextureFileRead, ConvertsXbox360TexturesToLinear) {
         ASSERT_EQ(TryLoad(file, compressed ? CompressedPack(9, {a, b}, &RawwStream) : PlainPack(5, {a, b})), "");
         ASSERT_EQ(file.textures.size(), 2u);
         const TextureObject &t0 = *file.textures[0], &t1 = *file.textures[1];
-        EXPECT_EQ(t0.format, kFormatDXT1);
-        EXPECT_EQ(t1.format, kFormatARGB);
-        EXPECT_EQ(t0.fromXbox360, 1u);
+        EXPECT_EQ(std::tuple(t0.format, t1.format, t0.fromXbox360), std::tuple(kFormatDXT1, kFormatARGB, 1u));
         EXPECT_EQ(std::vector<uint8_t>(t0.pixels.get(), t0.pixels.get() + t0.pixelsSize), dxt1);
         EXPECT_EQ(std::vector<uint8_t>(t1.pixels.get(), t1.pixels.get() + t1.pixelsSize), argb);
         if (!compressed) { EXPECT_EQ(t0.dataOffset % 4096, 0u); }
