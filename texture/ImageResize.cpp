@@ -104,6 +104,33 @@ stbir_edge AxisEdge(TexFilterFlags filter, TexFilterFlags wrap, TexFilterFlags m
     return (filter & wrap) ? STBIR_EDGE_WRAP : (filter & mirror) ? STBIR_EDGE_REFLECT : STBIR_EDGE_CLAMP;
 }
 
+// stbir_resize, in strips along an axis that keeps its size under a box
+// filter. Such an axis is copied pixel for pixel, so strips give the same
+// bytes; but stb sets up a scale of exactly 1 as a shrink, in time quadratic
+// in the side (seconds for a 16,384-pixel side), and strips bound that.
+int ResizeWithStb(const uint8_t* in, size_t inWidth, size_t inHeight, size_t inPitch, uint8_t* out,
+                  size_t outWidth, size_t outHeight, size_t outPitch, stbir_datatype type, int channels, int alpha,
+                  TexFilterFlags filter, stbir_filter horizontal, stbir_filter vertical) {
+    constexpr size_t kStrip = 256;
+    const size_t pixelBytes = size_t(channels) * (type == STBIR_TYPE_FLOAT ? 4 : 1);
+    const bool stripX = inWidth == outWidth && horizontal == STBIR_FILTER_BOX;
+    const bool stripY = inHeight == outHeight && vertical == STBIR_FILTER_BOX;
+    for (size_t y = 0; y < outHeight; y += stripY ? kStrip : outHeight) {
+        for (size_t x = 0; x < outWidth; x += stripX ? kStrip : outWidth) {
+            const size_t w = stripX ? std::min(kStrip, outWidth - x) : inWidth;
+            const size_t h = stripY ? std::min(kStrip, outHeight - y) : inHeight;
+            const int ok = stbir_resize(in + y * inPitch + x * pixelBytes, int(w), int(h), int(inPitch),
+                                        out + y * outPitch + x * pixelBytes, int(stripX ? w : outWidth),
+                                        int(stripY ? h : outHeight), int(outPitch), type, channels, alpha, 0,
+                                        AxisEdge(filter, kTexFilterWrapU, kTexFilterMirrorU),
+                                        AxisEdge(filter, kTexFilterWrapV, kTexFilterMirrorV), horizontal, vertical,
+                                        STBIR_COLORSPACE_LINEAR, nullptr);
+            if (!ok) return 0;
+        }
+    }
+    return 1;
+}
+
 // Resamples every channel alike through RGBA floats (formats wider or
 // narrower than bytes).
 HResult ResampleFloats(const Image& source, const Image& destination, TexFilterFlags filter,
@@ -118,12 +145,10 @@ HResult ResampleFloats(const Image& source, const Image& destination, TexFilterF
     for (size_t y = 0; y < source.height; ++y)
         detail::UnpackRow(source.format, source.pixels + y * source.rowPitch, source.width,
                           in.data() + y * source.width * 4);
-    int ok = stbir_resize(in.data(), int(source.width), int(source.height), int(source.width * 16),
-                          out.data(), int(destination.width), int(destination.height),
-                          int(destination.width * 16), STBIR_TYPE_FLOAT, 4, STBIR_ALPHA_CHANNEL_NONE,
-                          0, AxisEdge(filter, kTexFilterWrapU, kTexFilterMirrorU),
-                          AxisEdge(filter, kTexFilterWrapV, kTexFilterMirrorV), horizontal, vertical,
-                          STBIR_COLORSPACE_LINEAR, nullptr);
+    int ok = ResizeWithStb(reinterpret_cast<const uint8_t*>(in.data()), source.width, source.height, source.width * 16,
+                           reinterpret_cast<uint8_t*>(out.data()), destination.width,
+                           destination.height, destination.width * 16, STBIR_TYPE_FLOAT, 4, STBIR_ALPHA_CHANNEL_NONE,
+                           filter, horizontal, vertical);
     if (!ok) return kOutOfMemory;
     for (size_t y = 0; y < destination.height; ++y)
         detail::PackRow(destination.format, out.data() + y * destination.width * 4,
@@ -150,13 +175,9 @@ HResult ResizeInto(const Image& source, const Image& destination, TexFilterFlags
     stbir_filter vertical = AxisFilter(filter, source.height, destination.height);
     if (!bytes) return ResampleFloats(source, destination, filter, horizontal, vertical);
     int channels = int(BitsPerPixel(source.format) / 8);
-    int ok = stbir_resize(source.pixels, int(source.width), int(source.height), int(source.rowPitch),
-                          destination.pixels, int(destination.width), int(destination.height),
-                          int(destination.rowPitch), STBIR_TYPE_UINT8, channels,
-                          alpha >= 0 ? alpha : STBIR_ALPHA_CHANNEL_NONE, 0,
-                          AxisEdge(filter, kTexFilterWrapU, kTexFilterMirrorU),
-                          AxisEdge(filter, kTexFilterWrapV, kTexFilterMirrorV), horizontal, vertical,
-                          STBIR_COLORSPACE_LINEAR, nullptr);
+    int ok = ResizeWithStb(source.pixels, source.width, source.height, source.rowPitch, destination.pixels,
+                           destination.width, destination.height, destination.rowPitch, STBIR_TYPE_UINT8, channels,
+                           alpha >= 0 ? alpha : STBIR_ALPHA_CHANNEL_NONE, filter, horizontal, vertical);
     return ok ? kOk : kOutOfMemory;
 }
 
