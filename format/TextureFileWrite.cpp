@@ -7,6 +7,7 @@
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
+#include "format/Parallel.h"
 #include "format/TextureFile.h"
 #include "format/TextureFileLayout.h"
 #include "texture/PixelFormat.h"
@@ -125,8 +126,6 @@ private:
     void ComposePlain();
     void ComposeCompressed();
     void ComposeVersion4();
-    // Compresses `count` bytes into a "JDLZ" stream appended to the pack.
-    uint32_t WriteStream(const uint8_t* bytes, uint32_t count, const TextureObject& texture);
 
     const TextureFile& file_;
     uint32_t version_;
@@ -230,15 +229,15 @@ void PackComposer::ComposePlain() {
     }
 }
 
-uint32_t PackComposer::WriteStream(const uint8_t* bytes, uint32_t count, const TextureObject& texture) {
+// A texture's bytes as a "JDLZ" stream.
+std::vector<uint8_t> CompressStream(const uint8_t* bytes, uint32_t count, const TextureObject& texture) {
     // The reader refuses larger buffers; writing one would lose the texture.
     if (count > pack::kMaxCompressedTexture) throw Error(texture.name + ": Texture too large to compress");
-    const size_t capacity = JdlzCompressBound(count);
-    auto scratch = std::make_unique_for_overwrite<uint8_t[]>(capacity);
-    const uint32_t size = CompressJdlz(bytes, count, scratch.get(), capacity);
+    std::vector<uint8_t> stream(JdlzCompressBound(count));
+    const uint32_t size = CompressJdlz(bytes, count, stream.data(), stream.size());
     if (size == 0) throw Error("Compression failed");
-    w_.Write(scratch.get(), size);
-    return size;
+    stream.resize(size);
+    return stream;
 }
 
 void PackComposer::ComposeCompressed() {
@@ -256,15 +255,28 @@ void PackComposer::ComposeCompressed() {
     WriteDataGroupStart();
     ChunkScope data(w_, pack::kPixelData, pack::kDataAlignment, pack::kDataFill);
 
+    // Each record carries the running offset of the pixels before it (the
+    // sum of their pixel sizes), known before any is compressed.
+    std::vector<uint32_t> runningBefore(order_.size());
     uint32_t running = 0;
     for (size_t i = 0; i < order_.size(); ++i) {
-        const TextureObject& texture = *order_[i];
-        const uint32_t blockAt = w_.Position();
-        ByteWriter buffer;
-        {
+        runningBefore[i] = running;
+        running += order_[i]->pixelsSize;
+    }
+    struct Block {
+        uint32_t total = 0;  // bytes before compression
+        std::vector<uint8_t> stream;
+    };
+    // Compressed on every core, a few textures ahead of the one laid out.
+    ForEachInOrder<Block>(
+        order_.size(), DefaultJobs(),
+        [&](size_t i) {
+            const TextureObject& texture = *order_[i];
+            uint32_t offset = runningBefore[i];
+            ByteWriter buffer;
             const TextureObject::Pixels pixels = texture.PixelView();
             if (version_ == 9) {
-                WriteTextureInfo(buffer, texture, version_, &running, true);
+                WriteTextureInfo(buffer, texture, version_, &offset, true);
                 WriteFormatRecord(buffer, texture, version_);
                 buffer.Fill(0, pack::kHeadAreaPc - buffer.Size());
                 WritePixels(buffer, pixels);
@@ -272,26 +284,26 @@ void PackComposer::ComposeCompressed() {
             } else {
                 WritePixels(buffer, pixels);
                 WritePalette(buffer, texture);
-                WriteTextureInfo(buffer, texture, version_, &running, true);
+                WriteTextureInfo(buffer, texture, version_, &offset, true);
                 WriteFormatRecord(buffer, texture, version_);
             }
-        }
-        const uint32_t total = buffer.Size();
-        uint32_t compressedSize = 0;
-        if (version_ == 5) {
-            compressedSize = WriteStream(buffer.Data(), total, texture);
-        } else {
-            const uint32_t pieceAt = w_.Position();
-            const uint32_t header[6] = {pack::kPieceMagic, total, 0, 0, 0, 0};
-            for (uint32_t value : header) w_.WriteU32(value);
-            compressedSize = WriteStream(buffer.Data(), total, texture) + pack::kPieceHeaderSize;
-            w_.WriteAt(compressedSize, pieceAt + 8);
-        }
-        const uint32_t recordAt = tableAt + uint32_t(i) * layout_.tableSize;
-        w_.WriteAt(blockAt, recordAt + 0x04);
-        w_.WriteAt(compressedSize, recordAt + 0x08);
-        w_.WriteAt(total, recordAt + 0x0C);
-    }
+            return Block{buffer.Size(), CompressStream(buffer.Data(), buffer.Size(), texture)};
+        },
+        [&](size_t i, Block& block) {
+            const uint32_t blockAt = w_.Position();
+            uint32_t compressedSize = uint32_t(block.stream.size());
+            if (version_ != 5) {
+                const uint32_t header[6] = {pack::kPieceMagic, block.total, 0, 0, 0, 0};
+                for (uint32_t value : header) w_.WriteU32(value);
+                compressedSize += pack::kPieceHeaderSize;
+                w_.WriteAt(compressedSize, blockAt + 8);
+            }
+            w_.Write(block.stream.data(), uint32_t(block.stream.size()));
+            const uint32_t recordAt = tableAt + uint32_t(i) * layout_.tableSize;
+            w_.WriteAt(blockAt, recordAt + 0x04);
+            w_.WriteAt(compressedSize, recordAt + 0x08);
+            w_.WriteAt(block.total, recordAt + 0x0C);
+        });
 }
 
 void PackComposer::ComposeVersion4() {
@@ -328,7 +340,9 @@ void PackComposer::ComposeVersion4() {
             WritePixels(buffer, pixels);
             WritePalette(buffer, texture);
             const uint32_t blockAt = w_.Position();
-            const uint32_t size = WriteStream(buffer.Data(), buffer.Size(), texture);
+            const std::vector<uint8_t> stream = CompressStream(buffer.Data(), buffer.Size(), texture);
+            w_.Write(stream.data(), uint32_t(stream.size()));
+            const uint32_t size = uint32_t(stream.size());
             w_.WriteAt(blockAt, tableAt + uint32_t(i) * layout_.tableSize + 0x04);
             w_.WriteAt(size, tableAt + uint32_t(i) * layout_.tableSize + 0x08);
             dataOffset = running;
