@@ -100,17 +100,6 @@ TEST(OpenFlow, RefusesWhatItCannotRead) {
     EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }),
               odd.string() + " - The file is not supported");
     EXPECT_EQ(ReadFileBytes(odd), bytes);
-
-    // A pack whose texture fails to load is reported by its entry.
-    ArchiveBuilder broken;
-    auto pack = PackBytes("B", 2);
-    pack.resize(pack.size() - 40);
-    StoreU32(pack.data() + 4, uint32_t(pack.size() - 8));
-    broken.Pack(pack);
-    const auto brokenPath = dir.path() / "broken.bin";
-    WriteFile(brokenPath, broken.Bytes());
-    EXPECT_EQ(LoadFailure(OpenDocument(brokenPath, false, Host{}), 0),
-              "1 Texture file cannot be loaded / End of file");
 }
 
 TEST(TextureBinFile, RebuildMovesLaterChunksKeepsOneBackupAndWritesNothingOnRefusal) {
