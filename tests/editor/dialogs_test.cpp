@@ -22,11 +22,11 @@ protected:
     }
 };
 
-TEST_F(Dialogs, OptionsHandsBackItsChoicesOnlyOnOk) {
+TEST_F(Dialogs, OptionsExportAndTextInputRefuseWhatIsMissingAndHandBackOnlyOnOk) {
     Run(Environment(), [&](Driver& d) {
-        auto options = [&] { return d.Ui([&] { return d.editor.Settings().options; }); };
-        const EditorOptions before = options();
-        // Escape and the close box keep the old values, OK takes the new ones.
+        auto current = [&] { return d.Ui([&] { return d.editor.Settings().options; }); };
+        const EditorOptions before = current();
+        // Options: Escape and the close box keep the old values, OK takes the new ones.
         for (int ending : {VK_ESCAPE, int(SC_CLOSE), IDOK}) {
             HWND dialog = d.Open(IDM_SETTINGS_OPTIONS, L"Options");
             ASSERT_TRUE(dialog);
@@ -36,17 +36,14 @@ TEST_F(Dialogs, OptionsHandsBackItsChoicesOnlyOnOk) {
             if (ending == IDOK) d.Shoot(dialog, "dialog-options");
             d.End(dialog, ending);
             EXPECT_FALSE(IsWindow(dialog));
-            const EditorOptions now = options();
+            const EditorOptions now = current();
             EXPECT_EQ(now.useCache, ending == IDOK ? !before.useCache : before.useCache) << ending;
             EXPECT_EQ(now.saveLogs, before.saveLogs);
             EXPECT_EQ(now.autoBackup, before.autoBackup);
         }
         EXPECT_EQ(d.Ui([&] { return d.editor.StatusBar()->IsLogEnabled(); }), before.saveLogs);
-    });
-}
 
-TEST_F(Dialogs, ExportNeedsAFolderTextInputNeedsTextAndBothKeepTheirRecordsUntilOk) {
-    Run(Environment(), [&](Driver& d) {
+        // Export textures needs a folder.
         ExportOptions options;
         options.format = 9;  // not a format: shown as the first one
         options.overwrite = true;

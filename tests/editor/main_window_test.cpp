@@ -132,40 +132,8 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
     EXPECT_TRUE(std::filesystem::exists(folder.path() / "sample.bin.bak"));
 }
 
-TEST_F(EditorWindow, SettingsAreWrittenOnCloseAndReadOnTheNextStart) {
+TEST_F(EditorWindow, SplitterKeepsTheListsWithinTheirLimitsAndSettingsOutliveTheWindow) {
     RECT placed{};
-    Run(WithSample(), [&](Driver& d) {
-        d.DoubleClick(d.editor.FileList(), 2);
-        ASSERT_TRUE(d.SelectNamed(d.editor.TextureList(), L"SKY_CLOUDS"));
-        d.Command(IDM_VIEW_ALPHA);
-        SetWindowPos(d.window, nullptr, 60, 40, 900, 700, SWP_NOZORDER);
-        SetWindowPos(d.editor.FileList()->window, nullptr, 0, 0, 333, 222, SWP_NOMOVE | SWP_NOZORDER);
-        GetWindowRect(d.window, &placed);
-        d.Close();
-    });
-    IniFile file(SettingsFile());
-    EXPECT_EQ(file.GetInt(L"Config", L"WindowY2", 0), placed.bottom);
-    EXPECT_EQ(file.GetInt(L"Config", L"SplitterWidth", 0), 333);
-    EXPECT_EQ(file.GetString(L"Config", L"ShowAlphaChannel"), L"0");
-    EXPECT_EQ(file.GetString(L"Config", L"RecentFilePath"), sample.wstring());
-    EXPECT_EQ(file.GetInt(L"Config", L"RecentFileIndex", -1), 2);
-
-    // Started without a path, AutoOpenLast reopens the same entry and texture.
-    Run(Environment(), [&](Driver& d) {
-        RECT now{}, files = d.ChildRect(d.editor.FileList()->window);
-        GetWindowRect(d.window, &now);
-        EXPECT_TRUE(EqualRect(&now, &placed));
-        EXPECT_EQ(files.right - files.left, 333);
-        EXPECT_EQ(files.bottom - files.top, 222);
-        EXPECT_FALSE(d.Ui([&] { return d.editor.Settings().showAlphaChannel; }));
-        EXPECT_EQ(d.StatusText(1), L"3 Texture file");
-        const int focused = d.FocusedRow(d.editor.TextureList());
-        ASSERT_GE(focused, 0);
-        EXPECT_EQ(d.Cell(d.editor.TextureList(), focused, 0), L"SKY_CLOUDS");
-    });
-}
-
-TEST_F(EditorWindow, SplitterKeepsTheListsWithinTheirLimits) {
     Run(WithSample(), [&](Driver& d) {
         HWND files = d.editor.FileList()->window, textures = d.editor.TextureList()->window;
         RECT client{};
@@ -197,6 +165,34 @@ TEST_F(EditorWindow, SplitterKeepsTheListsWithinTheirLimits) {
         EXPECT_LE(d.ChildRect(files).right, client.right - 200);
         EXPECT_LE(d.ChildRect(files).bottom, client.bottom - 200);
         EXPECT_EQ(d.ChildRect(textures).bottom, client.bottom);
+
+        // What the settings file keeps.
+        d.DoubleClick(d.editor.FileList(), 2);
+        ASSERT_TRUE(d.SelectNamed(d.editor.TextureList(), L"SKY_CLOUDS"));
+        d.Command(IDM_VIEW_ALPHA);
+        SetWindowPos(d.window, nullptr, 60, 40, 900, 700, SWP_NOZORDER);
+        SetWindowPos(files, nullptr, 0, 0, 333, 222, SWP_NOMOVE | SWP_NOZORDER);
+        GetWindowRect(d.window, &placed);
+        d.Close();
+    });
+    IniFile file(SettingsFile());
+    EXPECT_EQ(file.GetInt(L"Config", L"WindowY2", 0), placed.bottom);
+    EXPECT_EQ(file.GetInt(L"Config", L"SplitterWidth", 0), 333);
+    EXPECT_EQ(file.GetString(L"Config", L"ShowAlphaChannel"), L"0");
+    EXPECT_EQ(file.GetString(L"Config", L"RecentFilePath"), sample.wstring());
+    EXPECT_EQ(file.GetInt(L"Config", L"RecentFileIndex", -1), 2);
+
+    // Started without a path, AutoOpenLast reopens the same entry and texture.
+    Run(Environment(), [&](Driver& d) {
+        RECT now{}, files = d.ChildRect(d.editor.FileList()->window);
+        GetWindowRect(d.window, &now);
+        EXPECT_TRUE(EqualRect(&now, &placed));
+        EXPECT_EQ(files.right - files.left, 333);
+        EXPECT_EQ(files.bottom - files.top, 222);
+        EXPECT_FALSE(d.Ui([&] { return d.editor.Settings().showAlphaChannel; }));
+        EXPECT_EQ(d.StatusText(1), L"3 Texture file");
+        ListView* textures = d.editor.TextureList();
+        EXPECT_EQ(d.Cell(textures, d.FocusedRow(textures), 0), L"SKY_CLOUDS");
     });
 }
 

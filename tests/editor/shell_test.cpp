@@ -28,7 +28,7 @@ HWND WaitForWindow(const std::wstring& title) {
     return nullptr;
 }
 
-TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndOpensTheFile) {
+TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWhatTheyName) {
     const std::wstring exe = (test::kBuildFolder / "ZRC-Zelko.exe").wstring();
     Run(WithSample(), [&](Driver& d) {
         for (int time = 0; time < 2; ++time) {  // a second run rewrites the same values
@@ -45,24 +45,7 @@ TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndOpensTheFile) {
             }
         }
         EXPECT_EQ(DefaultValue(L".vyl"), L"<missing>");
-    });
 
-    // The program started as the shell would for a double-clicked archive opens it.
-    std::wstring command = DefaultValue(L"bin_auto_file\\shell\\open\\command");
-    command.replace(command.find(L"%1"), 2, sample.wstring());
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    HWND started = WaitForWindow(sample.wstring() + L" - ZRC-Zelko v1.7 by korvane");
-    EXPECT_NE(started, nullptr);
-    if (started) PostMessageW(started, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-}
-
-TEST_F(ShellCommands, LocationAboutAndUpdate) {
-    Run(WithSample(), [&](Driver& d) {
         d.Command(IDM_TOOLS_OPEN_LOCATION);
         d.Command(IDM_ABOUT_UPDATE);
         EXPECT_EQ(d.Ui([&] { return opened; }), (std::vector<std::wstring>{folder.path().wstring(), kProjectPage}));
@@ -78,6 +61,19 @@ TEST_F(ShellCommands, LocationAboutAndUpdate) {
                                          L"\r\n\r\n"))
             << std::string(shown[1].begin(), shown[1].end());
     });
+
+    // The program started as the shell would for a double-clicked archive opens it.
+    std::wstring command = DefaultValue(L"bin_auto_file\\shell\\open\\command");
+    command.replace(command.find(L"%1"), 2, sample.wstring());
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    HWND started = WaitForWindow(sample.wstring() + L" - ZRC-Zelko v1.7 by korvane");
+    EXPECT_NE(started, nullptr);
+    if (started) PostMessageW(started, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
 }
 
 } // namespace

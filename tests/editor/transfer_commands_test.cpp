@@ -79,9 +79,6 @@ protected:
         d.Press(dialog, IDOK);
         d.WaitIdle();
     }
-    static TextureObject& Texture(Driver& d, const char* name) {
-        return *d.Ui([&] { return d.editor.Container()->FindTexture(name); });
-    }
     static void Check(Driver& d, int row) {
         LVITEMW state{};
         state.stateMask = LVIS_STATEIMAGEMASK;
@@ -123,7 +120,7 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
                                                                  L"Processed textures: 4"}));
         }
         EXPECT_TRUE(TakeMessages(d).empty());  // no Result dialog
-        EXPECT_EQ(Tone(Texture(d, "road")), 30);
+        EXPECT_EQ(Tone(*d.Ui([&] { return d.editor.Container()->FindTexture("road"); })), 30);
         EXPECT_EQ(d.Cell(list, d.RowNamed(list, L"road"), 1), L"32");
         EXPECT_EQ(d.Rows(list), 7);  // ROAD (a hash of its own) and sky added
         EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"sky");
@@ -185,7 +182,7 @@ TEST_F(TransferCommands, FolderImportIntoAnArchivePatchedInPlaceOnlyReplaces) {
     EXPECT_EQ(Tone(*interior), 60);
 }
 
-TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
+TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
     const auto out = Folder("out"), all = Folder("all");
     Run(WithSample(), [&](Driver& d) {
         ListView* list = d.editor.TextureList();
@@ -200,40 +197,27 @@ TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
             cut.hash = NameHash("NIS_240_SX_TIRE_UNLISTED");
             cut.name = "NIS_240_SX_TI";
         });
-        const uint32_t tire = NameHash("NIS_240_SX_TIRE_UNLISTED");
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%x", tire);
-        const std::string hashName(hex);
-        const int wall = d.RowNamed(list, L"NIS_240_SX_INTERIOR");  // the row still shows the old text
-        for (int time = 0; time < 3; ++time) {
-            Check(d, wall);
-            Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, 1);  // BMP
-            EXPECT_EQ(d.Ui([&] { return d.editor.TextureList()->GetItems()[size_t(wall)]->IsChecked(); }), false);
+        char hash[16];
+        std::snprintf(hash, sizeof hash, "0x%x", NameHash("NIS_240_SX_TIRE_UNLISTED"));
+        // The rows still show the old texts. {row, format, hash names}: BMP
+        // three times, PNG by hash and by the shown name, TIFF, JPEG.
+        const int wall = d.RowNamed(list, L"NIS_240_SX_INTERIOR"), cut = d.RowNamed(list, L"NIS_240_SX_TIRE");
+        const std::tuple<int, int, bool> checked[] = {{wall, 1, true},  {wall, 1, true}, {wall, 1, true}, {cut, 5, true},
+                                                      {cut, 5, false}, {wall, 3, true}, {wall, 4, true}};
+        for (const auto& [row, format, hashNames] : checked) {
+            Check(d, row);
+            Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, format, hashNames);
+            EXPECT_FALSE(d.Ui([&] { return d.editor.TextureList()->GetItems()[size_t(row)]->IsChecked(); }));
         }
         EXPECT_EQ(d.StatusText(0), L"Texture exported: wall");
-        const int cut = d.RowNamed(list, L"NIS_240_SX_TIRE");  // the row still shows the old text
-        Check(d, cut);
-        Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, 5, true);   // PNG, hash name
-        Check(d, cut);
-        Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, 5, false);  // PNG, shown name
-        for (int format : {3, 4}) {                            // TIFF, JPEG
-            Check(d, wall);
-            Export(d, IDM_TEXTURE_EXPORT_CHECKED, out, format);
-        }
         EXPECT_EQ(FilesIn(out), (std::vector<std::filesystem::path>{
-                                    hashName + ".png", "NIS_240_SX_TI (" + hashName + ").png", "wall (1).bmp",
-                                    "wall (2).bmp", "wall.bmp", "wall.jpg", "wall.tiff"}));
+                                    std::string(hash) + ".png", "NIS_240_SX_TI (" + std::string(hash) + ").png",
+                                    "wall (1).bmp", "wall (2).bmp", "wall.bmp", "wall.jpg", "wall.tiff"}));
 
-        // Every texture of the list to DDS: the DXT5 badge keeps its mip levels.
+        // Every texture of the list, as DDS (what each format holds is the command-line tool's test).
         Export(d, IDM_TEXTURE_EXPORT_LIST, all, 0);
         EXPECT_EQ(FilesIn(all).size(), 5u);
-        TexMetadata metadata;
-        ScratchImage image;
-        ASSERT_EQ(LoadFromDDSFile(all / "NIS_240_SX_BADGING.dds", &metadata, image), kOk);
-        const TextureObject& badge = Texture(d, "NIS_240_SX_BADGING");
-        EXPECT_EQ(metadata.mipLevels, badge.mipCount);
-        EXPECT_GT(metadata.mipLevels, 1u);
-        EXPECT_EQ(metadata.format, DxgiFormat::BC3_UNORM);
+        EXPECT_TRUE(std::filesystem::exists(all / "NIS_240_SX_BADGING.dds"));
 
         // Export all from opened file reads the packs from disk: the unsaved
         // rename to "wall" is not there.
@@ -258,12 +242,6 @@ TEST_F(TransferCommands, ExportNamesFilesAndWritesEveryLevelToDds) {
         EXPECT_EQ(FilesIn(damaged).size(), 8u);  // the first and third packs
         EXPECT_NE(LogText().find("ERROR: 2 Texture file: "), std::string::npos);
     });
-    // The top level of the badge as 32-bit pixels in the PNG.
-    ScratchImage png;
-    TexMetadata metadata;
-    ASSERT_EQ(LoadFromImageFile(folder.path() / "disk" / "NIS_240_SX_BADGING.png", &metadata, png), kOk);
-    EXPECT_EQ(metadata.width * 1000 + metadata.height, 128u * 1000 + 128);
-    EXPECT_EQ(metadata.mipLevels, 1u);
 }
 
 TEST_F(TransferCommands, WindowAndCommandLineGiveTheSameFilesAndPack) {

@@ -33,7 +33,7 @@ protected:
     std::unique_ptr<Status> status;
 };
 
-TEST_F(StatusTest, PartsFollowTheClientWidthAndHoldTheirTexts) {
+TEST_F(StatusTest, PartsFollowTheClientWidthAndTheLogTakesTimeStampedLinesOnlyWhileOn) {
     RECT outer{}, inner{};
     GetWindowRect(app->window, &outer);
     GetClientRect(app->window, &inner);
@@ -53,13 +53,9 @@ TEST_F(StatusTest, PartsFollowTheClientWidthAndHoldTheirTexts) {
     EXPECT_EQ((std::vector<LONG>{bar.top, bar.bottom, bar.right - bar.left}),
               (std::vector<LONG>{area.bottom, client.bottom, 1000}));
 
-    status->SetText(L"Ready", 0, false);
+    status->SetText(L"Ready", 0, false);  // not logged
     status->SetText(L"PC", 3, false);
     EXPECT_EQ(PartText(0) + L"|" + PartText(2) + L"|" + PartText(3), L"Ready||PC");
-    EXPECT_FALSE(std::filesystem::exists(logFile));  // not logged
-}
-
-TEST_F(StatusTest, LogAppendsTimeStampedCrLfLinesOnlyWhileOn) {
     status->SetLogEnabled(false);
     status->SetText(L"Saved", 0, true);
     status->WriteLog("direct");
