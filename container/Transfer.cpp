@@ -183,12 +183,14 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
             if (!file.decoded) return;
             const std::string name = ExportName(*textures[i], options.hashWhenTruncated);
             std::filesystem::path target = WithExtension(options.folder, name, ext);
+            std::error_code ec;
             if (!options.overwrite) {
-                std::error_code ec;
                 for (int n = 1; std::filesystem::exists(target, ec); ++n) {
                     target = WithExtension(options.folder, name + " (" + std::to_string(n) + ")", ext);
                 }
             }
+            // Only a file replaced waits for the disk: a new one has no earlier content to lose.
+            const SaveMode mode = std::filesystem::exists(target, ec) ? SaveMode::Durable : SaveMode::NewFile;
             bool ok = file.ok;
             std::string error = std::move(file.error);
             if (ok && Failed(file.encoded)) {
@@ -198,7 +200,7 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
             if (ok) {
                 // An overwritten file is replaced whole or not at all.
                 try {
-                    SaveFileAtomically(target, file.bytes.data(), file.bytes.size());
+                    SaveFileAtomically(target, file.bytes.data(), file.bytes.size(), mode);
                 } catch (const SaveError& failure) {
                     ok = false;
                     error = failure.what();

@@ -222,7 +222,8 @@ void FileWriter::Write(const void* data, size_t size) {
     if (!WriteAll(Handle(handle_), data, size)) Fail(target_, FileStep::Write);
 }
 
-void SaveFileAtomically(const fs::path& target, const std::function<void(FileWriter&)>& write) {
+void SaveFileAtomically(const fs::path& target, const std::function<void(FileWriter&)>& write, SaveMode mode) {
+    const bool durable = mode == SaveMode::Durable;
     const fs::path temporary = TemporaryBeside(target);
     const Handle created = Injected(FileStep::Open) ? kNoHandle : CreateExclusive(temporary);
     if (created == kNoHandle) {
@@ -233,7 +234,7 @@ void SaveFileAtomically(const fs::path& target, const std::function<void(FileWri
     try {
         FileWriter writer(target, intptr_t(file.handle));
         write(writer);
-        Run(FileStep::Flush, target, [&] { return Flush(file.handle); });
+        if (durable) Run(FileStep::Flush, target, [&] { return Flush(file.handle); });
         Run(FileStep::Flush, target, [&] { return file.Close(); });
         Run(FileStep::Rename, target, [&] { return RenameOver(temporary, target); });
     } catch (...) {
@@ -242,11 +243,11 @@ void SaveFileAtomically(const fs::path& target, const std::function<void(FileWri
         fs::remove(temporary, ignored);
         throw;
     }
-    FlushFolder(target);
+    if (durable) FlushFolder(target);
 }
 
-void SaveFileAtomically(const fs::path& target, const void* data, size_t size) {
-    SaveFileAtomically(target, [&](FileWriter& out) { out.Write(data, size); });
+void SaveFileAtomically(const fs::path& target, const void* data, size_t size, SaveMode mode) {
+    SaveFileAtomically(target, [&](FileWriter& out) { out.Write(data, size); }, mode);
 }
 
 void CopyFileAtomically(const fs::path& source, const fs::path& target) {

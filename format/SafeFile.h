@@ -24,6 +24,11 @@ public:
     SaveError(const std::filesystem::path& path, const std::string& reason);
 };
 
+enum class SaveMode {
+    Durable,  // flushed to the disk before it replaces the target, and the folder after
+    NewFile,  // a file that did not exist: a power cut may lose it, but no earlier content
+};
+
 // An open temporary file receiving the new content.
 class FileWriter {
 public:
@@ -31,7 +36,7 @@ public:
     void Write(const void* data, size_t size);
 
 private:
-    friend void SaveFileAtomically(const std::filesystem::path&, const std::function<void(FileWriter&)>&);
+    friend void SaveFileAtomically(const std::filesystem::path&, const std::function<void(FileWriter&)>&, SaveMode);
     FileWriter(const std::filesystem::path& target, intptr_t handle) : target_(target), handle_(handle) {}
     const std::filesystem::path& target_;
     intptr_t handle_;
@@ -42,8 +47,10 @@ private:
 // renames it over `target` (and flushes the folder). On any failure the
 // temporary file is removed, `target` is as it was, and SaveError is thrown;
 // an exception from `write` passes through the same way.
-void SaveFileAtomically(const std::filesystem::path& target, const std::function<void(FileWriter&)>& write);
-void SaveFileAtomically(const std::filesystem::path& target, const void* data, size_t size);
+void SaveFileAtomically(const std::filesystem::path& target, const std::function<void(FileWriter&)>& write,
+                        SaveMode mode = SaveMode::Durable);
+void SaveFileAtomically(const std::filesystem::path& target, const void* data, size_t size,
+                        SaveMode mode = SaveMode::Durable);
 
 // Copies `source` to `target` through SaveFileAtomically: the source stays
 // where it is. Throws SaveError for the target.
