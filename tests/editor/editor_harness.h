@@ -180,15 +180,14 @@ struct Driver {
             if (IsWindowEnabled(window)) return;
             // A modal dialog waits for the user; the modeless Find dialog does not count.
             HWND find = editor.Find().window;
-            if (WaitForDialogWhere([&](HWND dialog, const std::wstring&) { return dialog != find; }, 1)) return;
-            Sleep(10);
+            if (WaitForDialogWhere([&](HWND dialog) { return dialog != find; }, 1)) return;
         }
         ADD_FAILURE() << "the editor stayed busy";
     }
     // The visible dialog (class #32770) of the window's thread with this
     // caption; null when none shows up within a few seconds.
     HWND WaitForDialog(const std::wstring& caption) {
-        HWND found = WaitForDialogWhere([&](HWND, const std::wstring& text) { return text == caption; });
+        HWND found = WaitForDialogWhere([&](HWND dialog) { return Text(dialog) == caption; });
         if (!found) ADD_FAILURE() << "no dialog named " << std::string(caption.begin(), caption.end());
         return found;
     }
@@ -199,30 +198,16 @@ struct Driver {
         Post(command);
         return Dialog(title);
     }
-    HWND WaitForDialogWhere(const std::function<bool(HWND, const std::wstring&)>& wanted, int attempts = 500) {
-        struct Search {
-            const std::function<bool(HWND, const std::wstring&)>* wanted;
-            HWND found = nullptr;
-        };
+    // The first visible dialog (class #32770) of the window's thread for
+    // which `wanted` holds, waited for.
+    HWND WaitForDialogWhere(const std::function<bool(HWND)>& wanted, int attempts = 500) {
         const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-        for (int attempt = 0; attempt < attempts; ++attempt) {
-            Search search{&wanted};
-            EnumThreadWindows(
-                thread,
-                [](HWND candidate, LPARAM data) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(data);
-                    wchar_t name[64] = {}, text[256] = {};
-                    GetClassNameW(candidate, name, 64);
-                    GetWindowTextW(candidate, text, 256);
-                    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate) && (*s->wanted)(candidate, text)) {
-                        s->found = candidate;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            if (search.found) return search.found;
-            Sleep(10);
+        for (int attempt = 0; attempt < attempts; ++attempt, Sleep(10)) {
+            for (HWND candidate = nullptr; (candidate = FindWindowExW(nullptr, candidate, L"#32770", nullptr));) {
+                if (GetWindowThreadProcessId(candidate, nullptr) == thread && IsWindowVisible(candidate) &&
+                    wanted(candidate))
+                    return candidate;
+            }
         }
         return nullptr;
     }
@@ -273,9 +258,10 @@ struct Driver {
         Type(GetDlgItem(dialog, IDC_TEXT_EDIT), text);
         Press(dialog, IDOK);
     }
-    // Answers Change format with the format at this place in its list.
-    void AnswerFormat(int choice) {
-        HWND dialog = Dialog(L"Change format");
+    // Answers a dialog with a list of formats (Change format, Export
+    // textures) with the one at this place in the list and OK.
+    void ChooseFormat(const std::wstring& title, int choice) {
+        HWND dialog = Dialog(title);
         if (!dialog) return;
         SendDlgItemMessageW(dialog, IDC_FORMAT_COMBO, CB_SETCURSEL, choice, 0);
         Press(dialog, IDOK);

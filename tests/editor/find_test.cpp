@@ -15,7 +15,7 @@ protected:
     // F3 as the main window gets it; returns the dialog once it shows.
     HWND PressF3(Driver& d) {
         d.Key(d.window, VK_F3);
-        return d.WaitForDialog(L"ZRC-Zelko by korvane | Find");
+        return d.Dialog(L"Find");
     }
     static std::vector<std::wstring> Rows(HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
@@ -30,6 +30,10 @@ protected:
 };
 
 TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
+    const auto single = folder.path() / "single.bin";
+    packtest::Tex road{NameHash("ROAD_WET"), "ROAD_WET", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 3)};
+    packtest::Tex sky{NameHash("SKY_DUSK"), "SKY_DUSK", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 4)};
+    WriteFile(single, packtest::PlainPack(5, {road, sky}));
     Run(WithSample(), [&](Driver& d) {
         HWND dialog = nullptr;
         {
@@ -89,19 +93,12 @@ TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
         d.End(dialog, SC_CLOSE);  // the close box only hides it
         EXPECT_TRUE(IsWindow(dialog));
         EXPECT_FALSE(IsWindowVisible(dialog));
-    });
-}
 
-TEST_F(FindCommand, OneEntryDocumentIsIndexedFromItsList) {
-    const auto single = folder.path() / "single.bin";
-    packtest::Tex road{NameHash("ROAD_WET"), "ROAD_WET", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 3)};
-    packtest::Tex sky{NameHash("SKY_DUSK"), "SKY_DUSK", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 4)};
-    WriteFile(single, packtest::PlainPack(5, {road, sky}));
-    Run(Environment({L"ZRC-Zelko.exe", single.wstring()}), [&](Driver& d) {
+        // A document of one pack is indexed from its list, without reading the disk.
+        d.Ui([&] { d.editor.OpenDocumentPath(single.wstring()); });
         test::StatusRecorder status(d);
-        HWND dialog = PressF3(d);
-        ASSERT_TRUE(dialog);
-        EXPECT_TRUE(status.Texts().empty());  // nothing read from disk
+        PressF3(d);
+        EXPECT_TRUE(status.Texts().empty());
         EXPECT_TRUE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
         Type(d, dialog, L"wet");
         EXPECT_EQ(Rows(dialog), std::vector<std::wstring>{L"1|ROAD_WET"});

@@ -150,7 +150,7 @@ TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
         // A conversion that fails: the error is shown, the texture and the flag stay.
         detail::InjectConversionFailure("compress", HResult(0x80004005));
         d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        d.AnswerFormat(0);  // DXT1
+        d.ChooseFormat(L"Change format", 0);  // DXT1
         detail::InjectConversionFailure("compress", kOk);
         EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to compress the texture. Error code: 0x80004005");
         EXPECT_EQ(d.Cell(list, interior, 3), L"DXT5");
@@ -261,7 +261,7 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
             d.AnswerText(L"Duplicate", name);
             if (choice < 0) continue;
             d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-            d.AnswerFormat(choice);
+            d.ChooseFormat(L"Change format", choice);
         }
         EXPECT_TRUE(TakeMessages(d).empty());
 

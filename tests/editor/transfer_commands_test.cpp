@@ -52,16 +52,15 @@ protected:
     static void ImportFolder(Driver& d, const std::filesystem::path& from) {
         d.Ui([&] { d.editor.Settings().recentImportFolder = from.wstring(); });
         d.Post(IDM_TEXTURE_IMPORT_FOLDER);
-        HWND picker = d.WaitForDialogWhere([](HWND, const std::wstring&) { return true; });
+        HWND picker = d.WaitForDialogWhere([](HWND) { return true; });
         ASSERT_TRUE(picker);
         // The picker moves to its start folder a moment after it shows, and
         // its edit box then names that folder; the user picks it for certain.
         const std::wstring path = from.wstring();
         SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
         for (int attempt = 0; attempt < 500 && Driver::Text(GetDlgItem(picker, 0x3745)) != from.filename().wstring();
-             ++attempt) {
+             ++attempt)
             Sleep(10);
-        }
         EXPECT_EQ(Driver::Text(GetDlgItem(picker, 0x3745)), from.filename().wstring());
         d.Press(picker, IDOK);
         d.WaitIdle();
@@ -73,10 +72,7 @@ protected:
             d.editor.Settings().exportHashWhenTruncated = hashNames;
         });
         d.Post(command);
-        HWND dialog = d.WaitForDialog(L"ZRC-Zelko by korvane | Export textures");
-        ASSERT_TRUE(dialog);
-        SendDlgItemMessageW(dialog, IDC_FORMAT_COMBO, CB_SETCURSEL, format, 0);
-        d.Press(dialog, IDOK);
+        d.ChooseFormat(L"Export textures", format);
         d.WaitIdle();
     }
     static void Check(Driver& d, int row) {
@@ -129,7 +125,7 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
 
         // Files that are no images: listed with the reason, the run goes on.
         ImportFolder(d, bad);
-        HWND result = d.WaitForDialog(L"ZRC-Zelko by korvane | Result");
+        HWND result = d.Dialog(L"Result");
         ASSERT_TRUE(result);
         EXPECT_EQ(Driver::Text(GetDlgItem(result, IDC_RESULT_HEADER)), L"Failed to add/replace the following file(s):");
         HWND rows = GetDlgItem(result, IDC_RESULT_LIST);
@@ -163,7 +159,7 @@ TEST_F(TransferCommands, FolderImportIntoAnArchivePatchedInPlaceOnlyReplaces) {
     const auto size = std::filesystem::file_size(stream);
     Run(Environment({L"ZRC-Zelko.exe", stream.wstring()}), [&](Driver& d) {
         ImportFolder(d, in);
-        HWND result = d.WaitForDialog(L"ZRC-Zelko by korvane | Result");
+        HWND result = d.Dialog(L"Result");
         ASSERT_TRUE(result);
         EXPECT_EQ(Driver::Cell(GetDlgItem(result, IDC_RESULT_LIST), 0, 0),
                   (in / "sky.png").wstring() + L": Could not find texture to replace");
@@ -223,10 +219,9 @@ TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
         // rename to "wall" is not there.
         const auto disk = Folder("disk");
         Export(d, IDM_TEXTURE_EXPORT_ARCHIVE, disk, 5);
-        const auto written = FilesIn(disk);
-        EXPECT_EQ(written.size(), 12u);
-        EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("NIS_240_SX_INTERIOR.png")), 1);
-        EXPECT_EQ(std::count(written.begin(), written.end(), std::filesystem::path("wall.png")), 0);
+        EXPECT_EQ(FilesIn(disk).size(), 12u);
+        EXPECT_TRUE(std::filesystem::exists(disk / "NIS_240_SX_INTERIOR.png"));
+        EXPECT_FALSE(std::filesystem::exists(disk / "wall.png"));
         EXPECT_TRUE(Modified(d));  // untouched by any export
 
         // A pack damaged on disk since the file was opened: reported, the others still written.
