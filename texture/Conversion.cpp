@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -97,6 +98,27 @@ bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, ui
         current = &work;
     };
 
+    // Levels below the base that will not be kept are dropped before any
+    // pixel work (a thumbnail decodes one level, not the whole chain).
+    if (const TexMetadata& m = current->GetMetadata(); mipCount != m.mipLevels && m.mipLevels >= 2) {
+        TexMetadata baseOnly = m;
+        baseOnly.mipLevels = 1;
+        ScratchImage next;
+        const HResult hr = RunStep("initialize", [&] { return next.Initialize(baseOnly); });
+        if (Failed(hr)) return Fail(error, "Failed to initialize texture. Error code: ", hr);
+        for (size_t item = 0; item < baseOnly.arraySize; ++item) {
+            const Image* from = current->GetImage(0, item, 0);
+            const Image* to = next.GetImage(0, item, 0);
+            const HResult copied = RunStep("copy", [&] {
+                if (!from || !to || from->slicePitch != to->slicePitch) return kInvalidArg;
+                std::memcpy(to->pixels, from->pixels, from->slicePitch);
+                return kOk;
+            });
+            if (Failed(copied)) return Fail(error, "Failed to copy texture. Error code: ", copied);
+        }
+        replace(next);
+    }
+
     // 32-bit BGRA. B8G8R8X8 is converted too: its fourth byte is padding, and
     // taking it as alpha would make the texture transparent where it was 0.
     const DxgiFormat source = current->GetMetadata().format;
@@ -129,24 +151,6 @@ bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, ui
         replace(next);
     }
 
-    const size_t levels = current->GetMetadata().mipLevels;
-    if (mipCount != levels && levels >= 2) {
-        TexMetadata baseOnly = current->GetMetadata();
-        baseOnly.mipLevels = 1;
-        ScratchImage next;
-        HResult hr = RunStep("initialize", [&] { return next.Initialize(baseOnly); });
-        if (Failed(hr)) return Fail(error, "Failed to initialize texture. Error code: ", hr);
-        for (size_t item = 0; item < baseOnly.arraySize; ++item) {
-            const Image* from = current->GetImage(0, item, 0);
-            const Image* to = next.GetImage(0, item, 0);
-            if (!from || !to) return Fail(error, "Failed to copy texture. Error code: ", kInvalidArg);
-            hr = RunStep("copy", [&] {
-                return CopyRectangle(*from, Rect{0, 0, from->width, from->height}, *to, kTexFilterDefault, 0, 0);
-            });
-            if (Failed(hr)) return Fail(error, "Failed to copy texture. Error code: ", hr);
-        }
-        replace(next);
-    }
     if (mipCount != current->GetMetadata().mipLevels) {
         ScratchImage next;
         const HResult hr = RunStep("mipmaps", [&] {

@@ -1,5 +1,5 @@
-// Resize and GenerateMipMaps. Exact halving of 8-bit images is done here in
-// integers; every other ratio goes through stb_image_resize.
+// Resize and GenerateMipMaps. Shrinking 8-bit images by whole factors is done
+// here in integers; every other ratio goes through stb_image_resize.
 #include <stb_image_resize.h>
 
 #include <algorithm>
@@ -63,6 +63,45 @@ void HalveBytes(const Image& source, const Image& destination, int alpha) {
                                      alphaSum);
                 else
                     out[c] = uint8_t((p[0][c] + p[1][c] + p[2][c] + p[3][c] + 2) >> 2);
+            }
+        }
+    }
+}
+
+bool IsWholeShrink(size_t from, size_t to) { return to != 0 && from % to == 0; }
+
+// Averages of whole blocks of pixels (a side shrunk by a whole factor),
+// rounded to nearest, by the rule of HalveBytes: colour weighted by alpha
+// unless the block is equally transparent throughout.
+void ShrinkBytes(const Image& source, const Image& destination, int alpha) {
+    const size_t channels = BitsPerPixel(source.format) / 8;
+    const size_t fx = source.width / destination.width, fy = source.height / destination.height;
+    const uint64_t count = uint64_t(fx) * fy;
+    std::vector<uint64_t> plain(channels), weighted(channels);
+    for (size_t y = 0; y < destination.height; ++y) {
+        uint8_t* out = destination.pixels + y * destination.rowPitch;
+        for (size_t x = 0; x < destination.width; ++x, out += channels) {
+            std::fill(plain.begin(), plain.end(), 0);
+            std::fill(weighted.begin(), weighted.end(), 0);
+            uint64_t alphaSum = 0;
+            bool sameAlpha = true;
+            const int firstAlpha = alpha >= 0 ? source.pixels[y * fy * source.rowPitch + x * fx * channels + size_t(alpha)] : 0;
+            for (size_t sy = y * fy; sy < (y + 1) * fy; ++sy) {
+                const uint8_t* p = source.pixels + sy * source.rowPitch + x * fx * channels;
+                for (size_t sx = 0; sx < fx; ++sx, p += channels) {
+                    const uint32_t a = alpha >= 0 ? p[alpha] : 0;
+                    alphaSum += a;
+                    sameAlpha = sameAlpha && int(a) == firstAlpha;
+                    for (size_t c = 0; c < channels; ++c) {
+                        plain[c] += p[c];
+                        weighted[c] += uint64_t(p[c]) * a;
+                    }
+                }
+            }
+            const bool byAlpha = alpha >= 0 && alphaSum != 0 && !sameAlpha;
+            for (size_t c = 0; c < channels; ++c) {
+                out[c] = byAlpha && int(c) != alpha ? uint8_t((weighted[c] + alphaSum / 2) / alphaSum)
+                                                    : uint8_t((plain[c] + count / 2) / count);
             }
         }
     }
@@ -169,6 +208,11 @@ HResult ResizeInto(const Image& source, const Image& destination, TexFilterFlags
     if (bytes && IsBoxLike(filter) && IsHalf(source.width, destination.width) &&
         IsHalf(source.height, destination.height)) {
         HalveBytes(source, destination, alpha);
+        return kOk;
+    }
+    if (bytes && IsBoxLike(filter) && IsWholeShrink(source.width, destination.width) &&
+        IsWholeShrink(source.height, destination.height)) {
+        ShrinkBytes(source, destination, alpha);
         return kOk;
     }
     stbir_filter horizontal = AxisFilter(filter, source.width, destination.width);

@@ -1,8 +1,10 @@
 // Format arithmetic, ScratchImage, the image operations, and BC1..BC5 blocks
 // against libsquish and the encoders' quality floors.
 #include <gtest/gtest.h>
+#include <stb_image_resize.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -339,6 +341,24 @@ TEST(Resize, KernelsRatiosAndAlphaWeighting) {
 
     EXPECT_EQ(Resize(*Make(DxgiFormat::BC1_UNORM, 8, 8).GetImages(), 4, 4, 0, result), kNotSupported);
     EXPECT_EQ(Resize(*ramp.GetImages(), 0, 1, 0, result), kInvalidArg);
+}
+
+TEST(Resize, WholeFactorShrinksMatchStbsBoxWithinOneLevel) {
+    // Thumbnails shrink by whole factors in integers; stb's box filter (what
+    // they went through before) is the reference. Alpha is random, so colour
+    // weighting by alpha is compared too.
+    for (auto [w, h, tw, th] : {std::array<size_t, 4>{512, 256, 32, 32}, {15, 20, 5, 4}, {64, 3, 4, 1}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const Bytes random = RandomBytes(w * h * 4, uint32_t(w + h));
+        ScratchImage source = Make(DxgiFormat::R8G8B8A8_UNORM, w, h, random), result;
+        ASSERT_EQ(Resize(*source.GetImages(), tw, th, kTexFilterDefault, result), kOk);
+        Bytes reference(tw * th * 4);
+        ASSERT_TRUE(stbir_resize(random.data(), int(w), int(h), int(w * 4), reference.data(), int(tw), int(th),
+                                 int(tw * 4), STBIR_TYPE_UINT8, 4, 3, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
+                                 STBIR_FILTER_BOX, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR, nullptr));
+        const Bytes got = Contents(result);
+        for (size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], reference[i], 1) << i;
+    }
 }
 
 TEST(GenerateMipMaps, ChainsOfOddSizes) {
