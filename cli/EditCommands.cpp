@@ -23,13 +23,17 @@ constexpr const char* kEditOptions =
     "  --entry N     the pack as numbered by 'zelko list' (default 1)\n"
     "  --no-backup   do not keep the archive's previous state in ARCHIVE.bak\n";
 
+constexpr const char* kJobsOption =
+    "  --jobs N      images converted at once (default: every core); the result\n"
+    "                and the messages are the same for any N\n";
+
 const std::string kImportUsage = std::string(
-    "Usage: zelko import ARCHIVE [--entry N] PATH...\n"
+    "Usage: zelko import ARCHIVE [--entry N] [--jobs N] PATH...\n"
     "\n"
     "Brings image files (DDS, BMP, PNG, GIF, TIFF, JPEG) into a pack: a file whose\n"
     "name (without extension) names a texture replaces it, the others are added as\n"
     "new textures. A PATH may be a folder: its files are taken, without subfolders.\n"
-    "\n") + kEditOptions;
+    "\n") + kEditOptions + kJobsOption;
 
 const std::string kReplaceUsage = std::string(
     "Usage: zelko replace ARCHIVE [--entry N] NAME IMAGE\n"
@@ -39,11 +43,11 @@ const std::string kReplaceUsage = std::string(
     "\n") + kEditOptions;
 
 const std::string kAddUsage = std::string(
-    "Usage: zelko add ARCHIVE [--entry N] IMAGE...\n"
+    "Usage: zelko add ARCHIVE [--entry N] [--jobs N] IMAGE...\n"
     "\n"
     "Adds image files as new textures named after the files (made unique with\n"
     "_1, _2, ...).\n"
-    "\n") + kEditOptions;
+    "\n") + kEditOptions + kJobsOption;
 
 const std::string kDeleteUsage = std::string(
     "Usage: zelko delete ARCHIVE [--entry N] NAME...\n"
@@ -144,7 +148,7 @@ uint32_t FormatCodeFromName(const std::string& name) {
 } // namespace
 
 int CmdImport(const Args& args) {
-    const Options opt(args, 1, {"--no-backup", "--verbose"}, {"--entry"});
+    const Options opt(args, 1, {"--no-backup", "--verbose"}, {"--entry", "--jobs"});
     if (int r = Parsed(opt, kImportUsage); r >= 0) return r;
     Session s(opt, 2, "import needs ARCHIVE and at least one PATH");
     std::vector<std::filesystem::path> files;
@@ -160,7 +164,8 @@ int CmdImport(const Args& args) {
     }
     std::vector<TextureObject*> rows;
     s.container->ForEachTexture([&](TextureObject* t) { rows.push_back(t); });
-    const ImportOutcome outcome = ImportFiles(*s.container, rows, files, TerminalHost(opt.Has("--verbose")));
+    const ImportOutcome outcome = ImportFiles(*s.container, rows, files, TerminalHost(opt.Has("--verbose")), {},
+                                              unsigned(opt.Number("--jobs", long(DefaultJobs()), 1, 256)));
     EndProgress();
     if (outcome.changed) s.Save();
     std::printf("Processed textures: %u\n", outcome.succeeded);
@@ -186,14 +191,21 @@ int CmdReplace(const Args& args) {
 }
 
 int CmdAdd(const Args& args) {
-    const Options opt(args, 1, {"--no-backup"}, {"--entry"});
+    const Options opt(args, 1, {"--no-backup"}, {"--entry", "--jobs"});
     if (int r = Parsed(opt, kAddUsage); r >= 0) return r;
     Session s(opt, 2, "add needs ARCHIVE and at least one IMAGE");
     s.RequireRebuild();
-    for (size_t i = 1; i < opt.Positional().size(); ++i) {
-        TextureObject& t = s.container->AddTextureFromFile(PathFromUtf8(opt.Positional()[i]));
-        std::printf("Added texture: %s\n", Shown(t.name).c_str());
-    }
+    if (!s.container->pack) throw Error("No texture pack is open");
+    const bool packInMemory = s.container->pack->packInMemory;
+    const auto& names = opt.Positional();
+    // Images are converted ahead on every core and added in the order given.
+    ForEachInOrder<std::unique_ptr<TextureObject>>(
+        names.size() - 1, unsigned(opt.Number("--jobs", long(DefaultJobs()), 1, 256)),
+        [&](size_t i) { return ImportAsNewTexture(packInMemory, PathFromUtf8(names[i + 1])); },
+        [&](size_t i, std::unique_ptr<TextureObject>& texture) {
+            TextureObject& t = s.container->AddImportedTexture(PathFromUtf8(names[i + 1]), std::move(texture));
+            std::printf("Added texture: %s\n", Shown(t.name).c_str());
+        });
     s.Save();
     return kExitOk;
 }

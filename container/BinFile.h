@@ -36,6 +36,9 @@ public:
     // unique with "_1", "_2", ...), appended to the pack; import errors are
     // raised with the pack unchanged.
     TextureObject& AddTextureFromFile(const std::filesystem::path& path);
+    // The second half of AddTextureFromFile: a texture already imported from
+    // `path` (ImportAsNewTexture) is named and appended.
+    TextureObject& AddImportedTexture(const std::filesystem::path& path, std::unique_ptr<TextureObject> texture);
     // Gives a decoded image to the texture; false for a null texture.
     bool ReplaceImage(TextureObject* texture, const ScratchImage& image);
     void ForEachTexture(const std::function<void(TextureObject*)>& callback) const;

@@ -8,11 +8,14 @@ namespace zelko {
 
 TextureObject& IBinFile::AddTextureFromFile(const std::filesystem::path& path) {
     if (!pack) throw Error("No texture pack is open");
+    return AddImportedTexture(path, ImportAsNewTexture(pack->packInMemory, path));
+}
+
+TextureObject& IBinFile::AddImportedTexture(const std::filesystem::path& path, std::unique_ptr<TextureObject> texture) {
+    if (!pack) throw Error("No texture pack is open");
     const std::string base = TextureNameFromFile(path);
     std::string name = base;
     for (uint64_t n = 1; FindTexture(name); ++n) name = base + "_" + std::to_string(n);
-
-    auto texture = ImportAsNewTexture(pack->packInMemory, path);
     texture->name = name;
     texture->hash = NameHash(name);
     pack->textures.push_back(std::move(texture));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "container/BinFile.h"
 #include "format/Errors.h"
@@ -27,9 +28,23 @@ std::vector<std::filesystem::path> FolderFiles(const std::filesystem::path& fold
     return files;
 }
 
+namespace {
+
+// What the threads make of one file ahead of its turn: the image fitted to
+// the texture it replaces, or the new texture it adds.
+struct ImportedFile {
+    bool ready = false;  // else the work waits for the file's turn
+    bool ok = false;
+    ScratchImage image;
+    std::unique_ptr<TextureObject> added;
+    std::string error;
+};
+
+} // namespace
+
 ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>& rows,
                           std::vector<std::filesystem::path> files, const Host& host,
-                          const std::function<void(TextureObject&)>& onAdded) {
+                          const std::function<void(TextureObject&)>& onAdded, unsigned jobs) {
     std::map<uint32_t, TextureObject*> targets;
     for (TextureObject* t : rows) {
         if (t->hash == 0) throw Error("invalid hash");
@@ -41,43 +56,75 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
     ImportOutcome out;
     const bool canRebuild = container.CanRebuild();
     const size_t total = files.size();
-    for (size_t index = 0; index < total; ++index) {
-        const auto& file = files[index];
-        const std::string shown = Utf8FromPath(file);
-        const std::string stem = TextureNameFromFile(file);
-        host.Progress("PROCESSING: Replacing (" + std::to_string(index * 100 / total) + "%): " + Utf8FromCp1252(stem));
-        host.Pump();
-        const auto target = targets.find(NameHash(stem));
-        if (target != targets.end()) {
-            ScratchImage image;
-            std::string error;
+    // A texture that several files replace takes them in turn: only the
+    // first may be fitted ahead, as the later ones fit what it made.
+    std::vector<TextureObject*> target(total, nullptr);
+    std::vector<bool> ahead(total, false);
+    std::set<TextureObject*> seen;
+    for (size_t i = 0; i < total; ++i) {
+        const auto found = targets.find(NameHash(TextureNameFromFile(files[i])));
+        if (found != targets.end()) target[i] = found->second;
+        ahead[i] = target[i] ? seen.insert(target[i]).second : canRebuild && container.pack;
+    }
+    const auto prepare = [&](size_t i) {
+        ImportedFile result;
+        result.ready = true;
+        if (target[i]) {
             // Archives patched in place keep every size: the image is fitted to the texture.
-            if (!LoadImageForTexture(file, *target->second, !canRebuild, image, error) ||
-                !container.ReplaceImage(target->second, image)) {
-                host.Failure("Failed to import the file: " + shown);
-                out.failures.push_back(shown + ": " + error);
-                continue;
-            }
-            out.last = target->second;
-            out.changedTextures.push_back(target->second);
-        } else if (!canRebuild) {
-            out.failures.push_back(shown + ": Could not find texture to replace");
-            continue;
+            result.ok = LoadImageForTexture(files[i], *target[i], !canRebuild, result.image, result.error);
         } else {
             try {
-                TextureObject& added = container.AddTextureFromFile(file);
-                if (onAdded) onAdded(added);
-                out.last = &added;
-                out.changedTextures.push_back(&added);
+                result.added = ImportAsNewTexture(container.pack->packInMemory, files[i]);
+                result.ok = true;
             } catch (const std::exception& e) {
-                host.Failure("Failed to add the file: " + shown);
-                out.failures.push_back(shown + ": " + e.what());
-                continue;
+                result.error = e.what();
             }
         }
-        out.changed = true;
-        ++out.succeeded;
-    }
+        return result;
+    };
+
+    ForEachInOrder<ImportedFile>(
+        total, jobs, [&](size_t i) { return ahead[i] ? prepare(i) : ImportedFile{}; },
+        [&](size_t index, ImportedFile& prepared) {
+            const auto& file = files[index];
+            const std::string shown = Utf8FromPath(file);
+            const std::string stem = TextureNameFromFile(file);
+            host.Progress("PROCESSING: Replacing (" + std::to_string(index * 100 / total) + "%): " +
+                          Utf8FromCp1252(stem));
+            host.Pump();
+            if (!target[index] && !canRebuild) {
+                out.failures.push_back(shown + ": Could not find texture to replace");
+                return;
+            }
+            if (target[index] || container.pack) {
+                if (!prepared.ready) prepared = prepare(index);
+            }
+            if (target[index]) {
+                if (!prepared.ok || !container.ReplaceImage(target[index], prepared.image)) {
+                    host.Failure("Failed to import the file: " + shown);
+                    out.failures.push_back(shown + ": " + prepared.error);
+                    return;
+                }
+                out.last = target[index];
+                out.changedTextures.push_back(target[index]);
+            } else {
+                try {
+                    if (!container.pack) throw Error("No texture pack is open");
+                    if (!prepared.ok) throw Error(prepared.error);
+                    TextureObject& added = container.AddImportedTexture(file, std::move(prepared.added));
+                    if (onAdded) onAdded(added);
+                    out.last = &added;
+                    out.changedTextures.push_back(&added);
+                } catch (const std::exception& e) {
+                    host.Failure("Failed to add the file: " + shown);
+                    out.failures.push_back(shown + ": " + e.what());
+                    return;
+                }
+            }
+            out.changed = true;
+            ++out.succeeded;
+        },
+        [&] { host.Pump(); });
     host.Report("Processed textures: " + std::to_string(out.succeeded));
     return out;
 }

@@ -30,10 +30,12 @@ struct ImportOutcome {
 // are the textures as listed (the first of equal hashes wins); `onAdded` is
 // told of every new texture. Reports per-file errors and the final count
 // through the host; the container's modified flag is set when anything changed.
-// Throws Error("invalid hash") for a listed texture with hash 0.
+// `jobs` threads read and convert files ahead; the outcome and the messages
+// are those of one job. Throws Error("invalid hash") for a listed texture
+// with hash 0.
 ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>& rows,
                           std::vector<std::filesystem::path> files, const Host& host,
-                          const std::function<void(TextureObject&)>& onAdded = {});
+                          const std::function<void(TextureObject&)>& onAdded = {}, unsigned jobs = 1);
 
 struct ExportOptions {
     std::filesystem::path folder;
