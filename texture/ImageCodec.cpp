@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "texture/ImageBlock.h"
@@ -157,18 +159,19 @@ private:
     std::vector<uint8_t> strip_;
 };
 
-HResult EncodeImage(const Image& source, const Image& destination, TexCompressFlags compress,
-                    int alphaRef) {
+// Encodes block rows [first, last) of one image.
+HResult EncodeRows(const Image& source, const Image& destination, TexCompressFlags compress, int alphaRef,
+                   size_t first, size_t last) {
     Codec codec = CodecOf(destination.format);
     int channels = codec == Codec::BC4 ? 1 : codec == Codec::BC5 ? 2 : 4;
     auto quality = (compress & kTexCompressFast) ? block::EncodeQuality::kFast
                                                  : block::EncodeQuality::kRefined;
-    BlockRows rows(source, channels);
     size_t blockBytes = (codec == Codec::BC1 || codec == Codec::BC4) ? 8 : 16;
-    size_t blocksWide = (source.width + 3) / 4, blocksHigh = (source.height + 3) / 4;
+    size_t blocksWide = (source.width + 3) / 4;
     alignas(16) uint8_t pixels[64];
     try {
-        for (size_t by = 0; by < blocksHigh; ++by) {
+        BlockRows rows(source, channels);
+        for (size_t by = first; by < last; ++by) {
             rows.Load(by);
             uint8_t* block = destination.pixels + by * destination.rowPitch;
             for (size_t bx = 0; bx < blocksWide; ++bx, block += blockBytes) {
@@ -186,6 +189,39 @@ HResult EncodeImage(const Image& source, const Image& destination, TexCompressFl
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }
+    return kOk;
+}
+
+// A large image is encoded in bands of block rows on every core: blocks are
+// independent, so the bytes are those of one pass.
+HResult EncodeImage(const Image& source, const Image& destination, TexCompressFlags compress,
+                    int alphaRef) {
+    constexpr size_t kBlocksPerBand = 16384;  // 512 x 512 pixels
+    const size_t blocksHigh = (source.height + 3) / 4;
+    const size_t blocks = (source.width + 3) / 4 * blocksHigh;
+    const size_t bands = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()),
+                                           blocks / kBlocksPerBand, blocksHigh});
+    if (bands <= 1) return EncodeRows(source, destination, compress, alphaRef, 0, blocksHigh);
+    std::vector<HResult> results(bands, kOk);
+    std::vector<std::thread> workers;
+    try {
+        for (size_t band = 1; band < bands; ++band) {
+            workers.emplace_back([&, band] {
+                results[band] = EncodeRows(source, destination, compress, alphaRef, band * blocksHigh / bands,
+                                           (band + 1) * blocksHigh / bands);
+            });
+        }
+    } catch (const std::system_error&) {
+        // No thread to be had: this one encodes what the missing ones would have.
+        for (size_t band = workers.size() + 1; band < bands; ++band) {
+            results[band] = EncodeRows(source, destination, compress, alphaRef, band * blocksHigh / bands,
+                                       (band + 1) * blocksHigh / bands);
+        }
+    }
+    results[0] = EncodeRows(source, destination, compress, alphaRef, 0, blocksHigh / bands);
+    for (std::thread& worker : workers) worker.join();
+    for (HResult hr : results)
+        if (Failed(hr)) return hr;
     return kOk;
 }
 

@@ -297,6 +297,24 @@ TEST(Compress, PadsEdgesAndHonoursTheThreshold) {
     EXPECT_EQ(back.GetPixels()[3], 255);
 }
 
+TEST(Compress, LargeImagesInBandsGiveTheBytesOfStrips) {
+    // A 1024 x 1024 image is encoded in bands on several threads; strips of
+    // it small enough for one pass must give the same blocks.
+    const size_t side = 1024, strip = 128;
+    const Bytes random = RandomBytes(side * side * 4, 11);
+    ScratchImage whole = Make(DxgiFormat::R8G8B8A8_UNORM, side, side, random), encoded;
+    ASSERT_EQ(Compress(*whole.GetImages(), DxgiFormat::BC1_UNORM, kTexCompressFast, 0.5f, encoded), kOk);
+    Bytes strips;
+    for (size_t y = 0; y < side; y += strip) {
+        const Bytes part(random.begin() + long(y * side * 4), random.begin() + long((y + strip) * side * 4));
+        ScratchImage piece = Make(DxgiFormat::R8G8B8A8_UNORM, side, strip, part), out;
+        ASSERT_EQ(Compress(*piece.GetImages(), DxgiFormat::BC1_UNORM, kTexCompressFast, 0.5f, out), kOk);
+        const Bytes blocks = Contents(out);
+        strips.insert(strips.end(), blocks.begin(), blocks.end());
+    }
+    EXPECT_TRUE(Contents(encoded) == strips);
+}
+
 TEST(Compress, SingleChannelFormatsReadRedAndGreen) {
     Bytes blue(16 * 4);
     for (size_t i = 0; i < 16; ++i) blue[4 * i] = 255, blue[4 * i + 1] = uint8_t(i * 16), blue[4 * i + 3] = 255;
