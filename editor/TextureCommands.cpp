@@ -46,7 +46,7 @@ void Zelko::SetTextureRow(IListItem& item, TextureObject& texture, bool withThum
     item.SetText(2, std::to_wstring(row.height));
     item.SetText(3, row.formatName);
     item.SetText(4, std::to_wstring(row.mipCount));
-    if (!withThumbnail) return;
+    if (!withThumbnail || !environment_.thumbnails) return;
     if (auto thumbnail = MakeThumbnailBitmap(texture, uint32_t(textureList_->ImageSize()))) {
         BitmapHandle previous(item.SetImage(thumbnail->Release()));
     }

@@ -54,6 +54,7 @@ ZelkoEnvironment DefaultEnvironment() {
     environment.programFolder = ProgramFolder();
     environment.dataFolder = environment.programFolder + L"\\Data";
     environment.arguments = CommandLineArguments();
+    environment.thumbnails = GetEnvironmentVariableW(L"ZELKO_NO_THUMBNAILS", nullptr, 0) == 0;
     return environment;
 }
 

@@ -27,6 +27,7 @@ struct ZelkoEnvironment {
     std::wstring programFolder;            // settings file and log
     std::wstring dataFolder;               // the name lists
     std::vector<std::wstring> arguments;   // element 0 is the program
+    bool thumbnails = true;                // off only to time loading without them (ZELKO_NO_THUMBNAILS)
 };
 
 // The folder of the running program, its Data folder and its command line.
