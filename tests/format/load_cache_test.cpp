@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 #include "format/ByteStream.h"
 #include "format/LoadCache.h"
+#include "format/SafeFile.h"
 
 using namespace zelko;
 namespace fs = std::filesystem;
@@ -39,6 +40,14 @@ TEST(LoadCache, WritesReadsAndRejectsCacheFiles) {
     EXPECT_EQ(LoadU32(&good[0x108]), 3u);
     EXPECT_TRUE(ReadLoadCache(positions, archive.path, false));
     EXPECT_EQ(positions, (std::vector<uint32_t>{7, 0x800, 0x12345, 0xFFFFFFF0}));
+    // A cache that cannot be written is no error, and the old one stays whole.
+    for (FileStep step : {FileStep::Open, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
+        detail::FailFileStep(step, 1);
+        EXPECT_FALSE(WriteLoadCache({1}, archive.path));
+        detail::FailFileStep(step, 0);
+        EXPECT_EQ(ReadFileBytes(CachePathFor(archive.path)), good);
+        EXPECT_EQ(std::distance(fs::directory_iterator(archive.path.parent_path()), fs::directory_iterator()), 2);
+    }
 
     std::vector<uint8_t> magic = good, format = good, empty = good, shortened = good;
     magic[4] = 'z';
