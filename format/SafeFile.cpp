@@ -114,6 +114,24 @@ struct OpenFile {
     }
 };
 
+// A file marked read-only (by its attribute on Windows, by having no write
+// bit on Linux, which root could otherwise write through) is not replaced:
+// Windows refuses to, and the mark says not to.
+bool IsReadOnly(const fs::path& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0;
+#endif
+}
+
+void RefuseReadOnly(const fs::path& path) {
+    if (IsReadOnly(path)) throw SaveError(path, Utf8FromPath(path.filename()) + " is read-only");
+}
+
 Handle CreateExclusive(const fs::path& path) {
 #ifdef _WIN32
     return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -224,6 +242,7 @@ void FileWriter::Write(const void* data, size_t size) {
 
 void SaveFileAtomically(const fs::path& target, const std::function<void(FileWriter&)>& write, SaveMode mode) {
     const bool durable = mode == SaveMode::Durable;
+    RefuseReadOnly(target);
     const fs::path temporary = TemporaryBeside(target);
     const Handle created = Injected(FileStep::Open) ? kNoHandle : CreateExclusive(temporary);
     if (created == kNoHandle) {
@@ -363,6 +382,7 @@ fs::path JournalPathFor(const fs::path& path) {
 }
 
 void PatchFileInPlace(const fs::path& path, uint64_t offset, const void* bytes, const void* expected, size_t size) {
+    RefuseReadOnly(path);
     const Handle h = Injected(FileStep::Open) ? kNoHandle : OpenReadWrite(path);
     if (h == kNoHandle) {
         const int code = LastSystemError();

@@ -46,7 +46,8 @@ private:
 // created exclusively), lets `write` fill it, flushes it to the disk and
 // renames it over `target` (and flushes the folder). On any failure the
 // temporary file is removed, `target` is as it was, and SaveError is thrown;
-// an exception from `write` passes through the same way.
+// an exception from `write` passes through the same way. A read-only target
+// is refused ("<name> is read-only").
 void SaveFileAtomically(const std::filesystem::path& target, const std::function<void(FileWriter&)>& write,
                         SaveMode mode = SaveMode::Durable);
 void SaveFileAtomically(const std::filesystem::path& target, const void* data, size_t size,

@@ -70,6 +70,14 @@ TEST(Saves, ARebuiltArchiveIsReplacedWholeOrNotAtAll) {
     const fs::path backup = s.dir.path() / "CARS.BIN.bak";
     ExpectFailuresChangeNothing(s.dir.path(), backup, [&] { SaveIntoDocument(*bin, doc, true); }, kWritingSteps);
     EXPECT_TRUE(bin->modified);
+    // A read-only archive is not replaced, whoever runs the program.
+    const auto before = Snapshot(s.dir.path());
+    fs::permissions(s.path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_EQ(ErrorText([&] { SaveIntoDocument(*bin, doc, false); }),
+              "Failed to save " + s.path.string() + ": CARS.BIN is read-only");
+    fs::permissions(s.path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(Snapshot(s.dir.path()), before);
 
     const auto original = ReadFileBytes(s.path);
     SaveIntoDocument(*bin, doc, true);

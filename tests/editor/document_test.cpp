@@ -161,13 +161,19 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
         for (uint32_t id = 0; id < 3; ++id) EXPECT_EQ(scanned.entries.at(id).offset, after.at(id).offset) << id;
         EXPECT_EQ(scanned.entries.at(0).textureCount, 4u);
 
-        // A failed save reports the path, keeps the document open and its changes unsaved.
+        // A save into a read-only file fails: it reports the path and the
+        // reason, keeps the document open, its changes unsaved and the file as it was.
         d.Ui([&] { d.editor.Container()->modified = true; });
-        std::filesystem::remove(sample);
+        const auto before = ReadFileBytes(sample);
+        namespace fs = std::filesystem;
+        fs::permissions(sample, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
         d.Command(IDM_FILE_SAVE);
-        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "));
+        fs::permissions(sample, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": ")) << d.StatusText(0);
         EXPECT_TRUE(Modified(d));
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
+        EXPECT_EQ(ReadFileBytes(sample), before);
     });
 }
 
