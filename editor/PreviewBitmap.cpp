@@ -38,9 +38,12 @@ std::unique_ptr<PreviewBitmap> MakePreviewBitmap(const TextureObject& texture, b
 
 std::unique_ptr<PreviewBitmap> MakeThumbnailBitmap(const TextureObject& texture, uint32_t size) {
     auto pixels = MakeThumbnailPixels(texture, size);
-    if (!pixels) return nullptr;
-    for (size_t i = 3; i < pixels->bgra.size(); i += 4) pixels->bgra[i] = 255;
-    return PreviewBitmap::FromPixels(*pixels);
+    return pixels ? MakeThumbnailBitmap(std::move(*pixels)) : nullptr;
+}
+
+std::unique_ptr<PreviewBitmap> MakeThumbnailBitmap(PreviewPixels pixels) {
+    for (size_t i = 3; i < pixels.bgra.size(); i += 4) pixels.bgra[i] = 255;
+    return PreviewBitmap::FromPixels(pixels);
 }
 
 void PaintPreviewPane(HDC target, const RECT& pane, const PreviewBitmap* bitmap) {

@@ -39,6 +39,8 @@ std::unique_ptr<PreviewBitmap> MakePreviewBitmap(const TextureObject& texture, b
 
 // A list thumbnail, opaque so that the image list draws colours without regard to alpha.
 std::unique_ptr<PreviewBitmap> MakeThumbnailBitmap(const TextureObject& texture, uint32_t size);
+// The same from pixels made beforehand (MakeThumbnailPixels, on any thread).
+std::unique_ptr<PreviewBitmap> MakeThumbnailBitmap(PreviewPixels pixels);
 
 // Draws the outlined pane and the bitmap at (1, 1), squeezed per axis when it
 // does not fit, through a memory bitmap so that the pane never flickers.

@@ -4,7 +4,10 @@
 
 #include "container/Editing.h"
 #include "editor/IniFile.h"
+#include "editor/PreviewBitmap.h"
 #include "format/Errors.h"
+#include "format/Parallel.h"
+#include "texture/Preview.h"
 #include "texture/TextureObject.h"
 
 #include <shlwapi.h>
@@ -194,12 +197,24 @@ bool Zelko::File_ProcessBIN(uint32_t id) {
     SendMessageW(textureList_->window, WM_SETREDRAW, FALSE, 0);
     const uint32_t selectedHash = settings_.recentTextureIndex;
     try {
-        for (const TextureRow& texture : BuildTextureRows(*container_)) {
-            int row = 0;
-            IListItem* item = textureList_->AddItem(row);
-            SetTextureRow(*item, *texture.texture, true);
-            if (selectedHash != 0 && texture.texture->hash == selectedHash) textureList_->SelectRow(row);
-        }
+        // Thumbnails are made on every core, a few rows ahead of the one added.
+        const std::vector<TextureRow> rows = BuildTextureRows(*container_);
+        const bool thumbnails = environment_.thumbnails;
+        const uint32_t size = uint32_t(textureList_->ImageSize());
+        ForEachInOrder<std::optional<PreviewPixels>>(
+            rows.size(), thumbnails ? DefaultJobs() : 1,
+            [&](size_t i) { return thumbnails ? MakeThumbnailPixels(*rows[i].texture, size) : std::nullopt; },
+            [&](size_t i, std::optional<PreviewPixels>& pixels) {
+                int row = 0;
+                IListItem* item = textureList_->AddItem(row);
+                SetTextureRow(*item, *rows[i].texture, false);
+                if (pixels) {
+                    if (auto thumbnail = MakeThumbnailBitmap(std::move(*pixels))) {
+                        BitmapHandle previous(item->SetImage(thumbnail->Release()));
+                    }
+                }
+                if (selectedHash != 0 && rows[i].texture->hash == selectedHash) textureList_->SelectRow(row);
+            });
     } catch (const std::exception& failure) {
         SetStatus(L"ERROR: " + Wide(failure.what()), true);
     }
