@@ -5,6 +5,8 @@
 
 #include "format/Errors.h"
 #include "texture/Conversion.h"
+#include "texture/ImageBlock.h"
+#include "texture/PixelFormat.h"
 #include "texture/TextureObject.h"
 
 namespace zelko {
@@ -64,7 +66,66 @@ std::optional<PreviewPixels> MakePreviewPixels(const TextureObject& texture, boo
     }
 }
 
+namespace {
+
+// A thumbnail straight from the blocks of a DXT texture whose sides are whole
+// multiples of 4 x size: every block lies in one thumbnail pixel, so blocks
+// are decoded one at a time and summed, with the arithmetic of the shrink
+// the general path takes (same bytes, without the full-size image).
+std::optional<PreviewPixels> ThumbnailFromBlocks(const TextureObject& texture, uint32_t size) {
+    using Decoder = void (*)(const uint8_t*, uint8_t*, bool);
+    const Decoder decode = texture.format == kFormatDXT1   ? block::DecodeBC1
+                           : texture.format == kFormatDXT3 ? block::DecodeBC2
+                           : texture.format == kFormatDXT5 ? block::DecodeBC3
+                                                           : nullptr;
+    if (!decode || size == 0 || texture.width % (size * 4) != 0 || texture.height % (size * 4) != 0) {
+        return std::nullopt;
+    }
+    const uint32_t blockBytes = texture.format == kFormatDXT1 ? 8 : 16;
+    const uint32_t blocksWide = texture.width / 4;
+    const TextureObject::Pixels pixels = texture.PixelView();
+    if (pixels.size() < uint64_t(blocksWide) * (texture.height / 4) * blockBytes) return std::nullopt;
+    const uint32_t fx = texture.width / size / 4, fy = texture.height / size / 4;  // blocks per pixel
+    const uint64_t count = uint64_t(fx) * fy * 16;
+
+    PreviewPixels out;
+    out.width = out.height = size;
+    out.bgra.resize(size_t(size) * size * 4);
+    uint8_t decoded[64];
+    for (uint32_t y = 0; y < size; ++y) {
+        uint8_t* row = &out.bgra[size_t(size - 1 - y) * size * 4];  // bottom-up
+        for (uint32_t x = 0; x < size; ++x) {
+            uint64_t plain[4] = {}, weighted[4] = {}, alphaSum = 0;
+            bool sameAlpha = true;
+            int firstAlpha = -1;
+            for (uint32_t by = y * fy; by < (y + 1) * fy; ++by) {
+                for (uint32_t bx = x * fx; bx < (x + 1) * fx; ++bx) {
+                    decode(pixels.data() + (size_t(by) * blocksWide + bx) * blockBytes, decoded, true);
+                    if (firstAlpha < 0) firstAlpha = decoded[3];
+                    for (const uint8_t* p = decoded; p < decoded + 64; p += 4) {
+                        alphaSum += p[3];
+                        sameAlpha = sameAlpha && p[3] == firstAlpha;
+                        for (int c = 0; c < 4; ++c) {
+                            plain[c] += p[c];
+                            weighted[c] += uint64_t(p[c]) * p[3];
+                        }
+                    }
+                }
+            }
+            const bool byAlpha = alphaSum != 0 && !sameAlpha;
+            for (int c = 0; c < 4; ++c) {
+                row[x * 4 + c] = byAlpha && c != 3 ? uint8_t((weighted[c] + alphaSum / 2) / alphaSum)
+                                                   : uint8_t((plain[c] + count / 2) / count);
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 std::optional<PreviewPixels> MakeThumbnailPixels(const TextureObject& texture, uint32_t size) {
+    if (auto pixels = ThumbnailFromBlocks(texture, size)) return pixels;
     return MakePreviewPixels(texture, false, size);
 }
 
