@@ -11,12 +11,12 @@
 #include "format/NameHash.h"
 #include "format/SafeFile.h"
 #include "format/Text.h"
+#include "format/TextureFileLayout.h"
 
 namespace zelko {
 
 namespace {
 
-constexpr uint32_t kPackRootId = 0xB3300000;
 constexpr uint32_t kSaveAlignment = 128;
 constexpr size_t kCopyBlock = 1 << 20;
 
@@ -98,7 +98,7 @@ bool TextureBinFile::Open(const std::filesystem::path& path, ArchiveEntry& openE
     entry = &openEntry;
     ByteReader reader;
     reader.OpenFile(path, openEntry.offset, openEntry.size);
-    if (reader.Size() < 4 || LoadU32(reader.Begin()) != kPackRootId) return false;
+    if (reader.Size() < 4 || LoadU32(reader.Begin()) != pack::kRoot) return false;
     canRebuild = !IsStreamArchive(path);
 
     pack = std::make_unique<TextureFile>();

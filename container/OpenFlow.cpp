@@ -8,15 +8,12 @@
 #include "format/LoadCache.h"
 #include "format/GameFiles.h"
 #include "format/Text.h"
+#include "format/TextureFileLayout.h"
 
 namespace zelko {
 
 namespace {
 
-constexpr uint32_t kPackRootId = 0xB3300000;
-constexpr uint32_t kHeaderGroupId = 0xB3310000;
-constexpr uint32_t kHashListId = 0x33310002;
-constexpr uint32_t kCompressedContainerId = 0x66113388;
 constexpr unsigned kChunksPerProgress = 101;
 
 bool ReadHeader(std::istream& in, uint64_t at, uint32_t& id, uint32_t& size) {
@@ -37,8 +34,8 @@ int64_t FindHashListSize(std::istream& in, uint64_t packAt, uint32_t packSize) {
     uint64_t p = packAt + 8;
     uint32_t id = 0, size = 0;
     while (p + 8 <= end && ReadHeader(in, p, id, size)) {
-        if (id == kHashListId) return size;
-        p += id == kHeaderGroupId ? 8 : 8 + uint64_t(size);
+        if (id == pack::kHashList) return size;
+        p += id == pack::kHeaderGroup ? 8 : 8 + uint64_t(size);
     }
     return -1;
 }
@@ -74,9 +71,9 @@ std::vector<ArchiveEntry> ScanArchive(const std::filesystem::path& path, const H
         if (!IsKnownChunkId(id)) throw Error("The file is not supported");
         // Archive offsets are 32-bit in the entries and the cache.
         if (p > UINT32_MAX) throw Error("The file is not supported");
-        if (id == kCompressedContainerId) {
+        if (id == pack::kCompressedContainer) {
             entries.push_back(PackEntry(uint32_t(entries.size()), p, size, 0));
-        } else if (id == kPackRootId) {
+        } else if (id == pack::kRoot) {
             const int64_t tableSize = FindHashListSize(in, p, size);
             if (tableSize >= 0) {
                 entries.push_back(PackEntry(uint32_t(entries.size()), p, size, uint32_t(tableSize / 8)));
@@ -101,7 +98,7 @@ bool ReadEntriesFromCache(const std::filesystem::path& path, const Host& host, s
     const size_t step = std::max<size_t>(1, positions.size() / 100);
     for (size_t i = 0; i < positions.size(); ++i) {
         uint32_t id = 0, size = 0;
-        if (!ReadHeader(in, positions[i], id, size) || id != kPackRootId) return false;
+        if (!ReadHeader(in, positions[i], id, size) || id != pack::kRoot) return false;
         const int64_t tableSize = FindHashListSize(in, positions[i], size);
         if (tableSize < 0) return false;
         found.push_back(PackEntry(uint32_t(found.size()), positions[i], size, uint32_t(tableSize / 8)));

@@ -1,5 +1,6 @@
 // The two World containers: the vinyl file and the thumbnails folder.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "container/BinFile.h"
@@ -8,27 +9,17 @@
 #include "format/Errors.h"
 #include "format/NameHash.h"
 #include "format/SafeFile.h"
+#include "format/TextureFileLayout.h"
 
 namespace zelko {
 
 namespace {
 
-constexpr uint32_t kContainerId = 0x66113388;
-constexpr uint32_t kBlockMagic = 0x55441122;
 constexpr size_t kBlockHeaderSize = 24;
-constexpr uint32_t kPackRootId = 0xB3300000;
 constexpr size_t kThumbnailRecordSize = 212;
 
 bool IsVinylDataChunk(uint32_t id) { return id == 0 || id == 0x8003CE00 || id == 0x3CE01 || id == 0x3CE02; }
 
-uint32_t FloorLog2(uint32_t v) {
-    uint32_t n = 0;
-    while (v > 1) {
-        v >>= 1;
-        ++n;
-    }
-    return n;
-}
 
 } // namespace
 
@@ -37,7 +28,7 @@ bool VinylBinFile::Open(const std::filesystem::path& path, ArchiveEntry& openEnt
     entry = &openEntry;
     ByteReader file;
     file.OpenFile(path);
-    if (file.Size() <= 16 || LoadU32(file.Begin()) != kContainerId) return false;
+    if (file.Size() <= 16 || LoadU32(file.Begin()) != pack::kCompressedContainer) return false;
 
     const uint32_t total = LoadU32(file.Begin() + 4);
     if (!PlausibleUnpackedSize(total, file.Size())) return false;
@@ -46,7 +37,7 @@ bool VinylBinFile::Open(const std::filesystem::path& path, ArchiveEntry& openEnt
     file.Skip(16);
     while (file.Remaining() > kBlockHeaderSize) {
         const uint8_t* header = file.ReadArray(kBlockHeaderSize);
-        if (LoadU32(header) != kBlockMagic) return false;
+        if (LoadU32(header) != pack::kPieceMagic) return false;
         const uint32_t blockSize = LoadU32(header + 8);
         if (blockSize < kBlockHeaderSize) return false;
         const size_t streamSize = blockSize - kBlockHeaderSize;
@@ -59,7 +50,7 @@ bool VinylBinFile::Open(const std::filesystem::path& path, ArchiveEntry& openEnt
     ByteReader chunks(data.get(), produced);
     for (;;) {
         const uint32_t id = chunks.PeekU32();
-        if (id == kPackRootId) break;
+        if (id == pack::kRoot) break;
         if (!IsVinylDataChunk(id)) throw Error("Unexpected data type");
         chunks.Skip(4);
         const uint32_t size = chunks.ReadU32();
@@ -106,7 +97,7 @@ bool ZRCWorldIconsFolder::LoadFile(const std::filesystem::path& file) {
     while (!reader.AtEnd()) {
         if (reader.Remaining() < kBlockHeaderSize) return false;
         const uint8_t* header = reader.PeekPointer(kBlockHeaderSize);
-        if (LoadU32(header) != kBlockMagic) return false;
+        if (LoadU32(header) != pack::kPieceMagic) return false;
         const uint32_t blockSize = LoadU32(header + 8);
         if (blockSize < kBlockHeaderSize || blockSize > reader.Remaining()) return false;
         total += LoadU32(header + 4);
@@ -148,8 +139,8 @@ bool ZRCWorldIconsFolder::Save(const std::filesystem::path&, bool) {
         StoreU32(record + 28, n);
         StoreU32(record + 32, t->width);
         StoreU32(record + 36, t->height);
-        StoreU32(record + 40, FloorLog2(t->width));
-        StoreU32(record + 44, FloorLog2(t->height));
+        StoreU32(record + 40, uint32_t(std::bit_width(t->width | 1u)) - 1);  // floor of log2
+        StoreU32(record + 44, uint32_t(std::bit_width(t->height | 1u)) - 1);
         record[49] = uint8_t(t->mipCount);
 
         std::vector<uint8_t> plain(size_t(n) + kThumbnailRecordSize);
@@ -160,7 +151,7 @@ bool ZRCWorldIconsFolder::Save(const std::filesystem::path&, bool) {
                                              out.size() - kBlockHeaderSize);
         if (packed == 0) throw Error("Compression failed");
         std::memset(out.data(), 0, kBlockHeaderSize);
-        StoreU32(out.data(), kBlockMagic);
+        StoreU32(out.data(), pack::kPieceMagic);
         StoreU32(out.data() + 4, uint32_t(plain.size()));
         StoreU32(out.data() + 8, packed + uint32_t(kBlockHeaderSize));
         out.resize(kBlockHeaderSize + packed);

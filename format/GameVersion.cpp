@@ -1,7 +1,9 @@
 #include "format/GameVersion.h"
 
 #include "format/ByteStream.h"
+#include "format/Compression.h"
 #include "format/Errors.h"
+#include "format/TextureFileLayout.h"
 
 namespace zelko {
 
@@ -23,11 +25,6 @@ constexpr GameInfo kGames[] = {
     {"World", 10},
 };
 
-constexpr uint32_t kPackHeaderChunk = 0x33310001;
-constexpr uint32_t kPackHeaderSize = 124;
-constexpr uint32_t kWorldMarkerChunk = 0x33330001;
-constexpr uint32_t kJdlzMagic = 0x5A4C444A;
-constexpr uint32_t kCompressedPieceMagic = 0x55441122;
 
 bool KnownGame(int game) { return game >= kFirstGame && game <= kLastGame; }
 
@@ -59,31 +56,31 @@ uint32_t DetectPackVersion(const ByteReader& reader, bool& rawCompressed) {
         const uint32_t id = LoadU32(header);
         const uint32_t size = LoadU32(header + 4);
         switch (id) {
-        case 0xB3300000:
-        case 0xB3310000:
-        case 0xB3320000:
+        case pack::kRoot:
+        case pack::kHeaderGroup:
+        case pack::kDataGroup:
             break;
         case 0:
-        case 0x33320001:
-        case 0xB3312000:
-        case 0x33310002:
-        case 0x33310003:
-        case 0x33310004:
-        case 0x33310005:
+        case pack::kDataHeader:
+        case pack::kSecondHeaderGroup:
+        case pack::kHashList:
+        case pack::kCompressedTable:
+        case pack::kInfoRecords:
+        case pack::kFormatRecords:
             scan.Skip(size);
             break;
-        case kPackHeaderChunk:
-            version = LoadU32(scan.ReadArray(kPackHeaderSize));
+        case pack::kPackHeader:
+            version = LoadU32(scan.ReadArray(pack::kPackHeaderSize));
             break;
-        case kWorldMarkerChunk:
+        case pack::kWorldMarker:
             scan.Skip(size);
             version = 10;
             break;
-        case 0x33320002:
-        case 0x33320003:
+        case pack::kPixelData:
+        case pack::kPixelDataVariant:
             return version;
-        case kJdlzMagic:
-        case kCompressedPieceMagic:
+        case kMagicJdlz:
+        case pack::kPieceMagic:
             rawCompressed = true;
             return version;
         default:

@@ -18,7 +18,17 @@ constexpr uint32_t kDataHeader = 0x33320001;
 constexpr uint32_t kWorldMarker = 0x33330001;
 constexpr uint32_t kPixelData = 0x33320002;
 constexpr uint32_t kPixelDataVariant = 0x33320003;
-constexpr uint32_t kPieceMagic = 0x55441122;
+constexpr uint32_t kPieceMagic = 0x55441122;  // a JDLZ piece, in packs and compressed containers
+// Fields of a compressed table's record, after the hash at 0.
+constexpr uint32_t kTableBlockOffset = 0x04;   // where the texture's block starts in the pack
+constexpr uint32_t kTableStoredSize = 0x08;    // the block's bytes as stored (0: a plain texture)
+constexpr uint32_t kTableUnpackedSize = 0x0C;  // the block's bytes unpacked
+// Fields of a piece header, after kPieceMagic at 0.
+constexpr uint32_t kPieceOutputSize = 0x04;    // bytes the piece unpacks to
+constexpr uint32_t kPieceStoredSize = 0x08;    // the piece with its header
+constexpr uint32_t kPieceOutputAt = 0x0C;      // where its bytes go in the texture's buffer
+// A top-level chunk of JDLZ pieces holding a pack (thumbnail files are one too).
+constexpr uint32_t kCompressedContainer = 0x66113388;
 
 constexpr uint32_t kPackHeaderSize = 124;
 constexpr uint32_t kPackNameField = 0x04;      // 28 bytes

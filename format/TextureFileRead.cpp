@@ -229,12 +229,12 @@ void PackReader::BuildTextures() {
     // plain pack; it is read, and saved again, as one.
     if (version4Table && !entries_.empty() &&
         std::none_of(entries_.begin(), entries_.end(),
-                     [](const Entry& entry) { return LoadU32(entry.table + 0x08) != 0; })) {
+                     [](const Entry& entry) { return LoadU32(entry.table + pack::kTableStoredSize) != 0; })) {
         file_.hasCompressedTable = false;
     }
 
     for (const Entry& entry : entries_) {
-        if (layout_->version == 4 && entry.table && LoadU32(entry.table + 0x08) != 0) {
+        if (layout_->version == 4 && entry.table && LoadU32(entry.table + pack::kTableStoredSize) != 0) {
             BuildVersion4Compressed(entry);
         } else {
             BuildPlain(entry, dataStart);
@@ -271,7 +271,7 @@ void PackReader::BuildPlain(const Entry& entry, uint64_t dataStart) {
 
 void PackReader::BuildVersion4Compressed(const Entry& entry) {
     const uint8_t* info = entry.info;
-    const uint32_t offset = LoadU32(entry.table + 0x04);
+    const uint32_t offset = LoadU32(entry.table + pack::kTableBlockOffset);
     const uint8_t* header = PackBytes(offset, kStreamHeaderSize);
     const uint32_t streamSize = LoadU32(header + 0x0C);
     const uint8_t* stream = PackBytes(offset, streamSize);
@@ -292,8 +292,8 @@ void PackReader::ReadCompressedTextures(uint32_t size) {
     const uint32_t count = size / layout.tableSize;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* record = reader_.ReadArray(layout.tableSize);
-        const uint32_t offset = LoadU32(record + 0x04);
-        const uint32_t total = LoadU32(record + 0x0C);
+        const uint32_t offset = LoadU32(record + pack::kTableBlockOffset);
+        const uint32_t total = LoadU32(record + pack::kTableUnpackedSize);
         // The records sit at the end of the buffer (at its start in version 9).
         const uint32_t recordsSize = layout.version == 9 ? pack::kHeadAreaPc : layout.compressedTail;
         if (total < recordsSize) throw Error("End of file");
@@ -343,9 +343,9 @@ Buffer PackReader::DecodePieces(uint32_t offset, uint32_t size) const {
     // Counting decoded bytes too bounds the work when piece headers lie.
     while (declared < size && decoded < size) {
         const uint8_t* piece = PackBytes(input, pack::kPieceHeaderSize);
-        const uint32_t pieceOutput = LoadU32(piece + 0x04);
-        const uint32_t pieceSize = LoadU32(piece + 0x08);
-        const uint32_t outputAt = LoadU32(piece + 0x0C);
+        const uint32_t pieceOutput = LoadU32(piece + pack::kPieceOutputSize);
+        const uint32_t pieceSize = LoadU32(piece + pack::kPieceStoredSize);
+        const uint32_t outputAt = LoadU32(piece + pack::kPieceOutputAt);
         if (outputAt >= size) break;
         const uint64_t streamAt = input + pack::kPieceHeaderSize;
         const uint32_t produced = DecompressStream(pack_ + streamAt, packSize_ - streamAt,

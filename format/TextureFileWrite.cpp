@@ -1,5 +1,6 @@
 // Writing a texture pack in the layout of one game, plain or compressed.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "format/ByteStream.h"
@@ -45,15 +46,8 @@ bool WritableAsNew(uint32_t format, uint32_t version) {
     }
 }
 
-// Halvings down to 1: the integer part of log2.
-uint32_t Log2(uint32_t value) {
-    uint32_t halvings = 0;
-    while (value > 1) {
-        value >>= 1;
-        ++halvings;
-    }
-    return halvings;
-}
+// Halvings down to 1: the integer part of log2 (0 for 0).
+uint32_t Log2(uint32_t value) { return uint32_t(std::bit_width(value | 1u)) - 1; }
 
 // Length byte and name of versions 8 to 10. Compressed buffers have a fixed
 // 35-byte area; plain packs pad the name so the next record starts aligned.
@@ -296,13 +290,13 @@ void PackComposer::ComposeCompressed() {
                 const uint32_t header[6] = {pack::kPieceMagic, block.total, 0, 0, 0, 0};
                 for (uint32_t value : header) w_.WriteU32(value);
                 compressedSize += pack::kPieceHeaderSize;
-                w_.WriteAt(compressedSize, blockAt + 8);
+                w_.WriteAt(compressedSize, blockAt + pack::kPieceStoredSize);
             }
             w_.Write(block.stream.data(), uint32_t(block.stream.size()));
             const uint32_t recordAt = tableAt + uint32_t(i) * layout_.tableSize;
-            w_.WriteAt(blockAt, recordAt + 0x04);
-            w_.WriteAt(compressedSize, recordAt + 0x08);
-            w_.WriteAt(block.total, recordAt + 0x0C);
+            w_.WriteAt(blockAt, recordAt + pack::kTableBlockOffset);
+            w_.WriteAt(compressedSize, recordAt + pack::kTableStoredSize);
+            w_.WriteAt(block.total, recordAt + pack::kTableUnpackedSize);
         });
 }
 
@@ -343,8 +337,8 @@ void PackComposer::ComposeVersion4() {
             const std::vector<uint8_t> stream = CompressStream(buffer.Data(), buffer.Size(), texture);
             w_.Write(stream.data(), uint32_t(stream.size()));
             const uint32_t size = uint32_t(stream.size());
-            w_.WriteAt(blockAt, tableAt + uint32_t(i) * layout_.tableSize + 0x04);
-            w_.WriteAt(size, tableAt + uint32_t(i) * layout_.tableSize + 0x08);
+            w_.WriteAt(blockAt, tableAt + uint32_t(i) * layout_.tableSize + pack::kTableBlockOffset);
+            w_.WriteAt(size, tableAt + uint32_t(i) * layout_.tableSize + pack::kTableStoredSize);
             dataOffset = running;
             paletteOffset = running + pixels.size();
             running += pixels.size() + texture.paletteSize;
