@@ -6,23 +6,10 @@
 #include <limits>
 #include <vector>
 
+#include "format/ByteStream.h"
+
 namespace zelko {
 namespace {
-
-uint32_t Load32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t Load16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-
-void Store32(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
 
 size_t Remaining(const uint8_t* from, const uint8_t* end) { return size_t(end - from); }
 
@@ -66,7 +53,7 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
 {
     if (src[4] != 2)
         return 0;
-    const uint32_t size = Load32(src + 8);
+    const uint32_t size = LoadU32(src + 8);
     // The size at 0x0C is not needed: the output size alone ends the stream.
     if (size > capacity || srcSize < kStreamHeaderSize + 2)
         return 0;
@@ -257,12 +244,12 @@ uint32_t DecodeRfpk(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
 
 uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity)
 {
-    const uint32_t total = Load32(src + 12);
+    const uint32_t total = LoadU32(src + 12);
     if (total < kStreamHeaderSize || total > srcSize)
         return 0;
     const uint8_t* in = src + kStreamHeaderSize;
     const uint8_t* const end = src + total;
-    if (Load16(src + 6) == 1) {
+    if (LoadU16(src + 6) == 1) {
         const size_t stored = Remaining(in, end);
         if (stored > capacity)
             return 0;
@@ -277,7 +264,7 @@ uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
         if (flags == 1) {
             if (Remaining(in, end) < 2)
                 return 0;
-            flags = Load16(in) | 0x10000u;
+            flags = LoadU16(in) | 0x10000u;
             in += 2;
         }
         // Near the end items go one at a time so the stream can stop
@@ -312,7 +299,7 @@ uint32_t DecodeRaww(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
 {
     if (src[4] != 1)
         return 0;
-    const uint32_t size = Load32(src + 8);
+    const uint32_t size = LoadU32(src + 8);
     if (size > capacity || size > srcSize - kStreamHeaderSize)
         return 0;
     std::memcpy(dst, src + kStreamHeaderSize, size);
@@ -377,7 +364,7 @@ uint32_t DecompressStream(const uint8_t* source, size_t sourceSize,
 {
     if (source == nullptr || destination == nullptr || sourceSize < kStreamHeaderSize)
         return 0;
-    switch (Load32(source)) {
+    switch (LoadU32(source)) {
     case kMagicJdlz: return DecodeJdlz(source, sourceSize, destination, destinationCapacity);
     case kMagicRfpk: return DecodeRfpk(source, sourceSize, destination, destinationCapacity);
     case kMagicComp: return DecodeComp(source, sourceSize, destination, destinationCapacity);
@@ -395,12 +382,12 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
         return 0;
     uint8_t* const start = destination;
     uint8_t* const outEnd = destination + destinationCapacity;
-    Store32(start, kMagicJdlz);
+    StoreU32(start, kMagicJdlz);
     start[4] = 2;
     start[5] = 0x10;
     start[6] = 0;
     start[7] = 0;
-    Store32(start + 8, count);
+    StoreU32(start + 8, count);
     FlagAccumulator flagsA, flagsB;
     flagsA.slot = start + 16;
     flagsB.slot = start + 17;
@@ -513,7 +500,7 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
     const size_t size = size_t(out - start);
     if (size > std::numeric_limits<uint32_t>::max())
         return 0;
-    Store32(start + 12, uint32_t(size));
+    StoreU32(start + 12, uint32_t(size));
     return uint32_t(size);
 }
 
