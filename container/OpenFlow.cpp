@@ -133,7 +133,7 @@ Document OpenDocument(const std::filesystem::path& path, bool useCache, const Ho
     RemoveAbandonedTemporaries(path);
     doc.identity = IdentityOf(path);
 
-    if (UpperAscii(Utf8FromPath(path.extension())) == ".VYL") {
+    if (HasExtension(path, ".vyl")) {
         ArchiveEntry e;
         e.name = kVinylEntryName;
         e.kind = kEntryVinyl;

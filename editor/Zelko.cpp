@@ -3,6 +3,7 @@
 #include "editor/IniFile.h"
 #include "editor/Ids.h"
 #include "format/NameHash.h"
+#include "format/Text.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Menu.h"
 #include "toolkit/Monitors.h"
@@ -33,15 +34,8 @@ constexpr UINT kEditingGroup[] = {IDM_TEXTURE_ADD,           IDM_TEXTURE_DUPLICA
 constexpr UINT kRebuildGroup[] = {IDM_TEXTURE_ADD, IDM_TEXTURE_RENAME, IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_DELETE,
                                   IDM_TEXTURE_FORMAT_CHANGE};
 
-std::wstring LowerExtension(const std::wstring& path) {
-    std::wstring extension = std::filesystem::path(path).extension().wstring();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](wchar_t c) { return wchar_t(std::towlower(c)); });
-    return extension;
-}
-
-bool IsOneOf(const std::wstring& value, std::initializer_list<const wchar_t*> choices) {
-    return std::any_of(choices.begin(), choices.end(), [&](const wchar_t* c) { return value == c; });
+bool HasOneOfExtensions(const std::filesystem::path& path, std::initializer_list<const char*> choices) {
+    return std::any_of(choices.begin(), choices.end(), [&](const char* c) { return HasExtension(path, c); });
 }
 
 } // namespace
@@ -334,10 +328,10 @@ void Zelko::SaveSettings() {
 void Zelko::OnPaint(PAINTSTRUCT& paint, HDC dc) { PaintPreviewPane(dc, PreviewArea(), preview_.get()); }
 
 void Zelko::OnDropFile(const std::wstring& path) {
-    const std::wstring extension = LowerExtension(path);
-    if (IsOneOf(extension, {L".bin", L".bun", L".lzc", L".vyl"})) {
+    const std::filesystem::path file(path);
+    if (HasOneOfExtensions(file, {".bin", ".bun", ".lzc", ".vyl"})) {
         Menu_Open(path);
-    } else if (IsOneOf(extension, {L".dds", L".bmp", L".png", L".gif", L".tiff", L".tif", L".jpeg", L".jpg"})) {
+    } else if (HasOneOfExtensions(file, {".dds", ".bmp", ".png", ".gif", ".tiff", ".tif", ".jpeg", ".jpg"})) {
         try {
             Menu_TextureAddReplaceFromFolder(path);
         } catch (const std::exception& failure) {

@@ -7,6 +7,7 @@
 #include "editor/PreviewBitmap.h"
 #include "format/Errors.h"
 #include "format/Parallel.h"
+#include "format/Text.h"
 #include "texture/Preview.h"
 #include "texture/TextureObject.h"
 
@@ -71,7 +72,7 @@ void Zelko::OpenDocumentPath(const std::wstring& given) {
     const std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(given), error);
     const std::wstring path = file.wstring();
     const uint64_t size = std::filesystem::file_size(file, error);
-    const bool vinyl = _wcsicmp(file.extension().c_str(), L".vyl") == 0;
+    const bool vinyl = HasExtension(file, ".vyl");
     // Only a scan takes long enough to need the progress texts and a disabled window.
     const bool scan = !error && size > 0 && !vinyl;
     if (scan) {

@@ -1,5 +1,4 @@
 #include "format/GameFiles.h"
-#include "format/SafeFile.h"
 
 #include <array>
 #include <fstream>
@@ -14,6 +13,8 @@
 #include "format/ByteStream.h"
 #include "format/Compression.h"
 #include "format/Errors.h"
+#include "format/SafeFile.h"
+#include "format/Text.h"
 
 namespace zelko {
 
@@ -22,16 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint32_t kMemoryFileMagic = 0x53219999;
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoreCase(std::u8string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiUpper(char(a[i])) != AsciiUpper(b[i])) return false;
-    }
-    return true;
-}
 
 // `folder` followed by `parts`, each part matched exactly or else without
 // regard to case: game folders copied from Windows keep whatever case their
@@ -47,7 +38,7 @@ std::optional<fs::path> FindIgnoringCase(const fs::path& folder, std::initialize
         }
         bool found = false;
         for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-            if (EqualsIgnoreCase(it->path().filename().u8string(), part)) {
+            if (EqualsIgnoringAsciiCase(Utf8FromPath(it->path().filename()), part)) {
                 current = it->path();
                 found = true;
                 break;
@@ -67,8 +58,8 @@ void AppendU32(std::vector<uint8_t>& out, uint32_t value) {
 } // namespace
 
 void ExpandCompressedArchive(const fs::path& path) {
-    if (!EqualsIgnoreCase(path.extension().u8string(), ".LZC")) return;
-    if (EqualsIgnoreCase(path.filename().u8string(), "GAMEPLAY.LZC")) return;
+    if (!HasExtension(path, ".lzc")) return;
+    if (EqualsIgnoringAsciiCase(Utf8FromPath(path.filename()), "GAMEPLAY.LZC")) return;
 
     ByteReader reader;
     reader.OpenFile(path);

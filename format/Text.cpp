@@ -111,4 +111,12 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}
+
+bool HasExtension(const std::filesystem::path& path, std::string_view extension) {
+    return EqualsIgnoringAsciiCase(Utf8FromPath(path.extension()), extension);
+}
+
 } // namespace zelko

@@ -25,4 +25,11 @@ std::filesystem::path PathFromUtf8(std::string_view text);
 // ASCII upper case; other bytes unchanged.
 std::string UpperAscii(std::string_view text);
 
+// Equal texts, ASCII letters compared without regard to case.
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// True when the path's extension is `extension` (".dds"), without regard to
+// the case of ASCII letters.
+bool HasExtension(const std::filesystem::path& path, std::string_view extension);
+
 } // namespace zelko

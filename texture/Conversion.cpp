@@ -1,7 +1,6 @@
 #include "texture/Conversion.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -41,11 +40,7 @@ bool Fail(std::string& error, const char* message, HResult hr) {
     return false;
 }
 
-bool IsDdsPath(const std::filesystem::path& path) {
-    std::string ext = PathToNarrow(path.extension());
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == ".dds";
-}
+bool IsDdsPath(const std::filesystem::path& path) { return HasExtension(path, ".dds"); }
 
 
 // Bytes of the first item's levels: the whole texture for the usual single
