@@ -8,13 +8,8 @@
 #include "cli/Common.h"
 #include "container/SampleArchive.h"
 #include "format/NameHash.h"
+#include "format/Platform.h"
 #include "format/Text.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace zelko::cli {
 
@@ -66,19 +61,6 @@ constexpr const char* kSampleUsage =
     "(Underground 2, Carbon and World layouts) between other chunks.\n";
 
 // The folder holding the running program, where the name lists ship.
-std::filesystem::path ProgramFolder() {
-#ifdef _WIN32
-    wchar_t buffer[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));
-    if (n == 0 || n >= std::size(buffer)) return {};
-    return std::filesystem::path(buffer).parent_path();
-#else
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path() : exe.parent_path();
-#endif
-}
-
 void LoadNameLists() {
     const auto data = ProgramFolder() / "Data";
     try {

@@ -3,6 +3,7 @@
 #include "editor/IniFile.h"
 #include "editor/Ids.h"
 #include "format/NameHash.h"
+#include "format/Platform.h"
 #include "format/Text.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Menu.h"
@@ -45,7 +46,7 @@ ZelkoEnvironment DefaultEnvironment() {
     wchar_t executable[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, executable, MAX_PATH);
     environment.executable = executable;
-    environment.programFolder = ProgramFolder();
+    environment.programFolder = ProgramFolder().wstring();
     environment.dataFolder = environment.programFolder + L"\\Data";
     environment.arguments = CommandLineArguments();
     environment.thumbnails = GetEnvironmentVariableW(L"ZELKO_NO_THUMBNAILS", nullptr, 0) == 0;

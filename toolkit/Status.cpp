@@ -1,5 +1,6 @@
 #include "toolkit/Status.h"
 
+#include "format/Platform.h"
 #include "toolkit/Text.h"
 
 #include <commctrl.h>
@@ -31,22 +32,8 @@ bool IsDialog(HWND window) {
 
 } // namespace
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
 Status::Status(IControl* parent) : IControl(parent, STATUSCLASSNAMEW, kStatusStyle) {
-    logPath_ = ProgramFolder() + L"\\log.txt";
+    logPath_ = (ProgramFolder() / L"log.txt").wstring();
 }
 
 Status::~Status() = default;

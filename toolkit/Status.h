@@ -38,7 +38,4 @@ private:
 // A quit message is put back for the main loop.
 void PumpMessages();
 
-// The folder that holds the running program, without a trailing separator.
-std::wstring ProgramFolder();
-
 } // namespace zelko
