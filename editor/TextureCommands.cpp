@@ -65,13 +65,14 @@ std::wstring Zelko::SelectTextureToImport() {
 
 void Zelko::AddTextureToList(TextureObject& texture) {
     HWND list = textureList_->window;
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    int row = 0;
-    IListItem* item = textureList_->AddItem(row);
-    SetTextureRow(*item, texture, true);
-    textureList_->SelectRow(row);  // its focus change renders the preview
-    SetFocus(list);
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    {
+        RedrawOff redraw(list);
+        int row = 0;
+        IListItem* item = textureList_->AddItem(row);
+        SetTextureRow(*item, texture, true);
+        textureList_->SelectRow(row);  // its focus change renders the preview
+        SetFocus(list);
+    }
     InvalidateRect(list, nullptr, FALSE);
     RefreshEntryRow();
     UpdateCounts();
@@ -168,15 +169,16 @@ void Zelko::Menu_TextureDelete() {
     DeleteTexture(*container_, texture);
 
     HWND list = textureList_->window;
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    textureList_->DeleteRow(row);
-    const int selected = textureList_->SelectedRow();
-    if (selected >= 0) {
-        textureList_->SelectRow(selected);
-    } else {
-        DiscardPreview();  // it showed the texture that is gone
+    {
+        RedrawOff redraw(list);
+        textureList_->DeleteRow(row);
+        const int selected = textureList_->SelectedRow();
+        if (selected >= 0) {
+            textureList_->SelectRow(selected);
+        } else {
+            DiscardPreview();  // it showed the texture that is gone
+        }
     }
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, FALSE);
     RefreshEntryRow();
     UpdateCounts();

@@ -14,6 +14,7 @@
 #include <shlwapi.h>
 
 #include <filesystem>
+#include <optional>
 
 namespace zelko {
 namespace {
@@ -75,19 +76,21 @@ void Zelko::OpenDocumentPath(const std::wstring& given) {
     const bool vinyl = HasExtension(file, ".vyl");
     // Only a scan takes long enough to need the progress texts and a disabled window.
     const bool scan = !error && size > 0 && !vinyl;
-    if (scan) {
-        EnableWindow(window, FALSE);
-        SetStatus(L"Loading " + path + L" (" + ByteSizeText(size) + L")...", true);
-    }
     Document document;
-    try {
-        document = OpenDocument(file, settings_.options.useCache, MakeHost());
-    } catch (const std::exception& failure) {
-        EnableWindow(window, TRUE);
-        SetStatus(L"ERROR: " + Wide(failure.what()), true);
-        return;
+    {
+        std::optional<DisabledWindow> disabled;
+        if (scan) {
+            disabled.emplace(window);
+            SetStatus(L"Loading " + path + L" (" + ByteSizeText(size) + L")...", true);
+        }
+        try {
+            document = OpenDocument(file, settings_.options.useCache, MakeHost());
+        } catch (const std::exception& failure) {
+            disabled.reset();
+            SetStatus(L"ERROR: " + Wide(failure.what()), true);
+            return;
+        }
     }
-    EnableWindow(window, TRUE);
     FinishLoad(std::move(document), watch);
 }
 
@@ -174,54 +177,56 @@ bool Zelko::File_ProcessBIN(uint32_t id) {
     ArchiveEntry& entry = found->second;
 
     SetStatus(L"Loading... ", false);
-    EnableWindow(window, FALSE);
     std::unique_ptr<IBinFile> opened;
-    try {
-        opened = OpenEntry(document_, entry, MakeHost());
-    } catch (const EntryLoadError& failure) {
-        EnableWindow(window, TRUE);
-        SetStatus(L"ERROR: " + Wide(failure.what()), true);
-        if (!failure.reason.empty()) status_->WriteLog(failure.reason);
-        return false;
-    } catch (const std::exception& failure) {
-        EnableWindow(window, TRUE);
-        SetStatus(L"ERROR: " + Wide(entry.Text()) + L" cannot be loaded", true);
-        status_->WriteLog(failure.what());
-        return false;
+    {
+        std::optional<DisabledWindow> disabled(std::in_place, window);
+        try {
+            opened = OpenEntry(document_, entry, MakeHost());
+        } catch (const EntryLoadError& failure) {
+            disabled.reset();
+            SetStatus(L"ERROR: " + Wide(failure.what()), true);
+            if (!failure.reason.empty()) status_->WriteLog(failure.reason);
+            return false;
+        } catch (const std::exception& failure) {
+            disabled.reset();
+            SetStatus(L"ERROR: " + Wide(entry.Text()) + L" cannot be loaded", true);
+            status_->WriteLog(failure.what());
+            return false;
+        }
     }
-    EnableWindow(window, TRUE);
     SetStatus(L"Ready", false);
 
     // The rows point at the old container's textures: they go first.
     textureList_->Clear();
     container_ = std::move(opened);
-    SendMessageW(textureList_->window, WM_SETREDRAW, FALSE, 0);
-    const uint32_t selectedHash = settings_.recentTextureIndex;
-    try {
-        // Thumbnails are made on every core, a few rows ahead of the one added.
-        const std::vector<TextureRow> rows = BuildTextureRows(*container_);
-        const bool thumbnails = environment_.thumbnails;
-        const uint32_t size = uint32_t(textureList_->ImageSize());
-        ForEachInOrder<std::optional<PreviewPixels>>(
-            rows.size(), thumbnails ? DefaultJobs() : 1,
-            [&](size_t i) { return thumbnails ? MakeThumbnailPixels(*rows[i].texture, size) : std::nullopt; },
-            [&](size_t i, std::optional<PreviewPixels>& pixels) {
-                int row = 0;
-                IListItem* item = textureList_->AddItem(row);
-                SetTextureRow(*item, *rows[i].texture, false);
-                if (pixels) {
-                    if (auto thumbnail = MakeThumbnailBitmap(std::move(*pixels))) {
-                        BitmapHandle previous(item->SetImage(thumbnail->Release()));
+    {
+        RedrawOff redraw(textureList_->window);
+        const uint32_t selectedHash = settings_.recentTextureIndex;
+        try {
+            // Thumbnails are made on every core, a few rows ahead of the one added.
+            const std::vector<TextureRow> rows = BuildTextureRows(*container_);
+            const bool thumbnails = environment_.thumbnails;
+            const uint32_t size = uint32_t(textureList_->ImageSize());
+            ForEachInOrder<std::optional<PreviewPixels>>(
+                rows.size(), thumbnails ? DefaultJobs() : 1,
+                [&](size_t i) { return thumbnails ? MakeThumbnailPixels(*rows[i].texture, size) : std::nullopt; },
+                [&](size_t i, std::optional<PreviewPixels>& pixels) {
+                    int row = 0;
+                    IListItem* item = textureList_->AddItem(row);
+                    SetTextureRow(*item, *rows[i].texture, false);
+                    if (pixels) {
+                        if (auto thumbnail = MakeThumbnailBitmap(std::move(*pixels))) {
+                            BitmapHandle previous(item->SetImage(thumbnail->Release()));
+                        }
                     }
-                }
-                if (selectedHash != 0 && rows[i].texture->hash == selectedHash) textureList_->SelectRow(row);
-            });
-    } catch (const std::exception& failure) {
-        SetStatus(L"ERROR: " + Wide(failure.what()), true);
+                    if (selectedHash != 0 && rows[i].texture->hash == selectedHash) textureList_->SelectRow(row);
+                });
+        } catch (const std::exception& failure) {
+            SetStatus(L"ERROR: " + Wide(failure.what()), true);
+        }
+        if (selectedHash == 0 && textureList_->RowCount() > 0) textureList_->SelectRow(0);
+        FitTextureColumns();
     }
-    if (selectedHash == 0 && textureList_->RowCount() > 0) textureList_->SelectRow(0);
-    FitTextureColumns();
-    SendMessageW(textureList_->window, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(textureList_->window, nullptr, TRUE);
     status_->SetText(Wide(entry.Text()), 1, false);
     status_->SetText(Wide(PlatformText(container_->platform)), 3, false);
