@@ -112,19 +112,6 @@ bool HasAlpha(DxgiFormat format) {
     }
 }
 
-DxgiFormat MakeSRGB(DxgiFormat format) {
-    switch (format) {
-    case DxgiFormat::R8G8B8A8_UNORM: return DxgiFormat::R8G8B8A8_UNORM_SRGB;
-    case DxgiFormat::BC1_UNORM: return DxgiFormat::BC1_UNORM_SRGB;
-    case DxgiFormat::BC2_UNORM: return DxgiFormat::BC2_UNORM_SRGB;
-    case DxgiFormat::BC3_UNORM: return DxgiFormat::BC3_UNORM_SRGB;
-    case DxgiFormat::B8G8R8A8_UNORM: return DxgiFormat::B8G8R8A8_UNORM_SRGB;
-    case DxgiFormat::B8G8R8X8_UNORM: return DxgiFormat::B8G8R8X8_UNORM_SRGB;
-    case DxgiFormat::BC7_UNORM: return DxgiFormat::BC7_UNORM_SRGB;
-    default: return format;
-    }
-}
-
 DxgiFormat MakeLinear(DxgiFormat format) {
     switch (format) {
     case DxgiFormat::R8G8B8A8_UNORM_SRGB: return DxgiFormat::R8G8B8A8_UNORM;

@@ -67,8 +67,7 @@ bool IsCompressed(DxgiFormat format);  // 70..84 and 94..99
 bool IsSRGB(DxgiFormat format);        // 29, 72, 75, 78, 91, 93, 99
 bool HasAlpha(DxgiFormat format);      // has a stored alpha channel
 
-// The sRGB twin of a format and back; formats without one come back unchanged.
-DxgiFormat MakeSRGB(DxgiFormat format);
+// The linear twin of an sRGB format; other formats come back unchanged.
 DxgiFormat MakeLinear(DxgiFormat format);
 
 // Bytes of one row and of one whole level, rows packed without padding; block

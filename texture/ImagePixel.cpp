@@ -96,11 +96,6 @@ bool HasRowCodec(DxgiFormat format) {
     }
 }
 
-bool IsSnorm(DxgiFormat format) {
-    return format == F::R8G8_SNORM || format == F::R8_SNORM || format == F::BC4_SNORM ||
-           format == F::BC5_SNORM;
-}
-
 bool IsByteChannels(DxgiFormat format) {
     switch (format) {
     case F::R8G8B8A8_UNORM: case F::R8G8B8A8_UNORM_SRGB: case F::B8G8R8A8_UNORM:

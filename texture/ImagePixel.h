@@ -14,7 +14,6 @@ namespace zelko::detail {
 
 // Whether rows of `format` can be read and written as RGBA floats.
 bool HasRowCodec(DxgiFormat format);
-bool IsSnorm(DxgiFormat format);
 // Whether every channel is one byte (R8G8B8A8, B8G8R8A8/X8, R8G8, R8, A8).
 bool IsByteChannels(DxgiFormat format);
 

@@ -51,18 +51,6 @@ struct Simple {
     static void Free(Handle h) noexcept { FreeFunction(h); }
 };
 
-struct GdiObject {
-    using Handle = HGDIOBJ;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Free(Handle h) noexcept { DeleteObject(h); }
-};
-
-struct Kernel {
-    using Handle = HANDLE;
-    static Handle Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Free(Handle h) noexcept { CloseHandle(h); }
-};
-
 struct CoTaskMemory {
     using Handle = void*;
     static Handle Invalid() noexcept { return nullptr; }
@@ -70,25 +58,19 @@ struct CoTaskMemory {
 };
 
 inline void DeleteBitmap(HBITMAP h) { DeleteObject(h); }
-inline void DeleteBrush(HBRUSH h) { DeleteObject(h); }
-inline void DeleteFont(HFONT h) { DeleteObject(h); }
 inline void DestroyImageList(HIMAGELIST h) { ImageList_Destroy(h); }
 inline void CloseKey(HKEY h) { RegCloseKey(h); }
 
 } // namespace handle_traits
 
 using BitmapHandle = UniqueHandle<handle_traits::Simple<HBITMAP, handle_traits::DeleteBitmap>>;
-using BrushHandle = UniqueHandle<handle_traits::Simple<HBRUSH, handle_traits::DeleteBrush>>;
-using FontHandle = UniqueHandle<handle_traits::Simple<HFONT, handle_traits::DeleteFont>>;
 using MemoryDcHandle = UniqueHandle<handle_traits::Simple<HDC, DeleteDC>>;
 using IconHandle = UniqueHandle<handle_traits::Simple<HICON, DestroyIcon>>;
 using ImageListHandle = UniqueHandle<handle_traits::Simple<HIMAGELIST, handle_traits::DestroyImageList>>;
 using MenuHandle = UniqueHandle<handle_traits::Simple<HMENU, DestroyMenu>>;
 using AcceleratorHandle = UniqueHandle<handle_traits::Simple<HACCEL, DestroyAcceleratorTable>>;
-using GlobalMemoryHandle = UniqueHandle<handle_traits::Simple<HGLOBAL, GlobalFree>>;
 using LocalMemoryHandle = UniqueHandle<handle_traits::Simple<HLOCAL, LocalFree>>;
 using RegistryKeyHandle = UniqueHandle<handle_traits::Simple<HKEY, handle_traits::CloseKey>>;
-using FileHandle = UniqueHandle<handle_traits::Kernel>;
 using CoTaskMemoryHandle = UniqueHandle<handle_traits::CoTaskMemory>;
 
 // A device context borrowed from a window with GetDC, given back with ReleaseDC.

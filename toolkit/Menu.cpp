@@ -2,13 +2,11 @@
 
 namespace zelko {
 
-Menu::Menu() : handle_(CreateMenu()), ownsHandle_(true) {}
+Menu::Menu() : owned_(CreateMenu()), handle_(owned_.Get()) {}
 
-Menu::Menu(HMENU popup) : handle_(popup), ownsHandle_(false) {}
+Menu::Menu(HMENU popup) : handle_(popup) {}
 
-Menu::~Menu() {
-    if (ownsHandle_ && handle_) DestroyMenu(handle_);  // destroys the popups too
-}
+Menu::~Menu() = default;  // destroying the bar destroys its popups too
 
 Menu& Menu::AddPopup(const std::wstring& title) {
     HMENU popup = CreatePopupMenu();
@@ -24,7 +22,7 @@ void Menu::AddItem(const std::wstring& title, UINT command) {
 void Menu::AddSeparator() { AppendMenuW(handle_, MF_SEPARATOR, 0, nullptr); }
 
 HMENU Menu::Detach() {
-    ownsHandle_ = false;
+    owned_.Release();
     return handle_;
 }
 

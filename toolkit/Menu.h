@@ -2,6 +2,8 @@
 // Menu builder: a Menu wraps one menu handle and owns its submenu objects.
 #include <windows.h>
 
+#include "toolkit/Handles.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,8 +31,8 @@ public:
 private:
     explicit Menu(HMENU popup);  // a popup, owned by its parent's handle
 
+    MenuHandle owned_;  // the bar; a popup is owned by its parent's handle
     HMENU handle_;
-    bool ownsHandle_;
     std::vector<std::unique_ptr<Menu>> submenus_;
 };
 
