@@ -1,7 +1,5 @@
 #include "toolkit/Control.h"
 
-#include "format/Errors.h"
-
 namespace zelko {
 namespace {
 
@@ -97,12 +95,12 @@ void IControl::Show() {
 }
 
 void IControl::GetWindowArea(RECT& area) {
-    if (!window) throw Error("Invalid handle");
+    if (!window) throw ControlError("Invalid handle");
     if (!GetWindowRect(window, &area)) area = RECT{0, 0, 800, 600};
 }
 
 void IControl::GetClientArea(RECT& area) {
-    if (!window) throw Error("Invalid handle");
+    if (!window) throw ControlError("Invalid handle");
     GetClientRect(window, &area);
     for (IControl* child : children) {
         if (child->className != kStatusBarClass || !child->window) continue;

@@ -5,11 +5,18 @@
 #include <windows.h>
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zelko {
+
+// What the toolkit raises when a control is used without its window.
+class ControlError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // A rectangle in the parent's client coordinates, handed to
 // onPositionChanging so that the owner can clamp a control being resized.
@@ -43,10 +50,10 @@ public:
     virtual void Hide();
     virtual void Show();
     // Screen rectangle; 0, 0, 800, 600 when the platform call fails.
-    // Throws Error("Invalid handle") without a window.
+    // Throws ControlError("Invalid handle") without a window.
     virtual void GetWindowArea(RECT& area);
     // Client rectangle without the strip of any status-bar child.
-    // Throws Error("Invalid handle") without a window.
+    // Throws ControlError("Invalid handle") without a window.
     virtual void GetClientArea(RECT& area);
 
     IControl(const IControl&) = delete;
