@@ -3,7 +3,6 @@
 // through the editor's main window and its splitter.
 #include "gui_helpers.h"
 
-#include "format/Errors.h"
 #include "toolkit/ListView.h"
 #include "toolkit/Monitors.h"
 
@@ -47,7 +46,7 @@ TEST_F(ControlTest, ChildrenAreWrappedAndResizedBeforeTheirParent) {
     SetWindowPos(orphan, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER);  // must not reach the old object
     EXPECT_EQ(Placement(orphan)[2], 50);
     IControl empty(app.get(), L"", 0);  // no class, no window
-    EXPECT_THROW(empty.GetClientArea(client), Error);
+    EXPECT_THROW(empty.GetClientArea(client), ControlError);
 
     ListView first(app.get(), false), second(app.get(), false);
     // A size message lays out the children in order, then the window itself.
