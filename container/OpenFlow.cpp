@@ -69,8 +69,10 @@ std::vector<ArchiveEntry> ScanArchive(const std::filesystem::path& path, const H
         uint32_t id = 0, size = 0;
         if (!ReadHeader(in, p, id, size)) throw Error("End of file");
         if (!IsKnownChunkId(id)) throw Error("The file is not supported");
-        // Archive offsets are 32-bit in the entries and the cache.
+        // Archive offsets are 32-bit in the entries and the cache; so are
+        // entry sizes, which hold the header too: a chunk that large cannot be whole.
         if (p > UINT32_MAX) throw Error("The file is not supported");
+        if (size > UINT32_MAX - 8) throw Error("End of file");
         if (id == pack::kCompressedContainer) {
             entries.push_back(PackEntry(uint32_t(entries.size()), p, size, 0));
         } else if (id == pack::kRoot) {
@@ -98,7 +100,7 @@ bool ReadEntriesFromCache(const std::filesystem::path& path, const Host& host, s
     const size_t step = std::max<size_t>(1, positions.size() / 100);
     for (size_t i = 0; i < positions.size(); ++i) {
         uint32_t id = 0, size = 0;
-        if (!ReadHeader(in, positions[i], id, size) || id != pack::kRoot) return false;
+        if (!ReadHeader(in, positions[i], id, size) || id != pack::kRoot || size > UINT32_MAX - 8) return false;
         const int64_t tableSize = FindHashListSize(in, positions[i], size);
         if (tableSize < 0) return false;
         found.push_back(PackEntry(uint32_t(found.size()), positions[i], size, uint32_t(tableSize / 8)));

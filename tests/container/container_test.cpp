@@ -101,6 +101,11 @@ TEST(OpenFlow, RefusesWhatItCannotRead) {
     EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }),
               odd.string() + " - The file is not supported");
     EXPECT_EQ(ReadFileBytes(odd), bytes);
+    // A pack declaring 4 GB: its entry size (with the header) would wrap.
+    auto huge = PackBytes("A", 1);
+    StoreU32(huge.data() + 4, 0xFFFFFFF9);
+    WriteFile(odd, huge);
+    EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }), odd.string() + " - End of file");
 }
 
 TEST(TextureBinFile, RebuildMovesLaterChunksKeepsOneBackupAndWritesNothingOnRefusal) {
