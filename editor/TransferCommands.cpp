@@ -5,6 +5,7 @@
 #include "container/Transfer.h"
 #include "editor/Dialogs.h"
 #include "editor/IniFile.h"
+#include "format/Parallel.h"
 #include "texture/TextureObject.h"
 #include "toolkit/Dialogs.h"
 
@@ -39,10 +40,14 @@ bool Zelko::Menu_TextureAddReplaceFromFolder(const std::wstring& path) {
     {
         DisabledWindow disabled(window);
         RedrawOff quiet(textureList_->window);
-        outcome = ImportFiles(*container_, rows, files, MakeHost(), [this](TextureObject& added) {
-            int row = 0;
-            SetTextureRow(*textureList_->AddItem(row), added, true);
-        });
+        // Files are read and converted on every core; rows and messages follow in order.
+        outcome = ImportFiles(
+                *container_, rows, files, MakeHost(),
+                [this](TextureObject& added) {
+                    int row = 0;
+                    SetTextureRow(*textureList_->AddItem(row), added, true);
+                },
+                DefaultJobs());
         for (TextureObject* changed : outcome.changedTextures) {
             const int row = textureList_->RowOfData(changed);
             if (IListItem* item = row >= 0 ? textureList_->GetItems()[size_t(row)] : nullptr) {
@@ -85,7 +90,7 @@ bool Zelko::ExportTextures(const std::vector<const TextureObject*>& textures, co
         ShowMessage(nullptr, WideFromUtf8(text), L"Error", kInformation);
     };
     const ExportOptions options{std::filesystem::path(folder), format, settings_.exportOverwrite,
-                                settings_.exportHashWhenTruncated};
+                                settings_.exportHashWhenTruncated, DefaultJobs()};
     return zelko::ExportTextures(textures, options, host);
 }
 
