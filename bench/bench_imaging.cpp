@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "texture/ImageOps.h"
+#include "imaging/ImageOps.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "format/GameVersion.h"
 #include "format/SafeFile.h"
 #include "format/TextureFile.h"
+#include "imaging/Image.h"
 #include "texture/Conversion.h"
-#include "texture/Image.h"
 
 namespace zelko {
 

@@ -11,10 +11,10 @@
 #include "format/Parallel.h"
 #include "format/SafeFile.h"
 #include "format/Text.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
+#include "imaging/ImageResult.h"
 #include "texture/Conversion.h"
-#include "texture/Dds.h"
-#include "texture/ImageFile.h"
-#include "texture/ImageResult.h"
 #include "texture/TextureObject.h"
 
 namespace zelko {

@@ -6,8 +6,8 @@
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
+#include "imaging/Image.h"
 #include "texture/PixelFormat.h"
-#include "texture/Image.h"
 
 namespace zelko {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "texture/Dds.h"
-#include "texture/ImageOps.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageOps.h"
 
 namespace fuzz_dds {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "FuzzFiles.h"
-#include "texture/ImageFile.h"
+#include "imaging/ImageFile.h"
 
 namespace fuzz_image_file {
 

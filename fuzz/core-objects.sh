@@ -1,5 +1,5 @@
 # Sourced by scripts/fuzz.sh and scripts/fuzz-seeds.sh: compiles the portable
-# core (format/, texture/, container/) with clang into a static library,
+# core (format/, texture/, container/ and the imaging layer, imaging/) with clang into a static library,
 # recompiling a source only when its text, a header it includes or the flags
 # changed. A source this clang cannot compile is left out with a warning; the
 # link then says whether a target needs it. Sets core_library; link it with
@@ -16,7 +16,7 @@ build_core() {
     printf '%s\n' "$*" >"$dir/flags"
   fi
   local src obj dep stale objects=()
-  for src in "$root"/format/*.cpp "$root"/texture/*.cpp "$root"/container/*.cpp; do
+  for src in "$root"/format/*.cpp "$root"/imaging/*.cpp "$root"/texture/*.cpp "$root"/container/*.cpp; do
     obj="$dir/$(basename "$(dirname "$src")")-$(basename "${src%.cpp}").o"
     stale=1
     if [ -f "$obj" ] && [ -f "$obj.d" ]; then

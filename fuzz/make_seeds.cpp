@@ -15,9 +15,9 @@
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/TextureFile.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
 #include "texture/Conversion.h"
-#include "texture/Dds.h"
-#include "texture/ImageFile.h"
 #include "texture/TextureObject.h"
 
 using namespace zelko;

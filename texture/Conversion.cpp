@@ -7,9 +7,9 @@
 
 #include "format/Errors.h"
 #include "format/Text.h"
-#include "texture/Dds.h"
-#include "texture/ImageFile.h"
-#include "texture/ImageOps.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
+#include "imaging/ImageOps.h"
 #include "texture/PaletteQuantizer.h"
 #include "texture/PixelFormat.h"
 #include "texture/TextureObject.h"

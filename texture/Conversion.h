@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 namespace zelko {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 namespace zelko {
 

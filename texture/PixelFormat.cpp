@@ -5,7 +5,7 @@
 
 #include "format/ByteStream.h"
 #include "format/Errors.h"
-#include "texture/DxgiFormat.h"
+#include "imaging/DxgiFormat.h"
 #include "texture/TextureObject.h"
 
 namespace zelko {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "format/Errors.h"
+#include "imaging/ImageBlock.h"
 #include "texture/Conversion.h"
-#include "texture/ImageBlock.h"
 #include "texture/PixelFormat.h"
 #include "texture/TextureObject.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 namespace zelko {
 

@@ -12,9 +12,9 @@
 #include "container/OpenFlow.h"
 #include "format/ByteStream.h"
 #include "format/Text.h"
-#include "texture/Dds.h"
-#include "texture/ImageFile.h"
-#include "texture/ImageOps.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
+#include "imaging/ImageOps.h"
 #include "texture/Preview.h"
 #include "texture/TextureObject.h"
 

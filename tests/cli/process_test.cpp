@@ -20,7 +20,7 @@
 #include "TempFolder.h"
 #include "container/OpenFlow.h"
 #include "container/SampleArchive.h"
-#include "texture/ImageFile.h"
+#include "imaging/ImageFile.h"
 
 extern char** environ;
 

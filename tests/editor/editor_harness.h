@@ -7,8 +7,8 @@
 #include "editor/Dialogs.h"
 #include "editor/Ids.h"
 #include "editor/Zelko.h"
-#include "texture/Image.h"
-#include "texture/ImageFile.h"
+#include "imaging/Image.h"
+#include "imaging/ImageFile.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 
 #include "format/NameHash.h"
 #include "format/pack_builder.h"
+#include "imaging/ImageFile.h"
 #include "texture/Conversion.h"
-#include "texture/ImageFile.h"
 #include "texture/Preview.h"
 #include "texture/TextureObject.h"
 

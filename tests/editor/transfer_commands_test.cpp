@@ -5,8 +5,8 @@
 #include "cli/Cli.h"
 #include "container/Editing.h"
 #include "format/NameHash.h"
-#include "texture/Dds.h"
-#include "texture/ImageFile.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
 #include "texture/Preview.h"
 #include "texture/TextureObject.h"
 

@@ -12,10 +12,10 @@
 
 #include "TempFolder.h"
 #include "format/error_text.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
+#include "imaging/ImageOps.h"
 #include "texture/Conversion.h"
-#include "texture/Dds.h"
-#include "texture/ImageFile.h"
-#include "texture/ImageOps.h"
 #include "texture/PaletteQuantizer.h"
 #include "texture/TextureObject.h"
 

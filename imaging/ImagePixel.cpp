@@ -1,4 +1,4 @@
-#include "texture/ImagePixel.h"
+#include "imaging/ImagePixel.h"
 
 #include <bit>
 #include <cmath>

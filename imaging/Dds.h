@@ -23,7 +23,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 namespace zelko {
 

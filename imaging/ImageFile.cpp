@@ -1,7 +1,7 @@
 // Front end of the image file code: type detection, file input and output,
 // pixel layout normalisation, and the encoders both platforms share (BMP with
 // alpha, the GIF palette).
-#include "texture/ImageFile.h"
+#include "imaging/ImageFile.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,7 +10,7 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "texture/ImageFileCodec.h"
+#include "imaging/ImageFileCodec.h"
 
 namespace zelko {
 

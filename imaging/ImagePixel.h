@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "texture/Image.h"
-#include "texture/ImageOps.h"
+#include "imaging/Image.h"
+#include "imaging/ImageOps.h"
 
 namespace zelko::detail {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "texture/ImageResult.h"
+#include "imaging/ImageResult.h"
 
 namespace zelko {
 

@@ -21,7 +21,7 @@
 //        < 128 become the transparent index, which reads back as alpha 0.
 //
 // Writers build the whole file in memory first, so a failed write never
-// leaves a partial file. Results are HRESULT codes (texture/ImageResult.h):
+// leaves a partial file. Results are HRESULT codes (imaging/ImageResult.h):
 // kFileNotFound for a missing file, kInvalidData for content no decoder
 // accepts, kInvalidArg for sizes over kMaxTextureDimension or bad images,
 // kNotSupported for a format a function does not handle, kWriteFault when the
@@ -32,7 +32,7 @@
 #include <optional>
 #include <vector>
 
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 namespace zelko {
 

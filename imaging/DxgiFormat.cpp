@@ -1,4 +1,4 @@
-#include "texture/DxgiFormat.h"
+#include "imaging/DxgiFormat.h"
 
 namespace zelko {
 

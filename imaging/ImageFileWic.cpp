@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "texture/ImageFileCodec.h"
+#include "imaging/ImageFileCodec.h"
 
 namespace zelko::imagefile {
 

@@ -3,7 +3,7 @@
 // arrive here.
 #include <cstring>
 
-#include "texture/ImageFileCodec.h"
+#include "imaging/ImageFileCodec.h"
 
 namespace zelko::imagefile {
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <vector>
 
-#include "texture/ImageOps.h"
-#include "texture/ImagePixel.h"
+#include "imaging/ImageOps.h"
+#include "imaging/ImagePixel.h"
 
 namespace zelko {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "texture/ImageFile.h"
+#include "imaging/ImageFile.h"
 
 namespace zelko::imagefile {
 

@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "texture/ImageBlock.h"
-#include "texture/ImageOps.h"
-#include "texture/ImagePixel.h"
+#include "imaging/ImageBlock.h"
+#include "imaging/ImageOps.h"
+#include "imaging/ImagePixel.h"
 
 namespace zelko {
 

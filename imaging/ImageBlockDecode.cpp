@@ -1,4 +1,4 @@
-#include "texture/ImageBlock.h"
+#include "imaging/ImageBlock.h"
 
 #include <bit>
 #include <cstring>

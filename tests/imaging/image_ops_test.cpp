@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "texture/ImageBlock.h"
-#include "texture/ImageOps.h"
+#include "imaging/ImageBlock.h"
+#include "imaging/ImageOps.h"
 
 #if ZELKO_HAVE_SQUISH
 #include <squish.h>

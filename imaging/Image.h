@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "texture/DxgiFormat.h"
-#include "texture/ImageResult.h"
+#include "imaging/DxgiFormat.h"
+#include "imaging/ImageResult.h"
 
 namespace zelko {
 

@@ -1,4 +1,4 @@
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 #include <cstring>
 #include <new>

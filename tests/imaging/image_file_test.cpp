@@ -10,7 +10,7 @@
 
 #include "TempFolder.h"
 #include "format/ByteStream.h"
-#include "texture/ImageFile.h"
+#include "imaging/ImageFile.h"
 
 using namespace zelko;
 namespace fs = std::filesystem;

@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "texture/Image.h"
+#include "imaging/Image.h"
 
 namespace zelko {
 

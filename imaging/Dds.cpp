@@ -1,4 +1,4 @@
-#include "texture/Dds.h"
+#include "imaging/Dds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <new>
 #include <system_error>
 
-#include "texture/ImagePixel.h"
+#include "imaging/ImagePixel.h"
 
 namespace zelko {
 

@@ -9,7 +9,7 @@
 
 #include "TempFolder.h"
 #include "format/ByteStream.h"
-#include "texture/Dds.h"
+#include "imaging/Dds.h"
 
 namespace zelko {
 namespace {

@@ -14,7 +14,7 @@
 #include <png.h>
 #include <tiffio.h>
 
-#include "texture/ImageFileCodec.h"
+#include "imaging/ImageFileCodec.h"
 
 // Private copies: other translation units may compile stb too.
 #define STB_IMAGE_STATIC
