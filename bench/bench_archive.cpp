@@ -42,7 +42,7 @@ namespace {
 
 constexpr int kPacks = 4;
 constexpr int kTexturesPerPack = 150;
-constexpr int kDistinct = 24;  // textures repeat after this many (the pixel work does not)
+constexpr int kDistinct = 24; // textures repeat after this many (the pixel work does not)
 constexpr uint32_t kSide = 512;
 
 double Seconds(const std::function<void()>& work) {
@@ -156,7 +156,8 @@ int main(int argc, char** argv) {
     std::vector<uint8_t>().swap(bytes);
     std::vector<uint8_t>().swap(copy);
     rows.push_back({"memcpy of the archive's bytes", memcpyTime, ""});
-    const double cpTime = Seconds([&] { Shell("cp '" + archive.string() + "' '" + (folder / "copy.bin").string() + "'"); });
+    const double cpTime = Seconds(
+        [&] { Shell("cp '" + archive.string() + "' '" + (folder / "copy.bin").string() + "'"); });
     rows.push_back({"cp of the archive", cpTime, ""});
     const double syncTime = Seconds([&] { Shell("sync '" + (folder / "copy.bin").string() + "'"); });
     fs::remove(folder / "copy.bin");
@@ -222,7 +223,8 @@ int main(int argc, char** argv) {
     const unsigned cores = DefaultJobs();
     const auto [dds1, ddsFolder1] = exportAll("dds", 1);
     const auto [ddsN, ddsFolder] = exportAll("dds", cores);
-    const double cpDds = Seconds([&] { Shell("cp -r '" + ddsFolder.string() + "' '" + (folder / "dds-copy").string() + "'"); });
+    const double cpDds = Seconds(
+        [&] { Shell("cp -r '" + ddsFolder.string() + "' '" + (folder / "dds-copy").string() + "'"); });
     std::snprintf(note, sizeof note, "%.2fx cp -r of the same %.0f MB", ddsN / cpDds, FolderBytes(ddsFolder) / 1e6);
     rows.push_back({"export DDS, 1 job", dds1, ""});
     rows.push_back({"export DDS, " + std::to_string(cores) + " jobs", ddsN, note});
@@ -266,8 +268,9 @@ int main(int argc, char** argv) {
         std::vector<TextureObject*> pack;
         bin->ForEachTexture([&](TextureObject* t) { pack.push_back(t); });
         const double t = Seconds([&] { ChangeTextureFormats(*bin, pack, kFormatDXT1, jobs, {}); });
-        rows.push_back({"convert a pack (" + std::to_string(pack.size()) + ") to DXT1, " + std::to_string(jobs) + " job(s)",
-                        t, ""});
+        rows.push_back(
+            {"convert a pack (" + std::to_string(pack.size()) + ") to DXT1, " + std::to_string(jobs) + " job(s)", t,
+             ""});
     }
 
     // Rename and save: a plain pack, then the compressed one.

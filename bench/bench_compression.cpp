@@ -22,8 +22,7 @@ constexpr size_t kCorpusSize = 16u << 20;
 // noisy photo-like blocks and flat areas with scattered detail.
 class CorpusBuilder {
 public:
-    Bytes Build()
-    {
+    Bytes Build() {
         while (data_.size() < kCorpusSize) {
             const bool dxt5 = rng_() % 3 == 0;
             static const int kStyles[10] = {0, 0, 1, 1, 2, 2, 2, 2, 3, 3}; // weights
@@ -38,33 +37,27 @@ public:
     }
 
 private:
-    void Texture(bool dxt5, int style, uint32_t base, int width, int height)
-    {
+    void Texture(bool dxt5, int style, uint32_t base, int width, int height) {
         std::vector<uint32_t> tile(16);
-        for (auto& t : tile)
-            t = rng_();
+        for (auto& t : tile) t = rng_();
         for (int by = 0; by < height; ++by)
             for (int bx = 0; bx < width; ++bx) {
-                if (dxt5)
-                    Alpha(style, bx, by, width);
+                if (dxt5) Alpha(style, bx, by, width);
                 Color(style, base, bx, by, width, height, tile);
             }
     }
 
-    void Alpha(int style, int bx, int by, int width)
-    {
+    void Alpha(int style, int bx, int by, int width) {
         if (style != 2 && (bx + by * width) % 7 != 0) { // mostly opaque
             Put({0xFF, 0xFF, 0, 0, 0, 0, 0, 0});
             return;
         }
         const uint32_t r = rng_();
-        Put({uint8_t(r), uint8_t(r >> 8), uint8_t(rng_()), uint8_t(rng_()), uint8_t(rng_()),
-             uint8_t(rng_()), 0x49, 0x92});
+        Put({uint8_t(r), uint8_t(r >> 8), uint8_t(rng_()), uint8_t(rng_()), uint8_t(rng_()), uint8_t(rng_()), 0x49,
+             0x92});
     }
 
-    void Color(int style, uint32_t base, int bx, int by, int width, int height,
-               const std::vector<uint32_t>& tile)
-    {
+    void Color(int style, uint32_t base, int bx, int by, int width, int height, const std::vector<uint32_t>& tile) {
         uint16_t c0, c1;
         uint32_t indices;
         static const uint32_t patterns[] = {0x00000000, 0x55555555, 0xAAAAAAAA, 0xE4E4E4E4};
@@ -75,8 +68,7 @@ private:
             c0 = uint16_t(r << 11 | g << 5 | (base >> 8 & 31));
             c1 = uint16_t(c0 + 0x0821);
             indices = patterns[(bx + by) & 3];
-            if (rng_() % 4 == 0)
-                indices ^= rng_() & 0x0F0F0F0F;
+            if (rng_() % 4 == 0) indices ^= rng_() & 0x0F0F0F0F;
             break;
         }
         case 1: { // tiled
@@ -103,8 +95,8 @@ private:
             break;
         }
         }
-        Put({uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8), uint8_t(indices),
-             uint8_t(indices >> 8), uint8_t(indices >> 16), uint8_t(indices >> 24)});
+        Put({uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8), uint8_t(indices), uint8_t(indices >> 8),
+             uint8_t(indices >> 16), uint8_t(indices >> 24)});
     }
 
     void Put(std::initializer_list<uint8_t> bytes) { data_.insert(data_.end(), bytes); }
@@ -113,21 +105,18 @@ private:
     Bytes data_;
 };
 
-const Bytes& Corpus()
-{
+const Bytes& Corpus() {
     static const Bytes corpus = CorpusBuilder().Build();
     return corpus;
 }
 
-Bytes JdlzCompress(const Bytes& data)
-{
+Bytes JdlzCompress(const Bytes& data) {
     Bytes out(zelko::JdlzCompressBound(data.size()));
     out.resize(zelko::CompressJdlz(data.data(), uint32_t(data.size()), out.data(), out.size()));
     return out;
 }
 
-const Bytes& JdlzStream()
-{
+const Bytes& JdlzStream() {
     static const Bytes stream = JdlzCompress(Corpus());
     return stream;
 }
@@ -135,8 +124,7 @@ const Bytes& JdlzStream()
 // Plain greedy JDLZ: at every position take the longest match the format can
 // express (long form capped at 34, the nearest on ties) among all earlier
 // positions in the window with the same first three bytes.
-Bytes GreedyJdlz(const Bytes& in)
-{
+Bytes GreedyJdlz(const Bytes& in) {
     constexpr uint32_t kWindow = 2064;
     const uint32_t n = uint32_t(in.size());
     std::vector<int32_t> head(1 << 18, -1), prev(n, -1);
@@ -150,9 +138,7 @@ Bytes GreedyJdlz(const Bytes& in)
             used = 0;
         }
     };
-    auto trigram = [&](uint32_t p) {
-        return ((in[p] | in[p + 1] << 8 | in[p + 2] << 16) * 2654435761u) >> 14;
-    };
+    auto trigram = [&](uint32_t p) { return ((in[p] | in[p + 1] << 8 | in[p + 2] << 16) * 2654435761u) >> 14; };
     auto insert = [&](uint32_t p) {
         if (p + 3 <= n) {
             prev[p] = head[trigram(p)];
@@ -165,8 +151,7 @@ Bytes GreedyJdlz(const Bytes& in)
             const uint32_t maxLen = std::min<uint32_t>(n - pos, 4098);
             for (int32_t c = head[trigram(pos)]; c >= 0 && pos - uint32_t(c) <= kWindow; c = prev[c]) {
                 uint32_t len = 0;
-                while (len < maxLen && in[c + len] == in[pos + len])
-                    ++len;
+                while (len < maxLen && in[c + len] == in[pos + len]) ++len;
                 const uint32_t dist = pos - uint32_t(c);
                 len = dist > 16 ? std::min<uint32_t>(len, 34) : len;
                 if (len > best) {
@@ -186,8 +171,7 @@ Bytes GreedyJdlz(const Bytes& in)
                 out[at++] = uint8_t((((best - 3) >> 4) & 0xF0) | d);
                 out[at++] = uint8_t(best - 3);
             }
-            for (uint32_t p = pos; p < pos + best; ++p)
-                insert(p);
+            for (uint32_t p = pos; p < pos + best; ++p) insert(p);
             pos += best;
         } else {
             flag(slotA, usedA, false);
@@ -197,21 +181,19 @@ Bytes GreedyJdlz(const Bytes& in)
         advance(slotA, usedA);
         advance(slotB, usedB);
     }
-    const uint8_t header[16] = {'J', 'D', 'L', 'Z', 2, 0x10, 0, 0,
-                                uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+    const uint8_t header[16] = {
+        'J', 'D', 'L', 'Z', 2, 0x10, 0, 0, uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
     std::copy(header, header + 16, out.begin());
     out.resize(at);
     return out;
 }
 
-double GreedyRatio()
-{
+double GreedyRatio() {
     static const double ratio = [] {
         const Bytes stream = GreedyJdlz(Corpus());
         Bytes check(Corpus().size());
-        if (zelko::DecompressStream(stream.data(), stream.size(), check.data(), check.size())
-                != check.size()
-            || check != Corpus()) {
+        if (zelko::DecompressStream(stream.data(), stream.size(), check.data(), check.size()) != check.size() ||
+            check != Corpus()) {
             std::fprintf(stderr, "greedy reference stream does not decode\n");
             std::abort();
         }
@@ -220,8 +202,7 @@ double GreedyRatio()
     return ratio;
 }
 
-void BM_JdlzEncode(benchmark::State& state)
-{
+void BM_JdlzEncode(benchmark::State& state) {
     const Bytes& in = Corpus();
     Bytes out(zelko::JdlzCompressBound(in.size()));
     uint32_t size = 0;
@@ -236,8 +217,7 @@ void BM_JdlzEncode(benchmark::State& state)
     state.counters["vs_greedy_pct"] = (ratio / GreedyRatio() - 1) * 100;
 }
 
-void BM_JdlzDecode(benchmark::State& state)
-{
+void BM_JdlzDecode(benchmark::State& state) {
     const Bytes& stream = JdlzStream();
     Bytes out(Corpus().size());
     for (auto _ : state) {
@@ -248,38 +228,34 @@ void BM_JdlzDecode(benchmark::State& state)
         }
         benchmark::ClobberMemory();
     }
-    if (out != Corpus())
-        state.SkipWithError("decoded data differs");
+    if (out != Corpus()) state.SkipWithError("decoded data differs");
     state.SetBytesProcessed(int64_t(state.iterations() * out.size()));
     state.counters["ratio"] = double(stream.size()) / double(out.size());
 }
 
-void BM_Lz4Encode(benchmark::State& state)
-{
+void BM_Lz4Encode(benchmark::State& state) {
     const Bytes& in = Corpus();
     Bytes out(size_t(LZ4_compressBound(int(in.size()))));
     int size = 0;
     for (auto _ : state) {
-        size = LZ4_compress_default(reinterpret_cast<const char*>(in.data()),
-                                    reinterpret_cast<char*>(out.data()), int(in.size()), int(out.size()));
+        size = LZ4_compress_default(reinterpret_cast<const char*>(in.data()), reinterpret_cast<char*>(out.data()),
+                                    int(in.size()), int(out.size()));
         benchmark::DoNotOptimize(size);
     }
     state.SetBytesProcessed(int64_t(state.iterations() * in.size()));
     state.counters["ratio"] = double(size) / double(in.size());
 }
 
-void BM_Lz4Decode(benchmark::State& state)
-{
+void BM_Lz4Decode(benchmark::State& state) {
     const Bytes& in = Corpus();
     Bytes packed(size_t(LZ4_compressBound(int(in.size()))));
-    packed.resize(size_t(LZ4_compress_default(reinterpret_cast<const char*>(in.data()),
-                                              reinterpret_cast<char*>(packed.data()), int(in.size()),
-                                              int(packed.size()))));
+    packed.resize(
+        size_t(LZ4_compress_default(reinterpret_cast<const char*>(in.data()), reinterpret_cast<char*>(packed.data()),
+                                    int(in.size()), int(packed.size()))));
     Bytes out(in.size());
     for (auto _ : state) {
         const int n = LZ4_decompress_safe(reinterpret_cast<const char*>(packed.data()),
-                                          reinterpret_cast<char*>(out.data()), int(packed.size()),
-                                          int(out.size()));
+                                          reinterpret_cast<char*>(out.data()), int(packed.size()), int(out.size()));
         benchmark::DoNotOptimize(n);
         benchmark::ClobberMemory();
     }

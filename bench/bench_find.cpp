@@ -24,7 +24,8 @@ using namespace zelko;
 constexpr int kPacks = 50;
 constexpr int kTexturesPerPack = 400;
 
-const char* const kParts[] = {"BODY", "WINDOW_FRONT", "HEADLIGHT", "BRAKELIGHT", "WHEEL", "TIRE", "INTERIOR", "BADGING"};
+const char* const kParts[] = {"BODY",  "WINDOW_FRONT", "HEADLIGHT", "BRAKELIGHT",
+                              "WHEEL", "TIRE",         "INTERIOR",  "BADGING"};
 
 struct BigDocument {
     std::filesystem::path path = std::filesystem::temp_directory_path() / "zelko-bench-find.bin";
@@ -40,7 +41,8 @@ struct BigDocument {
             for (int t = 0; t < kTexturesPerPack; ++t) {
                 char name[64];
                 std::snprintf(name, sizeof name, "CAR_%02d_%s_%03d", p, kParts[t % 8], t);
-                auto texture = TextureObject::Create(false, 8, 8, kFormatDXT1, 1, pixels.data(), 32, nullptr, 0, 0, 0, 0);
+                auto texture = TextureObject::Create(false, 8, 8, kFormatDXT1, 1, pixels.data(), 32, nullptr, 0, 0, 0,
+                                                     0);
                 texture->name = name;
                 texture->hash = NameHash(name);
                 pack.textures.push_back(std::move(texture));

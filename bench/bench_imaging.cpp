@@ -48,9 +48,9 @@ float Fractal(float x, float y, int seed, int octaves) {
 // Textured light and shade with slowly drifting hue, a few hard-edged
 // patches, sensor-like noise, and an alpha channel of soft shapes.
 struct Photo {
-    ScratchImage chain;   // R8G8B8A8_UNORM, full mip chain
-    ScratchImage opaque;  // the same with alpha 255, for BC1
-    double pixels = 0;    // over all levels
+    ScratchImage chain; // R8G8B8A8_UNORM, full mip chain
+    ScratchImage opaque; // the same with alpha 255, for BC1
+    double pixels = 0; // over all levels
 
     Photo() {
         ScratchImage base;
@@ -102,12 +102,11 @@ double Psnr(const ScratchImage& decoded, int first, int last) {
 
 void ReportQuality(benchmark::State& state, const ScratchImage& compressed, bool alpha) {
     ScratchImage decoded;
-    Decompress(compressed.GetImages(), compressed.GetImageCount(), compressed.GetMetadata(),
-               DxgiFormat::R8G8B8A8_UNORM, decoded);
+    Decompress(compressed.GetImages(), compressed.GetImageCount(), compressed.GetMetadata(), DxgiFormat::R8G8B8A8_UNORM,
+               decoded);
     state.counters["PSNR"] = Psnr(decoded, 0, 3);
     if (alpha) state.counters["PSNR_A"] = Psnr(decoded, 3, 4);
-    state.counters["MP/s"] =
-        benchmark::Counter(Source().pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] = benchmark::Counter(Source().pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_CompressOurs(benchmark::State& state, DxgiFormat format, TexCompressFlags flags) {
@@ -127,8 +126,8 @@ void BM_CompressSquish(benchmark::State& state, DxgiFormat format, int flags) {
     for (auto _ : state) {
         for (size_t i = 0; i < chain.GetImageCount(); ++i) {
             const Image& level = chain.GetImages()[i];
-            squish::CompressImage(level.pixels, int(level.width), int(level.height),
-                                  compressed.GetImages()[i].pixels, flags);
+            squish::CompressImage(level.pixels, int(level.width), int(level.height), compressed.GetImages()[i].pixels,
+                                  flags);
         }
         benchmark::DoNotOptimize(compressed.GetPixels());
     }
@@ -138,16 +137,18 @@ void BM_CompressSquish(benchmark::State& state, DxgiFormat format, int flags) {
 // The base level compressed by us, as input for the decoders.
 const ScratchImage& Compressed(DxgiFormat format) {
     static ScratchImage images[5];
-    int slot = format == DxgiFormat::BC1_UNORM ? 0 : format == DxgiFormat::BC2_UNORM ? 1
-             : format == DxgiFormat::BC3_UNORM ? 2 : format == DxgiFormat::BC4_UNORM ? 3 : 4;
-    if (!images[slot].GetPixels())
-        Compress(*Source().chain.GetImages(), format, kTexCompressFast, 0.0f, images[slot]);
+    int slot = format == DxgiFormat::BC1_UNORM ? 0
+        : format == DxgiFormat::BC2_UNORM      ? 1
+        : format == DxgiFormat::BC3_UNORM      ? 2
+        : format == DxgiFormat::BC4_UNORM      ? 3
+                                               : 4;
+    if (!images[slot].GetPixels()) Compress(*Source().chain.GetImages(), format, kTexCompressFast, 0.0f, images[slot]);
     return images[slot];
 }
 
 void SetDecodeRate(benchmark::State& state) {
-    state.counters["MP/s"] =
-        benchmark::Counter(double(kSize * kSize) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] = benchmark::Counter(double(kSize * kSize) / 1e6,
+                                                benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_DecompressOurs(benchmark::State& state, DxgiFormat format) {
@@ -198,11 +199,10 @@ BENCHMARK_CAPTURE(BM_DecompressSquish, BC5, DxgiFormat::BC5_UNORM, squish::kBc5)
 
 int main(int argc, char** argv) {
     // libsquish spreads CompressImage over OpenMP threads; compare on one core.
-    if (auto setThreads = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "omp_set_num_threads")))
-        setThreads(1);
+    if (auto setThreads = reinterpret_cast<void (*)(int)>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"))) setThreads(1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    Source();  // build the texture before any timing
+    Source(); // build the texture before any timing
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -54,10 +54,18 @@ void Release(void* p) noexcept {
 void* operator new(size_t n) { return Allocate(n); }
 void* operator new[](size_t n) { return Allocate(n); }
 void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    try { return Allocate(n); } catch (...) { return nullptr; }
+    try {
+        return Allocate(n);
+    } catch (...) {
+        return nullptr;
+    }
 }
 void* operator new[](size_t n, const std::nothrow_t&) noexcept {
-    try { return Allocate(n); } catch (...) { return nullptr; }
+    try {
+        return Allocate(n);
+    } catch (...) {
+        return nullptr;
+    }
 }
 void operator delete(void* p) noexcept { Release(p); }
 void operator delete[](void* p) noexcept { Release(p); }
@@ -76,7 +84,8 @@ constexpr double kMB = 1e6;
 // structure, and runs of repeated blocks, about as compressible as game data.
 void FillPixels(std::mt19937& rng, uint8_t* out, size_t n) {
     uint8_t colours[64][4];
-    for (auto& colour : colours) for (uint8_t& b : colour) b = uint8_t(rng());
+    for (auto& colour : colours)
+        for (uint8_t& b : colour) b = uint8_t(rng());
     for (size_t i = 0; i + 8 <= n; i += 8) {
         if (i >= 8 && rng() % 10 < 3) {
             std::memcpy(out + i, out + i - 8, 8);
@@ -125,10 +134,10 @@ Times Best(int runs, const auto& work) {
 struct Corpus {
     std::vector<uint8_t> plain;
     std::vector<uint8_t> compressed;
-    std::vector<std::pair<size_t, uint32_t>> pixelSpans;  // per texture, inside `plain`
+    std::vector<std::pair<size_t, uint32_t>> pixelSpans; // per texture, inside `plain`
     size_t pixelBytes = 0;
-    Times memcpy;         // into one buffer that is already mapped
-    Times lz4;            // LZ4 over every texture's pixels
+    Times memcpy; // into one buffer that is already mapped
+    Times lz4; // LZ4 over every texture's pixels
 };
 
 const Corpus& GetCorpus() {
@@ -139,7 +148,7 @@ const Corpus& GetCorpus() {
         file.packFileName = "BENCH.BIN";
         for (int i = 0; i < kTextureCount; ++i) {
             // Mostly small textures, few large ones: about 300 MB in all.
-            static const uint32_t kSizes[20] = {64, 64, 64, 64, 64, 64, 128, 128, 128, 128,
+            static const uint32_t kSizes[20] = {64,  64,  64,  64,  64,  64,  128, 128, 128, 128,
                                                 128, 128, 256, 256, 256, 256, 256, 512, 512, 1024};
             static const uint32_t kFormats[20] = {kFormatDXT1, kFormatDXT1, kFormatDXT1, kFormatDXT1, kFormatDXT1,
                                                   kFormatDXT1, kFormatDXT1, kFormatDXT1, kFormatDXT5, kFormatDXT5,

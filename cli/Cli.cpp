@@ -38,20 +38,22 @@ constexpr Command kCommands[] = {
 };
 
 void PrintUsage(FILE* out) {
-    std::fputs("Usage: zelko COMMAND [OPTIONS]\n"
-               "\n"
-               "Texture archives of the racing games, from the command line.\n"
-               "\n"
-               "Commands:\n",
-               out);
+    std::fputs(
+        "Usage: zelko COMMAND [OPTIONS]\n"
+        "\n"
+        "Texture archives of the racing games, from the command line.\n"
+        "\n"
+        "Commands:\n",
+        out);
     for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fputs("\n"
-               "Options:\n"
-               "  -h, --help     show this help and exit\n"
-               "  -V, --version  show the version and exit\n"
-               "\n"
-               "Run 'zelko COMMAND --help' for the options of a command.\n",
-               out);
+    std::fputs(
+        "\n"
+        "Options:\n"
+        "  -h, --help     show this help and exit\n"
+        "  -V, --version  show the version and exit\n"
+        "\n"
+        "Run 'zelko COMMAND --help' for the options of a command.\n",
+        out);
 }
 
 constexpr const char* kSampleUsage =

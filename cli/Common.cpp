@@ -62,9 +62,10 @@ Document LoadDocument(const std::string& archiveArgument) {
     const auto path = PathFromUtf8(archiveArgument);
     std::error_code ec;
     Document doc = std::filesystem::is_directory(path, ec) ? OpenWorldFolder(path)
-                                                          : OpenDocument(path, true, TerminalHost());
+                                                           : OpenDocument(path, true, TerminalHost());
     EndProgress();
-    if (doc.rolledBack) std::fprintf(stderr, "zelko: %s: an interrupted save was rolled back first\n", archiveArgument.c_str());
+    if (doc.rolledBack)
+        std::fprintf(stderr, "zelko: %s: an interrupted save was rolled back first\n", archiveArgument.c_str());
     return doc;
 }
 

@@ -28,52 +28,60 @@ constexpr const char* kJobsOption =
     "                and the messages are the same for any N\n";
 
 const std::string kImportUsage = std::string(
-    "Usage: zelko import ARCHIVE [--entry N] [--jobs N] PATH...\n"
-    "\n"
-    "Brings image files (DDS, BMP, PNG, GIF, TIFF, JPEG) into a pack: a file whose\n"
-    "name (without extension) names a texture replaces it, the others are added as\n"
-    "new textures. A PATH may be a folder: its files are taken, without subfolders.\n"
-    "\n") + kEditOptions + kJobsOption;
+                                     "Usage: zelko import ARCHIVE [--entry N] [--jobs N] PATH...\n"
+                                     "\n"
+                                     "Brings image files (DDS, BMP, PNG, GIF, TIFF, JPEG) into a pack: a file whose\n"
+                                     "name (without extension) names a texture replaces it, the others are added as\n"
+                                     "new textures. A PATH may be a folder: its files are taken, without subfolders.\n"
+                                     "\n") +
+    kEditOptions + kJobsOption;
 
 const std::string kReplaceUsage = std::string(
-    "Usage: zelko replace ARCHIVE [--entry N] NAME IMAGE\n"
-    "\n"
-    "Gives the texture NAME the pixels of an image file, converted to the\n"
-    "texture's format, size and mip maps.\n"
-    "\n") + kEditOptions;
+                                      "Usage: zelko replace ARCHIVE [--entry N] NAME IMAGE\n"
+                                      "\n"
+                                      "Gives the texture NAME the pixels of an image file, converted to the\n"
+                                      "texture's format, size and mip maps.\n"
+                                      "\n") +
+    kEditOptions;
 
 const std::string kAddUsage = std::string(
-    "Usage: zelko add ARCHIVE [--entry N] [--jobs N] IMAGE...\n"
-    "\n"
-    "Adds image files as new textures named after the files (made unique with\n"
-    "_1, _2, ...).\n"
-    "\n") + kEditOptions + kJobsOption;
+                                  "Usage: zelko add ARCHIVE [--entry N] [--jobs N] IMAGE...\n"
+                                  "\n"
+                                  "Adds image files as new textures named after the files (made unique with\n"
+                                  "_1, _2, ...).\n"
+                                  "\n") +
+    kEditOptions + kJobsOption;
 
 const std::string kDeleteUsage = std::string(
-    "Usage: zelko delete ARCHIVE [--entry N] NAME...\n"
-    "\n"
-    "Removes textures from a pack; a pack keeps at least one texture.\n"
-    "\n") + kEditOptions;
+                                     "Usage: zelko delete ARCHIVE [--entry N] NAME...\n"
+                                     "\n"
+                                     "Removes textures from a pack; a pack keeps at least one texture.\n"
+                                     "\n") +
+    kEditOptions;
 
-const std::string kRenameUsage = std::string(
-    "Usage: zelko rename ARCHIVE [--entry N] NAME NEW_NAME\n"
-    "\n"
-    "Renames a texture. The new name's hash must not be taken by a texture of the pack.\n"
-    "\n") + kEditOptions;
+const std::string kRenameUsage =
+    std::string(
+        "Usage: zelko rename ARCHIVE [--entry N] NAME NEW_NAME\n"
+        "\n"
+        "Renames a texture. The new name's hash must not be taken by a texture of the pack.\n"
+        "\n") +
+    kEditOptions;
 
 const std::string kDuplicateUsage = std::string(
-    "Usage: zelko duplicate ARCHIVE [--entry N] NAME NEW_NAME\n"
-    "\n"
-    "Copies a texture under a new name, whose hash must be free in the pack.\n"
-    "\n") + kEditOptions;
+                                        "Usage: zelko duplicate ARCHIVE [--entry N] NAME NEW_NAME\n"
+                                        "\n"
+                                        "Copies a texture under a new name, whose hash must be free in the pack.\n"
+                                        "\n") +
+    kEditOptions;
 
 const std::string kConvertUsage = std::string(
-    "Usage: zelko convert ARCHIVE [--entry N] --format FORMAT [--jobs N] [NAME...]\n"
-    "\n"
-    "Re-encodes textures in another pixel format: ARGB, P8, DXT1, DXT3, DXT5, BC4\n"
-    "or BC5. Without NAME every texture of the pack is converted. --jobs N\n"
-    "textures are encoded at once (default: every core); the result is the same.\n"
-    "\n") + kEditOptions;
+                                      "Usage: zelko convert ARCHIVE [--entry N] --format FORMAT [--jobs N] [NAME...]\n"
+                                      "\n"
+                                      "Re-encodes textures in another pixel format: ARGB, P8, DXT1, DXT3, DXT5, BC4\n"
+                                      "or BC5. Without NAME every texture of the pack is converted. --jobs N\n"
+                                      "textures are encoded at once (default: every core); the result is the same.\n"
+                                      "\n") +
+    kEditOptions;
 
 // An archive, one of its packs and the container it is open in.
 struct Session {
@@ -104,8 +112,9 @@ struct Session {
         const std::string narrow = Cp1252FromUtf8(utf8);
         TextureObject* match = nullptr;
         container->ForEachTexture([&](TextureObject* t) {
-            if (!match && (t->name == narrow || t->GetDisplayName(false) == narrow ||
-                           (narrow.rfind("0x", 0) == 0 && NameHash(narrow) == t->hash))) {
+            if (!match &&
+                (t->name == narrow || t->GetDisplayName(false) == narrow ||
+                 (narrow.rfind("0x", 0) == 0 && NameHash(narrow) == t->hash))) {
                 match = t;
             }
         });
@@ -267,9 +276,10 @@ int CmdConvert(const Args& args) {
         for (size_t i = 1; i < opt.Positional().size(); ++i) targets.push_back(&s.Find(opt.Positional()[i]));
     }
     const unsigned jobs = unsigned(opt.Number("--jobs", long(DefaultJobs()), 1, 256));
-    const unsigned changed = ChangeTextureFormats(*s.container, targets, format, jobs, [&](TextureObject& t, uint32_t old) {
-        std::printf("%s format change %s -> %s\n", Shown(t.name).c_str(), FormatName(old), FormatName(format));
-    });
+    const unsigned changed = ChangeTextureFormats(
+        *s.container, targets, format, jobs, [&](TextureObject& t, uint32_t old) {
+            std::printf("%s format change %s -> %s\n", Shown(t.name).c_str(), FormatName(old), FormatName(format));
+        });
     if (changed) s.Save();
     std::printf("Converted textures: %u\n", changed);
     return kExitOk;

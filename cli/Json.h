@@ -8,10 +8,26 @@ namespace zelko::cli {
 
 class JsonWriter {
 public:
-    JsonWriter& BeginObject() { Separate(); out_ += '{'; first_.push_back(true); return *this; }
-    JsonWriter& EndObject() { Close('}'); return *this; }
-    JsonWriter& BeginArray() { Separate(); out_ += '['; first_.push_back(true); return *this; }
-    JsonWriter& EndArray() { Close(']'); return *this; }
+    JsonWriter& BeginObject() {
+        Separate();
+        out_ += '{';
+        first_.push_back(true);
+        return *this;
+    }
+    JsonWriter& EndObject() {
+        Close('}');
+        return *this;
+    }
+    JsonWriter& BeginArray() {
+        Separate();
+        out_ += '[';
+        first_.push_back(true);
+        return *this;
+    }
+    JsonWriter& EndArray() {
+        Close(']');
+        return *this;
+    }
     JsonWriter& Key(const std::string& key) {
         Separate();
         Quote(key);
@@ -19,16 +35,31 @@ public:
         afterKey_ = true;
         return *this;
     }
-    JsonWriter& String(const std::string& utf8) { Separate(); Quote(utf8); return *this; }
-    JsonWriter& Number(uint64_t value) { Separate(); out_ += std::to_string(value); return *this; }
-    JsonWriter& Bool(bool value) { Separate(); out_ += value ? "true" : "false"; return *this; }
+    JsonWriter& String(const std::string& utf8) {
+        Separate();
+        Quote(utf8);
+        return *this;
+    }
+    JsonWriter& Number(uint64_t value) {
+        Separate();
+        out_ += std::to_string(value);
+        return *this;
+    }
+    JsonWriter& Bool(bool value) {
+        Separate();
+        out_ += value ? "true" : "false";
+        return *this;
+    }
 
     template <class T>
     JsonWriter& Field(const std::string& key, const T& value) {
         Key(key);
-        if constexpr (std::is_same_v<T, bool>) return Bool(value);
-        else if constexpr (std::is_arithmetic_v<T>) return Number(uint64_t(value));
-        else return String(value);
+        if constexpr (std::is_same_v<T, bool>)
+            return Bool(value);
+        else if constexpr (std::is_arithmetic_v<T>)
+            return Number(uint64_t(value));
+        else
+            return String(value);
     }
 
     const std::string& Text() const { return out_; }

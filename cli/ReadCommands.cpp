@@ -116,7 +116,11 @@ int CmdFind(const Args& args) {
         JsonWriter j;
         j.BeginObject().Field("pattern", pattern).Field("matchCase", matchCase).Key("hits").BeginArray();
         for (const FindRecord* hit : hits) {
-            j.BeginObject().Field("entry", hit->entryId + 1).Field("name", Shown(hit->name)).Field("hash", Hex(hit->hash)).EndObject();
+            j.BeginObject()
+                .Field("entry", hit->entryId + 1)
+                .Field("name", Shown(hit->name))
+                .Field("hash", Hex(hit->hash))
+                .EndObject();
         }
         j.EndArray().EndObject();
         std::printf("%s\n", j.Text().c_str());
@@ -175,8 +179,8 @@ int CmdTextures(const Args& args) {
     }
     std::printf("%s  version %u  %s%s\n", entry.Text().c_str(), pack.version, PlatformText(container->platform),
                 pack.hasCompressedTable ? "  compressed" : "");
-    std::printf("%-40s %6s %6s %-7s %4s  %-10s %5s %5s\n", "Name", "Width", "Height", "Format", "Mips", "Hash",
-                "Alpha", "Blend");
+    std::printf("%-40s %6s %6s %-7s %4s  %-10s %5s %5s\n", "Name", "Width", "Height", "Format", "Mips", "Hash", "Alpha",
+                "Blend");
     for (const TextureRow& row : rows) {
         const TextureObject& t = *row.texture;
         std::printf("%-40s %6u %6u %-7s %4u  %s %5u %5u\n", Shown(row.displayName).c_str(), t.width, t.height,
@@ -191,7 +195,8 @@ int CmdExport(const Args& args) {
                       {"--entry", "--format", "--out", "--jobs"}, {"--only"});
     if (opt.Help()) return PrintUsage(kExportUsage);
     if (opt.Positional().size() != 1) throw UsageError("export needs one ARCHIVE");
-    if (opt.Has("--all-entries") && opt.Has("--entry")) throw UsageError("--entry and --all-entries exclude each other");
+    if (opt.Has("--all-entries") && opt.Has("--entry"))
+        throw UsageError("--entry and --all-entries exclude each other");
     ExportOptions options;
     options.format = ExportFormatFromName(opt.Required("--format"));
     if (options.format < 0) throw UsageError("unknown format '" + opt.Value("--format") + "'");

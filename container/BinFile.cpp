@@ -41,9 +41,7 @@ bool IsStreamArchive(const std::filesystem::path& path) {
     return UpperAscii(Utf8FromPath(path.filename())).rfind("STREAM", 0) == 0;
 }
 
-std::string TextureNameFromFile(const std::filesystem::path& path) {
-    return Cp1252FromUtf8(Utf8FromPath(path.stem()));
-}
+std::string TextureNameFromFile(const std::filesystem::path& path) { return Cp1252FromUtf8(Utf8FromPath(path.stem())); }
 
 TextureObject* IBinFile::DuplicateTexture(const TextureObject& source, const std::string& newName) {
     if (!pack) return nullptr;

@@ -45,7 +45,7 @@ public:
     // The texture named exactly `name`, or null.
     TextureObject* FindTexture(const std::string& name) const;
 
-    uint32_t platform = 0;     // 0 PC, 1 Xbox 360
+    uint32_t platform = 0; // 0 PC, 1 Xbox 360
     uint32_t packVersion = 0;
     std::unique_ptr<TextureFile> pack;
     std::vector<TextureObject*> changedTextures;

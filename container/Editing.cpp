@@ -94,7 +94,8 @@ bool ConvertTexture(const IBinFile& container, TextureObject& texture, uint32_t 
 
 void ApplyTextureFlags(IBinFile& container, TextureObject& texture, uint32_t format) {
     const int game = container.packVersion ? int(GameFromVersion(container.packVersion)) : int(GameWorld);
-    if (const TextureFlagRow* row = FindTextureFlags(game, NameHash(TextureFlagKey(texture.hash, container.carName)), format)) {
+    if (const TextureFlagRow* row = FindTextureFlags(game, NameHash(TextureFlagKey(texture.hash, container.carName)),
+                                                     format)) {
         texture.alphaMode = row->alphaMode;
         texture.blendMode = row->blendMode;
         texture.flagsEdited = true;
@@ -105,7 +106,7 @@ void ApplyTextureFlags(IBinFile& container, TextureObject& texture, uint32_t for
 } // namespace
 
 bool ChangeTextureFormat(IBinFile& container, TextureObject& texture, uint32_t format) {
-    TextureFlagKey(texture.hash, container.carName);  // an invalid hash fails before the pixels change
+    TextureFlagKey(texture.hash, container.carName); // an invalid hash fails before the pixels change
     if (!ConvertTexture(container, texture, format)) return false;
     ApplyTextureFlags(container, texture, format);
     return true;
@@ -142,8 +143,9 @@ void SaveIntoDocument(IBinFile& container, Document& document, bool makeBackup) 
     if (document.identity) {
         lock.emplace(document.path);
         if (IdentityOf(document.path) != document.identity) {
-            throw SaveError(document.path, Utf8FromPath(document.path.filename()) +
-                                               " was changed by another program since it was opened");
+            throw SaveError(
+                document.path,
+                Utf8FromPath(document.path.filename()) + " was changed by another program since it was opened");
         }
     }
     ArchiveEntry* entry = container.entry;

@@ -47,7 +47,7 @@ std::vector<FindRecord> BuildFindIndex(const Document& document, const std::func
         } catch (const Error&) {
             // An entry that holds no pack, or one that does not load, has no names to offer.
         }
-        const uint32_t entryId = id;  // a structured binding some compilers cannot capture
+        const uint32_t entryId = id; // a structured binding some compilers cannot capture
         if (pack) pack->ForEachTexture([&](TextureObject* t) { index.push_back(MakeFindRecord(*t, entryId)); });
         if (progress) progress(int(double(counter) * 100.0 / double(total)));
     }
@@ -64,7 +64,8 @@ std::vector<const FindRecord*> SearchIndex(const std::vector<FindRecord>& index,
         const std::u16string& name = matchCase ? record.shown : record.folded;
         if (name.find(folded) != std::u16string::npos) hits.push_back(&record);
     }
-    std::stable_sort(hits.begin(), hits.end(), [](const FindRecord* a, const FindRecord* b) { return a->shown < b->shown; });
+    std::stable_sort(hits.begin(), hits.end(),
+                     [](const FindRecord* a, const FindRecord* b) { return a->shown < b->shown; });
     return hits;
 }
 

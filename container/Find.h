@@ -13,11 +13,11 @@
 namespace zelko {
 
 struct FindRecord {
-    std::string name;       // display name with the hash suffix, games' code page
-    std::u16string shown;   // the same in 16-bit code units, as matched and sorted
-    std::u16string folded;  // `shown` with the 8-bit letters upper-cased
-    uint32_t hash = 0;      // never 0
-    uint32_t entryId = 0;   // the entry that holds the texture
+    std::string name; // display name with the hash suffix, games' code page
+    std::u16string shown; // the same in 16-bit code units, as matched and sorted
+    std::u16string folded; // `shown` with the 8-bit letters upper-cased
+    uint32_t hash = 0; // never 0
+    uint32_t entryId = 0; // the entry that holds the texture
 };
 
 // The record of one texture. Throws Error("invalid hash") for hash 0.
@@ -36,8 +36,7 @@ bool Match(std::u16string_view name, std::u16string_view pattern, bool matchCase
 // disk in id order, each through a container of its own. An entry that does
 // not open adds nothing.
 // `progress` is told the percentage after each entry.
-std::vector<FindRecord> BuildFindIndex(const Document& document,
-                                       const std::function<void(int percent)>& progress = {});
+std::vector<FindRecord> BuildFindIndex(const Document& document, const std::function<void(int percent)>& progress = {});
 
 // The matching records in ascending order of `shown` (16-bit code units);
 // none for an empty pattern.

@@ -51,9 +51,7 @@ ArchiveEntry PackEntry(uint32_t id, uint64_t offset, uint32_t size, uint32_t tex
     return e;
 }
 
-std::string Percent(uint64_t part, uint64_t whole) {
-    return std::to_string(whole ? part * 100 / whole : 100) + "%";
-}
+std::string Percent(uint64_t part, uint64_t whole) { return std::to_string(whole ? part * 100 / whole : 100) + "%"; }
 
 } // namespace
 
@@ -201,7 +199,7 @@ std::unique_ptr<IBinFile> OpenEntry(const Document& document, ArchiveEntry& entr
     // The pack is not where the scan found it when another program rewrote the file since.
     if (document.identity && IdentityOf(document.path) != document.identity) {
         reason += (reason.empty() ? "" : "; ") + Utf8FromPath(document.path.filename()) +
-                  " was changed by another program since it was opened";
+            " was changed by another program since it was opened";
     }
     throw EntryLoadError(entry.Text() + " cannot be loaded", reason);
 }

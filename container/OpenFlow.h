@@ -19,10 +19,10 @@ namespace zelko {
 struct Document {
     std::filesystem::path path;
     uint32_t kind = kEntryPack;
-    std::map<uint32_t, ArchiveEntry> entries;  // by id
-    bool fromCache = false;                    // pack positions came from the load cache
-    bool rolledBack = false;                   // an interrupted in-place save was undone first
-    std::optional<FileIdentity> identity;      // the file as it was opened, for saves to check
+    std::map<uint32_t, ArchiveEntry> entries; // by id
+    bool fromCache = false; // pack positions came from the load cache
+    bool rolledBack = false; // an interrupted in-place save was undone first
+    std::optional<FileIdentity> identity; // the file as it was opened, for saves to check
 };
 
 // Walks the top-level chunks of an archive: every texture pack with a hash
@@ -65,7 +65,7 @@ std::unique_ptr<IBinFile> OpenEntry(const Document& document, ArchiveEntry& entr
 
 struct TextureRow {
     TextureObject* texture = nullptr;
-    std::string displayName;  // with the hash suffix, in the games' code page
+    std::string displayName; // with the hash suffix, in the games' code page
     uint32_t width = 0;
     uint32_t height = 0;
     std::string formatName;

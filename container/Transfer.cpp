@@ -33,7 +33,7 @@ namespace {
 // What the threads make of one file ahead of its turn: the image fitted to
 // the texture it replaces, or the new texture it adds.
 struct ImportedFile {
-    bool ready = false;  // else the work waits for the file's turn
+    bool ready = false; // else the work waits for the file's turn
     bool ok = false;
     ScratchImage image;
     std::unique_ptr<TextureObject> added;
@@ -89,8 +89,8 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
             const auto& file = files[index];
             const std::string shown = Utf8FromPath(file);
             const std::string stem = TextureNameFromFile(file);
-            host.Progress("PROCESSING: Replacing (" + std::to_string(index * 100 / total) + "%): " +
-                          Utf8FromCp1252(stem));
+            host.Progress("PROCESSING: Replacing (" + std::to_string(index * 100 / total) +
+                          "%): " + Utf8FromCp1252(stem));
             host.Pump();
             if (!target[index] && !canRebuild) {
                 out.failures.push_back(shown + ": Could not find texture to replace");
@@ -133,7 +133,7 @@ namespace {
 
 constexpr const char* kExtensions[kExportFormatCount] = {"dds", "bmp", "gif", "tiff", "jpg", "png", "tga"};
 constexpr ImageFileFormat kWicFormats[kExportFormatCount] = {
-    ImageFileFormat::DDS, ImageFileFormat::BMP, ImageFileFormat::GIF, ImageFileFormat::TIFF,
+    ImageFileFormat::DDS,  ImageFileFormat::BMP, ImageFileFormat::GIF, ImageFileFormat::TIFF,
     ImageFileFormat::JPEG, ImageFileFormat::PNG, ImageFileFormat::TGA};
 
 std::string HexName(uint32_t hash) {
@@ -146,8 +146,8 @@ std::string HexName(uint32_t hash) {
 std::string SafeFileName(std::string name) {
     for (char& c : name) {
         const auto u = uint8_t(c);
-        if (u < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
-            c == '>' || c == '|') {
+        if (u < 0x20 || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+            c == '|') {
             c = '_';
         }
     }
@@ -217,15 +217,14 @@ EncodedTexture EncodeTexture(const TextureObject& texture, int format) {
 
 } // namespace
 
-bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options,
-                    const Host& host, ExportOutcome* outcome) {
+bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options, const Host& host,
+                    ExportOutcome* outcome) {
     const char* ext = ExportExtension(options.format);
     if (options.folder.empty() || *ext == 0) return false;
     // The pixels are decoded and encoded on every job; names, files and
     // messages follow in the textures' order, as with one job.
     ForEachInOrder<EncodedTexture>(
-        textures.size(), options.jobs,
-        [&](size_t i) { return EncodeTexture(*textures[i], options.format); },
+        textures.size(), options.jobs, [&](size_t i) { return EncodeTexture(*textures[i], options.format); },
         [&](size_t i, EncodedTexture& file) {
             if (!file.decoded) return;
             const std::string name = ExportName(*textures[i], options.hashWhenTruncated);
@@ -242,7 +241,8 @@ bool ExportTextures(const std::vector<const TextureObject*>& textures, const Exp
             std::string error = std::move(file.error);
             if (ok && Failed(file.encoded)) {
                 ok = false;
-                error = "Unable to write the file: " + Utf8FromPath(target) + ". Error code: " + HResultHex(file.encoded);
+                error = "Unable to write the file: " + Utf8FromPath(target) +
+                    ". Error code: " + HResultHex(file.encoded);
             }
             if (ok) {
                 // An overwritten file is replaced whole or not at all.

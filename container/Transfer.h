@@ -20,9 +20,9 @@ std::vector<std::filesystem::path> FolderFiles(const std::filesystem::path& fold
 struct ImportOutcome {
     uint32_t succeeded = 0;
     bool changed = false;
-    TextureObject* last = nullptr;  // the last texture replaced or added
-    std::vector<TextureObject*> changedTextures;  // replaced or added, in file order
-    std::vector<std::string> failures;  // "<path>: <reason>", UTF-8
+    TextureObject* last = nullptr; // the last texture replaced or added
+    std::vector<TextureObject*> changedTextures; // replaced or added, in file order
+    std::vector<std::string> failures; // "<path>: <reason>", UTF-8
 };
 
 // Replaces the textures whose hash is the NameHash of a file's stem and adds
@@ -39,10 +39,10 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
 
 struct ExportOptions {
     std::filesystem::path folder;
-    int format = 0;              // index: dds, bmp, gif, tiff, jpg, png, tga
-    bool overwrite = false;      // else a free "name (n).ext" is chosen
-    bool hashWhenTruncated = true;  // names that do not hash to the texture's hash become "0x<hash>"
-    unsigned jobs = 1;           // threads decoding and encoding; the files and messages are the same
+    int format = 0; // index: dds, bmp, gif, tiff, jpg, png, tga
+    bool overwrite = false; // else a free "name (n).ext" is chosen
+    bool hashWhenTruncated = true; // names that do not hash to the texture's hash become "0x<hash>"
+    unsigned jobs = 1; // threads decoding and encoding; the files and messages are the same
 };
 
 constexpr int kExportFormatCount = 7;
@@ -62,8 +62,8 @@ struct ExportOutcome {
 // with a message (the failed step's text) through the host, and lets the
 // host pump its messages after every file. Throws Error("invalid hash") for a texture
 // with hash 0 when hash names are on.
-bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options,
-                    const Host& host, ExportOutcome* outcome = nullptr);
+bool ExportTextures(const std::vector<const TextureObject*>& textures, const ExportOptions& options, const Host& host,
+                    ExportOutcome* outcome = nullptr);
 
 // The file name an exported texture gets (before numbering), in UTF-8 with
 // characters that cannot stand in a file name replaced by '_'.

@@ -20,7 +20,6 @@ constexpr size_t kThumbnailRecordSize = 212;
 
 bool IsVinylDataChunk(uint32_t id) { return id == 0 || id == 0x8003CE00 || id == 0x3CE01 || id == 0x3CE02; }
 
-
 } // namespace
 
 bool VinylBinFile::Open(const std::filesystem::path& path, ArchiveEntry& openEntry) {
@@ -104,7 +103,8 @@ bool ZRCWorldIconsFolder::LoadFile(const std::filesystem::path& file) {
         blocks.emplace_back(header, blockSize);
         reader.Skip(blockSize);
     }
-    if (total < kThumbnailRecordSize || total > UINT32_MAX || !PlausibleUnpackedSize(total, reader.Size())) return false;
+    if (total < kThumbnailRecordSize || total > UINT32_MAX || !PlausibleUnpackedSize(total, reader.Size()))
+        return false;
 
     std::vector<uint8_t> data(static_cast<size_t>(total));
     size_t produced = 0;
@@ -139,7 +139,7 @@ bool ZRCWorldIconsFolder::Save(const std::filesystem::path&, bool) {
         StoreU32(record + 28, n);
         StoreU32(record + 32, t->width);
         StoreU32(record + 36, t->height);
-        StoreU32(record + 40, uint32_t(std::bit_width(t->width | 1u)) - 1);  // floor of log2
+        StoreU32(record + 40, uint32_t(std::bit_width(t->width | 1u)) - 1); // floor of log2
         StoreU32(record + 44, uint32_t(std::bit_width(t->height | 1u)) - 1);
         record[49] = uint8_t(t->mipCount);
 

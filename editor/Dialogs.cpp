@@ -18,7 +18,7 @@ const FormatChoice kFormatChoices[4] = {
 };
 
 const wchar_t* const kExportFormatTexts[kExportFormatCount] = {
-    L"DirectDraw Surface (DDS) (*.dds)", L"Bitmap (*.bmp)", L"GIF (*.gif)", L"TIFF (*.tif)", L"JPEG (*.jpg)",
+    L"DirectDraw Surface (DDS) (*.dds)",  L"Bitmap (*.bmp)", L"GIF (*.gif)", L"TIFF (*.tif)", L"JPEG (*.jpg)",
     L"Portable Network Graphics (*.png)", L"TARGA (*.tga)",
 };
 
@@ -104,7 +104,7 @@ struct ExportDialog {
 
 struct TextInputDialog {
     TextInputRequest values;
-    bool ready = false;  // edits before this are the dialog's own filling
+    bool ready = false; // edits before this are the dialog's own filling
 
     INT_PTR Message(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         if (message == WM_INITDIALOG) {
@@ -116,7 +116,7 @@ struct TextInputDialog {
             SetFocus(edit);
             SendMessageW(edit, EM_SETSEL, 0, -1);
             ready = true;
-            return FALSE;  // the focus is set
+            return FALSE; // the focus is set
         }
         if (message != WM_COMMAND) return FALSE;
         switch (LOWORD(wParam)) {
@@ -199,7 +199,7 @@ struct OptionsDialog {
                 EndDialog(dialog, kOptionsAccepted);
                 return TRUE;
             }
-            if (LOWORD(wParam) == IDCANCEL) {  // Escape; the close box comes as WM_CLOSE
+            if (LOWORD(wParam) == IDCANCEL) { // Escape; the close box comes as WM_CLOSE
                 EndDialog(dialog, kOptionsEscaped);
                 return TRUE;
             }

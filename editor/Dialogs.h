@@ -15,11 +15,11 @@
 namespace zelko {
 
 struct TextInputRequest {
-    std::wstring title;   // appended to the caption; empty keeps the resource caption
-    std::wstring label;   // the prompt above the edit box
-    std::wstring text;    // starting text; the accepted text on OK
+    std::wstring title; // appended to the caption; empty keeps the resource caption
+    std::wstring label; // the prompt above the edit box
+    std::wstring text; // starting text; the accepted text on OK
     uint32_t maxLength = 0;
-    std::function<bool(const std::wstring&)> validator;  // enables OK; required
+    std::function<bool(const std::wstring&)> validator; // enables OK; required
 };
 
 struct ResultReport {

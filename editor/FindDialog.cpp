@@ -60,10 +60,10 @@ INT_PTR FindDialog::Message(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDC_FIND_MATCH_CASE:
             if (HIWORD(wParam) == BN_CLICKED) Search();
             return TRUE;
-        case IDOK:  // Enter: on a row of the list it goes there
+        case IDOK: // Enter: on a row of the list it goes there
             if (GetFocus() == list) GoTo(int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
             return TRUE;
-        case IDCANCEL: ShowWindow(window, SW_HIDE); return TRUE;  // Escape
+        case IDCANCEL: ShowWindow(window, SW_HIDE); return TRUE; // Escape
         default: return FALSE;
         }
     case WM_NOTIFY: {

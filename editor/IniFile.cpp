@@ -97,7 +97,7 @@ std::wstring WideFromUtf8(const std::string& text) {
             cp = (cp << 6) | (c & 0x3F);
         }
         if (!valid) {
-            out += wchar_t(b);  // a stray byte of another code page
+            out += wchar_t(b); // a stray byte of another code page
             ++i;
             continue;
         }
@@ -155,7 +155,7 @@ void IniFile::Parse(const std::string& bytes) {
             key = TrimRight(line.substr(0, equals));
             value = TrimLeft(line.substr(equals + 1));
         }
-        sections_[current].try_emplace(key, value);  // the first occurrence wins
+        sections_[current].try_emplace(key, value); // the first occurrence wins
     }
 }
 

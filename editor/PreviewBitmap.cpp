@@ -14,7 +14,7 @@ std::unique_ptr<PreviewBitmap> PreviewBitmap::FromPixels(const PreviewPixels& pi
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = LONG(pixels.width);
-    info.bmiHeader.biHeight = LONG(pixels.height);  // positive: rows run bottom-up like the pixels
+    info.bmiHeader.biHeight = LONG(pixels.height); // positive: rows run bottom-up like the pixels
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;

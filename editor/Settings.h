@@ -42,7 +42,7 @@ struct EditorSettings {
     int32_t formatChangeSelection = -1;
     std::wstring recentFilePath;
     int32_t recentFileIndex = 0;
-    uint32_t recentTextureIndex = 0;  // a name hash, not a row
+    uint32_t recentTextureIndex = 0; // a name hash, not a row
     int32_t recentFileType = 0;
     EditorOptions options;
 };

@@ -21,7 +21,7 @@ bool SetDefaultValue(const std::wstring& key, const std::wstring& value) {
     RegistryKeyHandle openedKey(opened);
     const auto bytes = DWORD((value.size() + 1) * sizeof(wchar_t));
     return RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
-           ERROR_SUCCESS;
+        ERROR_SUCCESS;
 }
 
 } // namespace
@@ -39,14 +39,14 @@ std::wstring FileAssociation::CommandValue() const { return L"\"" + executablePa
 bool RegisterAssociation(const FileAssociation& association) {
     const std::wstring progId = association.ProgId();
     return SetDefaultValue(association.extension, progId) && SetDefaultValue(progId, association.typeName) &&
-           SetDefaultValue(progId + L"\\DefaultIcon", association.IconValue()) &&
-           SetDefaultValue(progId + L"\\shell\\open\\command", association.CommandValue());
+        SetDefaultValue(progId + L"\\DefaultIcon", association.IconValue()) &&
+        SetDefaultValue(progId + L"\\shell\\open\\command", association.CommandValue());
 }
 
 std::wstring AboutText() {
     return std::wstring(L"ZRC-Zelko\r\nVersion: 1.7\r\nWebsite: ") + kProjectPage +
-           L"\r\n\r\nFree to use. The games' files belong to their owners: edit only what you may, and keep a "
-           L"backup of every archive before you change it. The program comes without any warranty.";
+        L"\r\n\r\nFree to use. The games' files belong to their owners: edit only what you may, and keep a "
+        L"backup of every archive before you change it. The program comes without any warranty.";
 }
 
 } // namespace zelko

@@ -10,7 +10,7 @@ constexpr const wchar_t* kProjectPage = L"https://zrc-zelko.example.org/";
 // One archive extension handled by the program.
 struct FileAssociation {
     std::wstring executablePath;
-    std::wstring extension;  // with its dot: ".bun"
+    std::wstring extension; // with its dot: ".bun"
     std::wstring typeName = L"Archive ZRC-Zelko";
     int iconIndex = 2;
 

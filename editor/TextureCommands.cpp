@@ -70,7 +70,7 @@ void Zelko::AddTextureToList(TextureObject& texture) {
         int row = 0;
         IListItem* item = textureList_->AddItem(row);
         SetTextureRow(*item, texture, true);
-        textureList_->SelectRow(row);  // its focus change renders the preview
+        textureList_->SelectRow(row); // its focus change renders the preview
         SetFocus(list);
     }
     InvalidateRect(list, nullptr, FALSE);
@@ -176,7 +176,7 @@ void Zelko::Menu_TextureDelete() {
         if (selected >= 0) {
             textureList_->SelectRow(selected);
         } else {
-            DiscardPreview();  // it showed the texture that is gone
+            DiscardPreview(); // it showed the texture that is gone
         }
     }
     InvalidateRect(list, nullptr, FALSE);

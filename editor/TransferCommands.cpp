@@ -23,8 +23,8 @@ bool Zelko::Menu_TextureAddReplaceFromFolder(const std::wstring& path) {
     if (!CheckPcOnly()) return false;
     std::vector<std::filesystem::path> files;
     if (path.empty()) {
-        const std::wstring folder =
-            ShowFolderPicker(window, L"Select folder with textures", true, settings_.recentImportFolder);
+        const std::wstring folder = ShowFolderPicker(window, L"Select folder with textures", true,
+                                                     settings_.recentImportFolder);
         if (folder.empty()) return false;
         files = FolderFiles(std::filesystem::path(folder));
         if (files.empty()) return false;
@@ -42,12 +42,12 @@ bool Zelko::Menu_TextureAddReplaceFromFolder(const std::wstring& path) {
         RedrawOff quiet(textureList_->window);
         // Files are read and converted on every core; rows and messages follow in order.
         outcome = ImportFiles(
-                *container_, rows, files, MakeHost(),
-                [this](TextureObject& added) {
-                    int row = 0;
-                    SetTextureRow(*textureList_->AddItem(row), added, true);
-                },
-                DefaultJobs());
+            *container_, rows, files, MakeHost(),
+            [this](TextureObject& added) {
+                int row = 0;
+                SetTextureRow(*textureList_->AddItem(row), added, true);
+            },
+            DefaultJobs());
         for (TextureObject* changed : outcome.changedTextures) {
             const int row = textureList_->RowOfData(changed);
             if (IListItem* item = row >= 0 ? textureList_->GetItems()[size_t(row)] : nullptr) {
@@ -83,8 +83,7 @@ bool Zelko::AskExportOptions() {
     return true;
 }
 
-bool Zelko::ExportTextures(const std::vector<const TextureObject*>& textures, const std::wstring& folder,
-                           int format) {
+bool Zelko::ExportTextures(const std::vector<const TextureObject*>& textures, const std::wstring& folder, int format) {
     Host host = MakeHost();
     host.showMessage = [this](const std::string& text) {
         ShowMessage(nullptr, WideFromUtf8(text), L"Error", kInformation);

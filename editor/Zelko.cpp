@@ -24,7 +24,7 @@ constexpr int kWindowWidth = 1024;
 constexpr int kWindowHeight = 768;
 constexpr int kMinListWidth = 200;
 constexpr int kMinListHeight = 100;
-constexpr int kRoomBeside = 200;  // kept free right of and below the file list
+constexpr int kRoomBeside = 200; // kept free right of and below the file list
 
 constexpr UINT kDocumentGroup[] = {IDM_FILE_SAVE, IDM_FILE_CLOSE, IDM_FILE_RELOAD, IDM_TOOLS_OPEN_LOCATION};
 constexpr UINT kEditingGroup[] = {IDM_TEXTURE_ADD,           IDM_TEXTURE_DUPLICATE,      IDM_TEXTURE_REPLACE,
@@ -63,7 +63,7 @@ Zelko::Zelko(ZelkoEnvironment environment) : environment_(std::move(environment)
         return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
     };
     shellOpen = [](HWND owner, const std::wstring& target) {
-        ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);  // its result is not used
+        ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL); // its result is not used
     };
 }
 
@@ -323,7 +323,7 @@ void Zelko::SaveSettings() {
         settings_.splitterWidth = list.right - list.left;
         settings_.splitterHeight = list.bottom - list.top;
     }
-    SaveSettingsFile(settings_, SettingsPath());  // a failure loses this run's settings silently
+    SaveSettingsFile(settings_, SettingsPath()); // a failure loses this run's settings silently
 }
 
 void Zelko::OnPaint(PAINTSTRUCT& paint, HDC dc) { PaintPreviewPane(dc, PreviewArea(), preview_.get()); }

@@ -23,11 +23,11 @@ constexpr const wchar_t* kZelkoTitle = L"ZRC-Zelko v1.7 by korvane";
 
 // Where the program keeps its files, and what it was started with.
 struct ZelkoEnvironment {
-    std::wstring executable;               // the program's own path, for file associations
-    std::wstring programFolder;            // settings file and log
-    std::wstring dataFolder;               // the name lists
-    std::vector<std::wstring> arguments;   // element 0 is the program
-    bool thumbnails = true;                // off only to time loading without them (ZELKO_NO_THUMBNAILS)
+    std::wstring executable; // the program's own path, for file associations
+    std::wstring programFolder; // settings file and log
+    std::wstring dataFolder; // the name lists
+    std::vector<std::wstring> arguments; // element 0 is the program
+    bool thumbnails = true; // off only to time loading without them (ZELKO_NO_THUMBNAILS)
 };
 
 // The folder of the running program, its Data folder and its command line.
@@ -36,8 +36,8 @@ ZelkoEnvironment DefaultEnvironment();
 class Zelko : public Application {
 public:
     // Message boxes go through this; tests answer them without a real box.
-    using MessageBoxFunction = std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption,
-                                                 UINT type)>;
+    using MessageBoxFunction =
+        std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)>;
 
     explicit Zelko(ZelkoEnvironment environment = DefaultEnvironment());
     ~Zelko() override;

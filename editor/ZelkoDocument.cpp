@@ -130,7 +130,7 @@ void Zelko::FinishLoad(Document document, const Stopwatch& watch) {
     fileList_->SelectRow(row);
     File_ProcessBIN(id);
     std::wstring loaded = L"Loaded " + document_.path.filename().wstring() + L" [" +
-                          std::to_wstring(watch.ElapsedMilliseconds()) + L"ms]";
+        std::to_wstring(watch.ElapsedMilliseconds()) + L"ms]";
     if (document_.rolledBack) loaded += L"; an interrupted save was rolled back first";
     SetStatus(loaded, true);
 }
@@ -266,7 +266,7 @@ bool Zelko::Menu_Save() {
     try {
         FinishSave(std::filesystem::path(path), settings_.options.useCache);
     } catch (const std::exception& failure) {
-        status_->WriteLog(failure.what());  // the save itself succeeded
+        status_->WriteLog(failure.what()); // the save itself succeeded
     }
     RefreshFileList();
     SetStatus(L"The changes have been saved.", true);

@@ -14,49 +14,39 @@ namespace {
 size_t Remaining(const uint8_t* from, const uint8_t* end) { return size_t(end - from); }
 
 // Results are 32-bit, so no decoder produces more than this.
-size_t ClampCapacity(size_t capacity)
-{
-    return std::min<size_t>(capacity, std::numeric_limits<uint32_t>::max());
-}
+size_t ClampCapacity(size_t capacity) { return std::min<size_t>(capacity, std::numeric_limits<uint32_t>::max()); }
 
 // Copies a back-reference the caller has bounds-checked: dist <= out - start
 // and out + len <= limit. The bytes repeat with period dist, so an overlapping
 // copy must see its own output.
-inline void CopyMatch(uint8_t* out, size_t dist, size_t len, const uint8_t* limit)
-{
+inline void CopyMatch(uint8_t* out, size_t dist, size_t len, const uint8_t* limit) {
     const uint8_t* from = out - dist;
     const size_t room = Remaining(out, limit);
     // Chunked copies read bytes at least one chunk behind the ones they
     // write, so those are final. Up to a chunk minus one byte past len gets
     // scribbled; it lies below limit and the following commands overwrite it.
     if (dist >= 16 && room >= len + 16) {
-        for (uint8_t* end = out + len; out < end; out += 16, from += 16)
-            std::memcpy(out, from, 16);
+        for (uint8_t* end = out + len; out < end; out += 16, from += 16) std::memcpy(out, from, 16);
         return;
     }
     if (dist >= 8 && room >= len + 8) {
-        for (uint8_t* end = out + len; out < end; out += 8, from += 8)
-            std::memcpy(out, from, 8);
+        for (uint8_t* end = out + len; out < end; out += 8, from += 8) std::memcpy(out, from, 8);
         return;
     }
     if (dist == 1) {
         std::memset(out, *from, len);
         return;
     }
-    for (size_t i = 0; i < len; ++i)
-        out[i] = from[i];
+    for (size_t i = 0; i < len; ++i) out[i] = from[i];
 }
 
 // ---------------------------------------------------------------- JDLZ ---
 
-uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity)
-{
-    if (src[4] != 2)
-        return 0;
+uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity) {
+    if (src[4] != 2) return 0;
     const uint32_t size = LoadU32(src + 8);
     // The size at 0x0C is not needed: the output size alone ends the stream.
-    if (size > capacity || srcSize < kStreamHeaderSize + 2)
-        return 0;
+    if (size > capacity || srcSize < kStreamHeaderSize + 2) return 0;
     const uint8_t* in = src + kStreamHeaderSize + 2;
     const uint8_t* const inEnd = src + srcSize;
     uint8_t* out = dst;
@@ -68,10 +58,8 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
     // The encoder reserves that byte even after the last command, but a
     // stream missing it once the output is complete loses nothing.
     auto reload = [&](uint32_t& flags) {
-        if (flags != 1)
-            return true;
-        if (in == inEnd)
-            return out == outEnd;
+        if (flags != 1) return true;
+        if (in == inEnd) return out == outEnd;
         flags = *in++ | 0x100u;
         return true;
     };
@@ -81,7 +69,7 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
     // pieces: no branch on literal-or-match, and only the bounds that the
     // stream's own numbers can break are checked. The careful loop below
     // finishes the stream.
-    constexpr size_t kInMargin = 16;  // 8 literals, a match, two flag bytes
+    constexpr size_t kInMargin = 16; // 8 literals, a match, two flag bytes
     constexpr size_t kOutMargin = 64; // 8 literals and a 48-byte match copy
     while (Remaining(in, inEnd) >= kInMargin && Remaining(out, outEnd) >= kOutMargin) {
         const size_t run = size_t(std::countr_zero(flagsA));
@@ -98,8 +86,7 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
         const bool shortForm = flagsB & 1;
         const size_t len = shortForm ? (((b0 & 0xF0) << 4) | b1) + 3 : (b0 & 0x1F) + 3;
         const size_t dist = shortForm ? (b0 & 0x0F) + 1 : (((b0 & 0xE0) << 3) | b1) + 17;
-        if (dist > Remaining(dst, out) || len > Remaining(out, outEnd))
-            return 0;
+        if (dist > Remaining(dst, out) || len > Remaining(out, outEnd)) return 0;
         if (dist >= 16 && len <= 48) {
             const uint8_t* from = out - dist;
             std::memcpy(out, from, 16);
@@ -110,17 +97,14 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
         }
         out += len;
         flagsA >>= 1;
-        if (flagsA == 1)
-            flagsA = *in++ | 0x100u;
+        if (flagsA == 1) flagsA = *in++ | 0x100u;
         flagsB >>= 1;
-        if (flagsB == 1)
-            flagsB = *in++ | 0x100u;
+        if (flagsB == 1) flagsB = *in++ | 0x100u;
     }
 
     while (out < outEnd) {
         if (flagsA & 1) {
-            if (Remaining(in, inEnd) < 2)
-                return 0;
+            if (Remaining(in, inEnd) < 2) return 0;
             const uint32_t b0 = in[0], b1 = in[1];
             in += 2;
             size_t len, dist;
@@ -133,23 +117,19 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
             }
             // A match running past the declared size is as corrupt as one
             // reaching before the start.
-            if (dist > Remaining(dst, out) || len > Remaining(out, outEnd))
-                return 0;
+            if (dist > Remaining(dst, out) || len > Remaining(out, outEnd)) return 0;
             CopyMatch(out, dist, len, outEnd);
             out += len;
             flagsA >>= 1;
-            if (!reload(flagsA))
-                return 0;
+            if (!reload(flagsA)) return 0;
             flagsB >>= 1;
-            if (!reload(flagsB))
-                return 0;
+            if (!reload(flagsB)) return 0;
         } else {
             // The literals up to the next set flag bit form one run; the
             // marker bit at 0x100 bounds it at eight.
             size_t run = size_t(std::countr_zero(flagsA));
             run = std::min(run, Remaining(out, outEnd));
-            if (Remaining(in, inEnd) < run)
-                return 0;
+            if (Remaining(in, inEnd) < run) return 0;
             // One fixed 8-byte copy where both buffers have room past the run.
             if (Remaining(in, inEnd) >= 8 && Remaining(out, outEnd) >= 8)
                 std::memcpy(out, in, 8);
@@ -158,8 +138,7 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
             in += run;
             out += run;
             flagsA >>= run;
-            if (!reload(flagsA))
-                return 0;
+            if (!reload(flagsA)) return 0;
         }
     }
     return size;
@@ -167,51 +146,42 @@ uint32_t DecodeJdlz(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
 
 // ---------------------------------------------------------------- RFPK ---
 
-uint32_t DecodeRfpk(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity)
-{
+uint32_t DecodeRfpk(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity) {
     const uint8_t* in = src + kStreamHeaderSize;
     const uint8_t* const inEnd = src + srcSize;
-    if (Remaining(in, inEnd) < 2)
-        return 0;
+    if (Remaining(in, inEnd) < 2) return 0;
     const uint8_t f0 = in[0];
     in += 2; // the second byte (0xFB in practice) is not checked
     const size_t width = (f0 & 0x80) ? 4 : 3;
     const size_t fields = (f0 & 0x01) ? 2 : 1; // compressed size, skipped
-    if (Remaining(in, inEnd) < width * fields)
-        return 0;
+    if (Remaining(in, inEnd) < width * fields) return 0;
     in += width * (fields - 1);
     uint32_t size = 0;
-    for (size_t i = 0; i < width; ++i)
-        size = size << 8 | *in++;
-    if (size > capacity)
-        return 0;
+    for (size_t i = 0; i < width; ++i) size = size << 8 | *in++;
+    if (size > capacity) return 0;
 
     uint8_t* out = dst;
     uint8_t* const outEnd = dst + size;
     for (;;) {
-        if (in == inEnd)
-            return 0;
+        if (in == inEnd) return 0;
         const uint32_t b = in[0];
         size_t literals, len, dist;
         size_t commandSize;
         if (b < 0x80) {
             commandSize = 2;
-            if (Remaining(in, inEnd) < commandSize)
-                return 0;
+            if (Remaining(in, inEnd) < commandSize) return 0;
             literals = b & 3;
             len = ((b >> 2) & 7) + 3;
             dist = ((b & 0x60) << 3) + in[1] + 1;
         } else if (b < 0xC0) {
             commandSize = 3;
-            if (Remaining(in, inEnd) < commandSize)
-                return 0;
+            if (Remaining(in, inEnd) < commandSize) return 0;
             literals = in[1] >> 6;
             len = (b & 0x3F) + 4;
             dist = ((in[1] & 0x3Fu) << 8) + in[2] + 1;
         } else if (b < 0xE0) {
             commandSize = 4;
-            if (Remaining(in, inEnd) < commandSize)
-                return 0;
+            if (Remaining(in, inEnd) < commandSize) return 0;
             literals = b & 3;
             len = ((b & 0x0C) << 6) + in[3] + 5;
             dist = ((b & 0x10) << 12) + (uint32_t(in[1]) << 8) + in[2] + 1;
@@ -222,16 +192,13 @@ uint32_t DecodeRfpk(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
             dist = 0;
         }
         in += commandSize;
-        if (Remaining(in, inEnd) < literals || Remaining(out, outEnd) < literals)
-            return 0;
+        if (Remaining(in, inEnd) < literals || Remaining(out, outEnd) < literals) return 0;
         std::memcpy(out, in, literals);
         in += literals;
         out += literals;
-        if (b >= 0xFC)
-            break;
+        if (b >= 0xFC) break;
         if (len != 0) {
-            if (dist > Remaining(dst, out) || len > Remaining(out, outEnd))
-                return 0;
+            if (dist > Remaining(dst, out) || len > Remaining(out, outEnd)) return 0;
             CopyMatch(out, dist, len, outEnd);
             out += len;
         }
@@ -242,17 +209,14 @@ uint32_t DecodeRfpk(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
 
 // ---------------------------------------------------------------- COMP ---
 
-uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity)
-{
+uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity) {
     const uint32_t total = LoadU32(src + 12);
-    if (total < kStreamHeaderSize || total > srcSize)
-        return 0;
+    if (total < kStreamHeaderSize || total > srcSize) return 0;
     const uint8_t* in = src + kStreamHeaderSize;
     const uint8_t* const end = src + total;
     if (LoadU16(src + 6) == 1) {
         const size_t stored = Remaining(in, end);
-        if (stored > capacity)
-            return 0;
+        if (stored > capacity) return 0;
         std::memcpy(dst, in, stored);
         return uint32_t(stored);
     }
@@ -262,8 +226,7 @@ uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
     uint32_t flags = 1;
     while (in != end) {
         if (flags == 1) {
-            if (Remaining(in, end) < 2)
-                return 0;
+            if (Remaining(in, end) < 2) return 0;
             flags = LoadU16(in) | 0x10000u;
             in += 2;
         }
@@ -272,20 +235,17 @@ uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
         int items = Remaining(in, end) < 32 ? 1 : 16;
         for (; items > 0; --items, flags >>= 1) {
             if (flags & 1) {
-                if (Remaining(in, end) < 2)
-                    return 0;
+                if (Remaining(in, end) < 2) return 0;
                 const uint32_t b0 = in[0], b1 = in[1];
                 in += 2;
                 const size_t len = (b0 & 0x0F) + 3;
                 const size_t dist = ((b0 & 0xF0) << 4) | b1;
                 // Distance 0 would copy bytes not written yet.
-                if (dist == 0 || dist > Remaining(dst, out) || len > Remaining(out, outEnd))
-                    return 0;
+                if (dist == 0 || dist > Remaining(dst, out) || len > Remaining(out, outEnd)) return 0;
                 CopyMatch(out, dist, len, outEnd);
                 out += len;
             } else {
-                if (in == end || out == outEnd)
-                    return 0;
+                if (in == end || out == outEnd) return 0;
                 *out++ = *in++;
             }
         }
@@ -295,47 +255,40 @@ uint32_t DecodeComp(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t cap
 
 // ---------------------------------------------------------------- RAWW ---
 
-uint32_t DecodeRaww(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity)
-{
-    if (src[4] != 1)
-        return 0;
+uint32_t DecodeRaww(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t capacity) {
+    if (src[4] != 1) return 0;
     const uint32_t size = LoadU32(src + 8);
-    if (size > capacity || size > srcSize - kStreamHeaderSize)
-        return 0;
+    if (size > capacity || size > srcSize - kStreamHeaderSize) return 0;
     std::memcpy(dst, src + kStreamHeaderSize, size);
     return size;
 }
 
 // ------------------------------------------------------- JDLZ encoding ---
 
-constexpr uint32_t kWindow = 2064;      // ring of chain nodes = farthest distance
-constexpr uint32_t kHashBits = 13;      // 8,192 chain heads
+constexpr uint32_t kWindow = 2064; // ring of chain nodes = farthest distance
+constexpr uint32_t kHashBits = 13; // 8,192 chain heads
 constexpr uint32_t kMaxShortLength = 4098;
 constexpr uint32_t kMaxLongLength = 34;
 constexpr uint32_t kShortDistances = 16; // d below this uses the short form
 
-inline uint32_t Hash3(const uint8_t* p)
-{
+inline uint32_t Hash3(const uint8_t* p) {
     const uint32_t mixed = (((uint32_t(p[2]) << 4) ^ p[1]) << 4) ^ p[0];
     return (mixed * uint32_t(-417)) & ((1u << kHashBits) - 1);
 }
 
 // Length of the common prefix of a and b, at most maxLen.
-inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t maxLen)
-{
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t maxLen) {
     uint32_t n = 0;
     if constexpr (std::endian::native == std::endian::little) {
         while (n + 8 <= maxLen) {
             uint64_t x, y;
             std::memcpy(&x, a + n, 8);
             std::memcpy(&y, b + n, 8);
-            if (x != y)
-                return n + uint32_t(std::countr_zero(x ^ y)) / 8;
+            if (x != y) return n + uint32_t(std::countr_zero(x ^ y)) / 8;
             n += 8;
         }
     }
-    while (n < maxLen && a[n] == b[n])
-        ++n;
+    while (n < maxLen && a[n] == b[n]) ++n;
     return n;
 }
 
@@ -349,21 +302,16 @@ struct FlagAccumulator {
     void Record(bool bit) { bits = bit ? bits >> 1 : (bits >> 1) & 0x7F7F; }
     bool Complete() const { return bits < 0x100; }
     // Pads the unused events with ones.
-    void Flush()
-    {
-        while (bits >= 0x100)
-            bits >>= 1;
+    void Flush() {
+        while (bits >= 0x100) bits >>= 1;
         *slot = uint8_t(bits);
     }
 };
 
 } // namespace
 
-uint32_t DecompressStream(const uint8_t* source, size_t sourceSize,
-                          uint8_t* destination, size_t destinationCapacity)
-{
-    if (source == nullptr || destination == nullptr || sourceSize < kStreamHeaderSize)
-        return 0;
+uint32_t DecompressStream(const uint8_t* source, size_t sourceSize, uint8_t* destination, size_t destinationCapacity) {
+    if (source == nullptr || destination == nullptr || sourceSize < kStreamHeaderSize) return 0;
     switch (LoadU32(source)) {
     case kMagicJdlz: return DecodeJdlz(source, sourceSize, destination, destinationCapacity);
     case kMagicRfpk: return DecodeRfpk(source, sourceSize, destination, destinationCapacity);
@@ -374,11 +322,8 @@ uint32_t DecompressStream(const uint8_t* source, size_t sourceSize,
     }
 }
 
-uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
-                      uint8_t* destination, size_t destinationCapacity)
-{
-    if (destination == nullptr || (source == nullptr && count != 0)
-        || destinationCapacity < kStreamHeaderSize + 2)
+uint32_t CompressJdlz(const uint8_t* source, uint32_t count, uint8_t* destination, size_t destinationCapacity) {
+    if (destination == nullptr || (source == nullptr && count != 0) || destinationCapacity < kStreamHeaderSize + 2)
         return 0;
     uint8_t* const start = destination;
     uint8_t* const outEnd = destination + destinationCapacity;
@@ -399,7 +344,7 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
     // its positions lie inside the window, which is the same as evicting a
     // position when its node is reused: it is always its chain's oldest.
     struct Node {
-        uint32_t next;      // older position + 1 with the same hash
+        uint32_t next; // older position + 1 with the same hash
         uint32_t nextIndex; // its node
     };
     std::vector<uint32_t> heads(size_t(1) << kHashBits, 0);
@@ -427,21 +372,18 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
             uint32_t index = link == 0 ? 0 : (link - 1) % kWindow;
             while (link != 0) {
                 const uint32_t cand = link - 1;
-                if (pos - cand > kWindow)
-                    break;
+                if (pos - cand > kWindow) break;
                 // Newest first, so once a long-form distance is reached all
                 // further ones are too; with the best above 34 bytes none of
                 // them may replace it any more.
-                if (bestLen > kMaxLongLength && pos - cand - 1 >= kShortDistances)
-                    break;
+                if (bestLen > kMaxLongLength && pos - cand - 1 >= kShortDistances) break;
                 // Only a candidate that also matches at bestLen can be longer.
                 if (source[cand + bestLen] == current[bestLen]) {
                     const uint32_t len = MatchLength(source + cand, current, maxLen);
                     if (len > bestLen) {
                         bestLen = len;
                         bestPos = cand;
-                        if (len == maxLen)
-                            break;
+                        if (len == maxLen) break;
                     }
                 }
                 const Node& node = nodes[index];
@@ -451,8 +393,7 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
         }
 
         if (bestLen >= 3) {
-            if (Remaining(out, outEnd) < 2)
-                return 0;
+            if (Remaining(out, outEnd) < 2) return 0;
             const uint32_t d = pos - bestPos - 1;
             uint32_t len = bestLen;
             flagsA.Record(true);
@@ -469,14 +410,11 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
             out += 2;
             const uint32_t last = std::min(pos + len, count - 2);
             insert(pos, hash);
-            for (uint32_t p = pos + 1; p < last; ++p)
-                insert(p, Hash3(source + p));
+            for (uint32_t p = pos + 1; p < last; ++p) insert(p, Hash3(source + p));
             pos += len;
         } else {
-            if (out == outEnd)
-                return 0;
-            if (remaining >= 3)
-                insert(pos, hash);
+            if (out == outEnd) return 0;
+            if (remaining >= 3) insert(pos, hash);
             flagsA.Record(false);
             *out++ = source[pos];
             ++pos;
@@ -485,10 +423,8 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
         // A completed register takes its byte and reserves the next one; A
         // before B, the order in which the decoder reloads them.
         for (FlagAccumulator* flags : {&flagsA, &flagsB}) {
-            if (!flags->Complete())
-                continue;
-            if (out == outEnd)
-                return 0;
+            if (!flags->Complete()) continue;
+            if (out == outEnd) return 0;
             *flags->slot = uint8_t(flags->bits);
             flags->slot = out++;
             flags->bits = 0xFF00;
@@ -498,8 +434,7 @@ uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
     flagsA.Flush();
     flagsB.Flush();
     const size_t size = size_t(out - start);
-    if (size > std::numeric_limits<uint32_t>::max())
-        return 0;
+    if (size > std::numeric_limits<uint32_t>::max()) return 0;
     StoreU32(start + 12, uint32_t(size));
     return uint32_t(size);
 }

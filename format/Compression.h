@@ -35,30 +35,24 @@ constexpr size_t kStreamHeaderSize = 16;
 // truncated, refers before the start of the output, or produces more or fewer
 // bytes than declared. A stream that declares 0 bytes also returns 0.
 // Destination bytes past the result may have been written to as well.
-uint32_t DecompressStream(const uint8_t* source, size_t sourceSize,
-                          uint8_t* destination, size_t destinationCapacity);
+uint32_t DecompressStream(const uint8_t* source, size_t sourceSize, uint8_t* destination, size_t destinationCapacity);
 
 // Largest stream CompressJdlz can produce for count bytes: the header, the two
 // initial flag bytes, every byte as a literal and one more flag byte per eight
 // literals. A match costs two bytes and two eighths of a flag byte for at
 // least three input bytes, less than the same bytes as literals.
-constexpr size_t JdlzCompressBound(size_t count)
-{
-    return kStreamHeaderSize + 2 + count + count / 8;
-}
+constexpr size_t JdlzCompressBound(size_t count) { return kStreamHeaderSize + 2 + count + count / 8; }
 
 // Writes count bytes from source as a "JDLZ" stream into destination and
 // returns the stream's size, or 0 when it does not fit in destinationCapacity
 // (JdlzCompressBound(count) always does) or destination is null. source may
 // be null only when count is 0. The output is fully determined by the input.
-uint32_t CompressJdlz(const uint8_t* source, uint32_t count,
-                      uint8_t* destination, size_t destinationCapacity);
+uint32_t CompressJdlz(const uint8_t* source, uint32_t count, uint8_t* destination, size_t destinationCapacity);
 
 namespace detail {
 // The "HUFF" decoder (HuffDecoder.cpp); DecompressStream has checked the
 // pointers and that sourceSize covers the 16-byte header.
-uint32_t DecodeHuff(const uint8_t* source, size_t sourceSize,
-                    uint8_t* destination, size_t destinationCapacity);
+uint32_t DecodeHuff(const uint8_t* source, size_t sourceSize, uint8_t* destination, size_t destinationCapacity);
 } // namespace detail
 
 } // namespace zelko

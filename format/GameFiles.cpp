@@ -68,13 +68,13 @@ void ExpandCompressedArchive(const fs::path& path) {
     const uint8_t* header = reader.PeekPointer(kStreamHeaderSize);
     const uint32_t size = LoadU32(header + 0x08);
     if (size == 0 || LoadU32(header + 0x0C) == 0) return;
-    if (!PlausibleUnpackedSize(size, reader.Size())) return;  // as a stream that does not decode
+    if (!PlausibleUnpackedSize(size, reader.Size())) return; // as a stream that does not decode
 
     std::unique_ptr<uint8_t[]> expanded;
     try {
         expanded = std::make_unique_for_overwrite<uint8_t[]>(size);
     } catch (const std::bad_alloc&) {
-        return;  // a size no file of the games has: treated like a stream that does not decode
+        return; // a size no file of the games has: treated like a stream that does not decode
     }
     const uint32_t produced = DecompressStream(reader.Begin(), reader.Size(), expanded.get(), size);
     if (produced == 0) return;

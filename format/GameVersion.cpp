@@ -15,16 +15,9 @@ struct GameInfo {
 };
 
 constexpr GameInfo kGames[] = {
-    {"", 0},
-    {"Underground", 4},
-    {"Underground2", 5},
-    {"MostWanted", 5},
-    {"Carbon", 8},
-    {"ProStreet", 8},
-    {"Undercover", 9},
-    {"World", 10},
+    {"", 0},       {"Underground", 4}, {"Underground2", 5}, {"MostWanted", 5},
+    {"Carbon", 8}, {"ProStreet", 8},   {"Undercover", 9},   {"World", 10},
 };
-
 
 bool KnownGame(int game) { return game >= kFirstGame && game <= kLastGame; }
 
@@ -58,33 +51,24 @@ uint32_t DetectPackVersion(const ByteReader& reader, bool& rawCompressed) {
         switch (id) {
         case pack::kRoot:
         case pack::kHeaderGroup:
-        case pack::kDataGroup:
-            break;
+        case pack::kDataGroup: break;
         case 0:
         case pack::kDataHeader:
         case pack::kSecondHeaderGroup:
         case pack::kHashList:
         case pack::kCompressedTable:
         case pack::kInfoRecords:
-        case pack::kFormatRecords:
-            scan.Skip(size);
-            break;
-        case pack::kPackHeader:
-            version = LoadU32(scan.ReadArray(pack::kPackHeaderSize));
-            break;
+        case pack::kFormatRecords: scan.Skip(size); break;
+        case pack::kPackHeader: version = LoadU32(scan.ReadArray(pack::kPackHeaderSize)); break;
         case pack::kWorldMarker:
             scan.Skip(size);
             version = 10;
             break;
         case pack::kPixelData:
-        case pack::kPixelDataVariant:
-            return version;
+        case pack::kPixelDataVariant: return version;
         case kMagicJdlz:
-        case pack::kPieceMagic:
-            rawCompressed = true;
-            return version;
-        default:
-            return 0;
+        case pack::kPieceMagic: rawCompressed = true; return version;
+        default: return 0;
         }
     }
 }

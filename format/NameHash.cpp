@@ -23,24 +23,19 @@ int HexDigit(char c) {
     return -1;
 }
 
-[[noreturn]] void FailedToOpen() {
-    throw Error("Failed to open the file");
-}
+[[noreturn]] void FailedToOpen() { throw Error("Failed to open the file"); }
 
 void ReadInto(const std::filesystem::path& file, NameSet& names) {
-    for (std::string& name : ReadNameList(file))
-        names.insert(std::move(name));
+    for (std::string& name : ReadNameList(file)) names.insert(std::move(name));
 }
 
 void RegisterAll(const NameSet& names) {
-    for (const std::string& name : names)
-        RegisterName(name);
+    for (const std::string& name : names) RegisterName(name);
 }
 
 void RegisterAll(const GameNameSets& lists, int game) {
     auto it = lists.find(game);
-    if (it != lists.end())
-        RegisterAll(it->second);
+    if (it != lists.end()) RegisterAll(it->second);
 }
 
 const NameSet* SetOf(const GameNameSets& lists, int game) {
@@ -55,8 +50,7 @@ uint32_t NameHash(std::string_view name) {
         uint32_t value = 0;
         for (char c : name.substr(2)) {
             int digit = HexDigit(c);
-            if (digit < 0)
-                break;
+            if (digit < 0) break;
             value = value * 16 + static_cast<uint32_t>(digit);
         }
         return value;
@@ -69,9 +63,7 @@ uint32_t NameHash(std::string_view name) {
     return h;
 }
 
-void RegisterName(std::string_view name) {
-    KnownNames[NameHash(name)] = name;
-}
+void RegisterName(std::string_view name) { KnownNames[NameHash(name)] = name; }
 
 const std::string* FindKnownName(uint32_t hash) {
     auto it = KnownNames.find(hash);
@@ -85,8 +77,7 @@ std::vector<std::string> ReadNameList(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::error_code ec;
-        if (!std::filesystem::exists(file, ec) && !ec)
-            return {};
+        if (!std::filesystem::exists(file, ec) && !ec) return {};
         FailedToOpen();
     }
 
@@ -95,16 +86,13 @@ std::vector<std::string> ReadNameList(const std::filesystem::path& file) {
     while (std::getline(in, line)) {
         // eof here means the line ended without '\n': a lone CR there is no
         // line break and stays part of the name, as it would in text mode.
-        if (!in.eof() && !line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (!in.eof() && !line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
         names.push_back(line);
     }
     // A file that opens but cannot be read (a directory on POSIX, say) is
     // no more usable than one that does not open.
-    if (in.bad())
-        FailedToOpen();
+    if (in.bad()) FailedToOpen();
     return names;
 }
 
@@ -135,8 +123,7 @@ void BuildKnownNames(const std::filesystem::path& listsFolder) {
     }
     // File order, not set order: a later line wins over an earlier one with
     // the same hash, which lets the list settle collisions by position.
-    for (const std::string& name : ReadNameList(listsFolder / "Textures.txt"))
-        RegisterName(name);
+    for (const std::string& name : ReadNameList(listsFolder / "Textures.txt")) RegisterName(name);
     RegisterName("DEFAULT_MATERIAL");
     KnownNamesReady = true;
 }
@@ -144,9 +131,8 @@ void BuildKnownNames(const std::filesystem::path& listsFolder) {
 std::string FindCarName(std::string_view firstTextureName) {
     for (const auto& [game, cars] : NameDatabase.Cars) {
         for (const std::string& car : cars) {
-            if (firstTextureName.size() > car.size()
-                && firstTextureName.compare(0, car.size(), car) == 0
-                && firstTextureName[car.size()] == '_')
+            if (firstTextureName.size() > car.size() && firstTextureName.compare(0, car.size(), car) == 0 &&
+                firstTextureName[car.size()] == '_')
                 return car;
         }
     }
@@ -154,18 +140,14 @@ std::string FindCarName(std::string_view firstTextureName) {
 }
 
 void RegisterCarNames(int game, const std::string& carName) {
-    if (!KnownNamesReady)
-        throw Error("operation not allowed");
-    if (carName.empty())
-        return;
-    if (!RegisteredCars[game].insert(carName).second)
-        return;
+    if (!KnownNamesReady) throw Error("operation not allowed");
+    if (carName.empty()) return;
+    if (!RegisteredCars[game].insert(carName).second) return;
 
     const std::string prefix = carName + "_";
-    for (const GameNameSets* lists : { &NameDatabase.Parts, &NameDatabase.Textures, &NameDatabase.Vinyls }) {
+    for (const GameNameSets* lists : {&NameDatabase.Parts, &NameDatabase.Textures, &NameDatabase.Vinyls}) {
         if (const NameSet* suffixes = SetOf(*lists, game)) {
-            for (const std::string& suffix : *suffixes)
-                RegisterName(prefix + suffix);
+            for (const std::string& suffix : *suffixes) RegisterName(prefix + suffix);
         }
     }
 }

@@ -27,20 +27,20 @@ namespace zelko {
 //    meaning, which cutting after the first 8 digits would not.
 uint32_t NameHash(std::string_view name);
 
-using NameSet = std::set<std::string>;      // distinct names, byte-wise order
+using NameSet = std::set<std::string>; // distinct names, byte-wise order
 using GameNameSets = std::map<int, NameSet>; // GameId -> names
 
 // The name lists, per game (keys kFirstGame..kLastGame once loaded).
 struct NameLists {
-    GameNameSets Cars;            // car name prefixes
-    GameNameSets Parts;           // per-car suffixes
-    GameNameSets GenericParts;    // registered as they are
+    GameNameSets Cars; // car name prefixes
+    GameNameSets Parts; // per-car suffixes
+    GameNameSets GenericParts; // registered as they are
     GameNameSets PositionMarkers; // registered as they are
-    GameNameSets Shaders;         // registered as they are
-    GameNameSets Textures;        // per-car suffixes
-    GameNameSets Vinyls;          // per-car suffixes
+    GameNameSets Shaders; // registered as they are
+    GameNameSets Textures; // per-car suffixes
+    GameNameSets Vinyls; // per-car suffixes
     GameNameSets GenericTextures; // registered as they are
-    NameSet InvalidHashes;        // registered as they are, for every game
+    NameSet InvalidHashes; // registered as they are, for every game
 };
 
 // Hash -> name; the last registration under a hash wins.

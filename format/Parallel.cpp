@@ -17,8 +17,8 @@ void RunInOrder(size_t count, unsigned jobs, const std::function<void(size_t)>& 
     const size_t ahead = size_t(jobs) * 2;
     std::mutex mutex;
     std::condition_variable changed;
-    size_t next = 0;      // the next item to start
-    size_t consumed = 0;  // items handed to ready()
+    size_t next = 0; // the next item to start
+    size_t consumed = 0; // items handed to ready()
     bool stop = false;
     std::vector<bool> done(count, false);
 

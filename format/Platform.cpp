@@ -19,7 +19,7 @@ std::filesystem::path ProgramFolder() {
             path.resize(length);
             break;
         }
-        path.resize(path.size() * 2);  // a longer path: the name was cut
+        path.resize(path.size() * 2); // a longer path: the name was cut
     }
     return std::filesystem::path(path).parent_path();
 #else

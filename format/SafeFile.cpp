@@ -84,7 +84,7 @@ fs::path TemporaryBeside(const fs::path& target) {
     const uint64_t clock = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     fs::path name = target;
     name += ".zelko-" + std::to_string(process) + "-" + std::to_string(counter++) + "-" +
-            std::to_string(clock % 1000000) + ".tmp";
+        std::to_string(clock % 1000000) + ".tmp";
     return name;
 }
 
@@ -121,7 +121,7 @@ bool IsReadOnly(const fs::path& path) {
 #ifdef _WIN32
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-           !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0;
@@ -142,8 +142,9 @@ Handle CreateExclusive(const fs::path& path) {
 
 Handle OpenReadWrite(const fs::path& path) {
 #ifdef _WIN32
-    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 #else
     return open(path.c_str(), O_RDWR | O_CLOEXEC);
 #endif
@@ -227,7 +228,7 @@ void FlushFolder(const fs::path& file) {
 #endif
 }
 
-constexpr uint32_t kJournalMagic = 0x4C4E4A5A;  // "ZJNL"
+constexpr uint32_t kJournalMagic = 0x4C4E4A5A; // "ZJNL"
 constexpr size_t kJournalHeader = 32;
 
 } // namespace
@@ -266,7 +267,8 @@ void SaveFileAtomically(const fs::path& target, const std::function<void(FileWri
 }
 
 void SaveFileAtomically(const fs::path& target, const void* data, size_t size, SaveMode mode) {
-    SaveFileAtomically(target, [&](FileWriter& out) { out.Write(data, size); }, mode);
+    SaveFileAtomically(
+        target, [&](FileWriter& out) { out.Write(data, size); }, mode);
 }
 
 void CopyFileAtomically(const fs::path& source, const fs::path& target) {
@@ -332,7 +334,7 @@ FileLock::FileLock(const fs::path& path, int waitMs) : handle_(0) {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, LockName(path).c_str());
     if (!mutex) Fail(path, FileStep::Lock);
     const DWORD waited = WaitForSingleObject(mutex, DWORD(waitMs));
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder died; the file is checked anyway
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) { // abandoned: its holder died; the file is checked anyway
         CloseHandle(mutex);
         throw SaveError(path, Utf8FromPath(path.filename()) + " is being saved by another program");
     }
@@ -359,7 +361,7 @@ FileLock::~FileLock() {
     ReleaseMutex(HANDLE(handle_));
     CloseHandle(HANDLE(handle_));
 #else
-    close(int(handle_));  // closing releases the lock
+    close(int(handle_)); // closing releases the lock
 #endif
 }
 

@@ -25,8 +25,8 @@ public:
 };
 
 enum class SaveMode {
-    Durable,  // flushed to the disk before it replaces the target, and the folder after
-    NewFile,  // a file that did not exist: a power cut may lose it, but no earlier content
+    Durable, // flushed to the disk before it replaces the target, and the folder after
+    NewFile, // a file that did not exist: a power cut may lose it, but no earlier content
 };
 
 // An open temporary file receiving the new content.
@@ -92,8 +92,8 @@ private:
 // journal beside the file first, flushed, and the journal goes once the
 // patch is flushed: a crash in between leaves the journal for
 // RollBackInterruptedPatch.
-void PatchFileInPlace(const std::filesystem::path& path, uint64_t offset, const void* bytes,
-                      const void* expected, size_t size);
+void PatchFileInPlace(const std::filesystem::path& path, uint64_t offset, const void* bytes, const void* expected,
+                      size_t size);
 
 // The journal of an in-place patch of `path`.
 std::filesystem::path JournalPathFor(const std::filesystem::path& path);

@@ -32,14 +32,14 @@ public:
 
 class TextureFile : public IChunkFile {
 public:
-    uint32_t version = 0;      // from detection on load, from the game on save
-    std::string packFileName;  // header text at 0x20 (64 bytes)
-    std::string packName;      // header text at 0x04 (28 bytes)
-    bool hasCompressedTable = false;  // textures are stored compressed
-    bool packInMemory = false;        // LZ4-pack pixels of loaded textures
+    uint32_t version = 0; // from detection on load, from the game on save
+    std::string packFileName; // header text at 0x20 (64 bytes)
+    std::string packName; // header text at 0x04 (28 bytes)
+    bool hasCompressedTable = false; // textures are stored compressed
+    bool packInMemory = false; // LZ4-pack pixels of loaded textures
     std::vector<std::unique_ptr<TextureObject>> textures;
-    bool keepGameRecords = false;     // copy each info record into gameRecord
-    uint32_t dataChunkPosition = 0;   // where Save put the pixel-data chunk
+    bool keepGameRecords = false; // copy each info record into gameRecord
+    uint32_t dataChunkPosition = 0; // where Save put the pixel-data chunk
 
     // Reads the pack whose root header is at the reader's position; offsets in
     // the pack count from there. Throws Error with the pack's message; the
@@ -64,8 +64,8 @@ public:
 // running offset the data offsets count from it and it grows by the pixel
 // bytes; compressed mode writes the fixed name area of compressed buffers.
 // Throws "Not supported game version" for versions without a layout.
-void WriteTextureInfo(ByteWriter& writer, const TextureObject& texture, uint32_t version,
-                      uint32_t* runningOffset, bool compressed);
+void WriteTextureInfo(ByteWriter& writer, const TextureObject& texture, uint32_t version, uint32_t* runningOffset,
+                      bool compressed);
 
 // Appends one format record; "Not supported game" for versions without one.
 void WriteFormatRecord(ByteWriter& writer, const TextureObject& texture, uint32_t version);

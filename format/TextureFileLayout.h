@@ -18,22 +18,22 @@ constexpr uint32_t kDataHeader = 0x33320001;
 constexpr uint32_t kWorldMarker = 0x33330001;
 constexpr uint32_t kPixelData = 0x33320002;
 constexpr uint32_t kPixelDataVariant = 0x33320003;
-constexpr uint32_t kPieceMagic = 0x55441122;  // a JDLZ piece, in packs and compressed containers
+constexpr uint32_t kPieceMagic = 0x55441122; // a JDLZ piece, in packs and compressed containers
 // Fields of a compressed table's record, after the hash at 0.
-constexpr uint32_t kTableBlockOffset = 0x04;   // where the texture's block starts in the pack
-constexpr uint32_t kTableStoredSize = 0x08;    // the block's bytes as stored (0: a plain texture)
-constexpr uint32_t kTableUnpackedSize = 0x0C;  // the block's bytes unpacked
+constexpr uint32_t kTableBlockOffset = 0x04; // where the texture's block starts in the pack
+constexpr uint32_t kTableStoredSize = 0x08; // the block's bytes as stored (0: a plain texture)
+constexpr uint32_t kTableUnpackedSize = 0x0C; // the block's bytes unpacked
 // Fields of a piece header, after kPieceMagic at 0.
-constexpr uint32_t kPieceOutputSize = 0x04;    // bytes the piece unpacks to
-constexpr uint32_t kPieceStoredSize = 0x08;    // the piece with its header
-constexpr uint32_t kPieceOutputAt = 0x0C;      // where its bytes go in the texture's buffer
+constexpr uint32_t kPieceOutputSize = 0x04; // bytes the piece unpacks to
+constexpr uint32_t kPieceStoredSize = 0x08; // the piece with its header
+constexpr uint32_t kPieceOutputAt = 0x0C; // where its bytes go in the texture's buffer
 // A top-level chunk of JDLZ pieces holding a pack (thumbnail files are one too).
 constexpr uint32_t kCompressedContainer = 0x66113388;
 
 constexpr uint32_t kPackHeaderSize = 124;
-constexpr uint32_t kPackNameField = 0x04;      // 28 bytes
+constexpr uint32_t kPackNameField = 0x04; // 28 bytes
 constexpr uint32_t kPackNameSize = 28;
-constexpr uint32_t kPackFileNameField = 0x20;  // 64 bytes
+constexpr uint32_t kPackFileNameField = 0x20; // 64 bytes
 constexpr uint32_t kPackFileNameSize = 64;
 constexpr uint32_t kPackHashField = 0x60;
 constexpr uint32_t kPackOneField = 0x6C;
@@ -69,8 +69,8 @@ struct Layout {
     uint16_t infoSize;
     uint16_t formatSize;
     uint16_t tableSize;
-    bool nameInRecord;  // versions 4 and 5: 24-byte name at 0x0C
-    bool wideSizes;     // version 10: 32-bit width, height and log2 fields
+    bool nameInRecord; // versions 4 and 5: 24-byte name at 0x0C
+    bool wideSizes; // version 10: 32-bit width, height and log2 fields
     // Info record fields (kNone when the version has no such field).
     uint16_t name;
     uint16_t hash;
@@ -103,11 +103,16 @@ struct Layout {
 
 constexpr Layout kLayouts[] = {
     // v   info fmt tbl  inRec  wide   name  hash  const dOff  pOff  pix   pal   base  w     h     l2w   l2h   class pEnt  mips  f5    f1    alpha blend c2    pix2   code  flag  tail
-    {4,  124, 32, 20, true,  false, 0x0C, 0x24, 0x28, 0x30, 0x34, 0x38, 0x3C, 0x40, 0x44, 0x46, 0x48, 0x49, 0x4A, 0x4C, 0x4E, 0x51, 0x54, 0x55, 0x56, 0x62, kNone, 0x14, 0x08, 0},
-    {5,  124, 32, 24, true,  false, 0x0C, 0x24, 0x28, 0x30, 0x34, 0x38, 0x3C, 0x40, 0x44, 0x46, 0x48, 0x49, 0x4A, 0x4C, 0x4E, 0x51, 0x54, 0x55, 0x56, 0x62, kNone, 0x14, 0x08, 156},
-    {8,  88,  24, 24, false, false, kNone, 0x0C, 0x10, 0x14, 0x18, 0x1C, 0x20, 0x24, 0x28, 0x2A, 0x2C, 0x2D, 0x2E, 0x30, 0x32, 0x35, 0x38, 0x39, 0x3A, 0x48, kNone, 0x0C, kNone, 148},
-    {9,  88,  24, 24, false, false, kNone, 0x0C, 0x10, 0x14, 0x18, 0x1C, 0x20, 0x24, 0x28, 0x2A, 0x2C, 0x2D, 0x2E, 0x30, 0x32, 0x35, 0x38, 0x39, 0x3A, 0x48, kNone, 0x0C, kNone, 0},
-    {10, 144, 32, 36, false, true,  kNone, 0x0C, 0x10, 0x50, kNone, 0x18, kNone, 0x1C, 0x20, 0x24, 0x28, 0x2C, 0x30, kNone, 0x31, 0x34, 0x37, 0x39, 0x38, 0x46, 0x4C, 0x0C, kNone, 212},
+    {4,    124,  32,   20,   true, false, 0x0C, 0x24, 0x28, 0x30, 0x34, 0x38,  0x3C, 0x40, 0x44,
+     0x46, 0x48, 0x49, 0x4A, 0x4C, 0x4E,  0x51, 0x54, 0x55, 0x56, 0x62, kNone, 0x14, 0x08, 0},
+    {5,    124,  32,   24,   true, false, 0x0C, 0x24, 0x28, 0x30, 0x34, 0x38,  0x3C, 0x40, 0x44,
+     0x46, 0x48, 0x49, 0x4A, 0x4C, 0x4E,  0x51, 0x54, 0x55, 0x56, 0x62, kNone, 0x14, 0x08, 156},
+    {8,    88,   24,   24,   false, false, kNone, 0x0C, 0x10, 0x14, 0x18, 0x1C,  0x20, 0x24,  0x28,
+     0x2A, 0x2C, 0x2D, 0x2E, 0x30,  0x32,  0x35,  0x38, 0x39, 0x3A, 0x48, kNone, 0x0C, kNone, 148},
+    {9,    88,   24,   24,   false, false, kNone, 0x0C, 0x10, 0x14, 0x18, 0x1C,  0x20, 0x24,  0x28,
+     0x2A, 0x2C, 0x2D, 0x2E, 0x30,  0x32,  0x35,  0x38, 0x39, 0x3A, 0x48, kNone, 0x0C, kNone, 0},
+    {10,   144,  32,   36,   false, true, kNone, 0x0C, 0x10, 0x50, kNone, 0x18, kNone, 0x1C,  0x20,
+     0x24, 0x28, 0x2C, 0x30, kNone, 0x31, 0x34,  0x37, 0x39, 0x38, 0x46,  0x4C, 0x0C,  kNone, 212},
 };
 
 // The layout of a pack version, or nullptr for versions without one (6, 7

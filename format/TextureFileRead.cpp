@@ -25,7 +25,7 @@ struct Entry {
     std::string name;
     const uint8_t* info = nullptr;
     const uint8_t* format = nullptr;
-    const uint8_t* table = nullptr;  // version 4 compressed-table record
+    const uint8_t* table = nullptr; // version 4 compressed-table record
 };
 
 std::string BoundedText(const uint8_t* text, size_t limit) {
@@ -100,9 +100,9 @@ private:
     void BuildTextures();
     void BuildPlain(const Entry& entry, uint64_t dataStart);
     void BuildVersion4Compressed(const Entry& entry);
-    void Append(const Shape& shape, uint32_t format, uint8_t formatFlag, const uint8_t* pixels,
-                uint32_t pixelCount, const uint8_t* palette, uint32_t paletteCount, uint32_t hash,
-                std::string name, const uint8_t* info, uint64_t dataOffset = 0, uint64_t paletteOffset = 0);
+    void Append(const Shape& shape, uint32_t format, uint8_t formatFlag, const uint8_t* pixels, uint32_t pixelCount,
+                const uint8_t* palette, uint32_t paletteCount, uint32_t hash, std::string name, const uint8_t* info,
+                uint64_t dataOffset = 0, uint64_t paletteOffset = 0);
 
     TextureFile& file_;
     ByteReader& reader_;
@@ -132,21 +132,16 @@ void PackReader::Run() {
         case kPaddingChunkId:
         case pack::kSecondHeaderGroup:
         case pack::kDataHeader:
-        case pack::kWorldMarker:
-            reader_.Skip(size);
-            break;
+        case pack::kWorldMarker: reader_.Skip(size); break;
         case pack::kHeaderGroup:
-        case pack::kDataGroup:
-            break;
+        case pack::kDataGroup: break;
         case pack::kPackHeader: {
             const uint8_t* record = reader_.ReadArray(pack::kPackHeaderSize);
             file_.packFileName = BoundedText(record + pack::kPackFileNameField, pack::kPackFileNameSize);
             file_.packName = BoundedText(record + pack::kPackNameField, pack::kPackNameSize);
             break;
         }
-        case pack::kHashList:
-            ReadHashList(size);
-            break;
+        case pack::kHashList: ReadHashList(size); break;
         case pack::kCompressedTable:
             file_.hasCompressedTable = true;
             if (version == 4) {
@@ -160,22 +155,25 @@ void PackReader::Run() {
         case pack::kInfoRecords:
             // A version without a layout cannot read records; stepping over
             // them keeps the walk on the chunk boundaries.
-            if (layout_) ReadInfoRecords(); else reader_.Skip(size);
+            if (layout_)
+                ReadInfoRecords();
+            else
+                reader_.Skip(size);
             break;
         case pack::kFormatRecords:
-            if (layout_) ReadFormatRecords(); else reader_.Skip(size);
+            if (layout_)
+                ReadFormatRecords();
+            else
+                reader_.Skip(size);
             break;
         case pack::kPixelData:
-        case pack::kPixelDataVariant:
-            BuildTextures();
-            return;
+        case pack::kPixelDataVariant: BuildTextures(); return;
         case kMagicJdlz:
         case pack::kPieceMagic:
             if (!rawCompressed) throw Error("Unexpected data type");
             BuildTextures();
             return;
-        default:
-            throw Error("Unexpected data type");
+        default: throw Error("Unexpected data type");
         }
     }
 }
@@ -227,9 +225,9 @@ void PackReader::BuildTextures() {
     }
     // A version 4 table whose records all have no compressed bytes indexes a
     // plain pack; it is read, and saved again, as one.
-    if (version4Table && !entries_.empty() &&
-        std::none_of(entries_.begin(), entries_.end(),
-                     [](const Entry& entry) { return LoadU32(entry.table + pack::kTableStoredSize) != 0; })) {
+    if (version4Table && !entries_.empty() && std::none_of(entries_.begin(), entries_.end(), [](const Entry& entry) {
+            return LoadU32(entry.table + pack::kTableStoredSize) != 0;
+        })) {
         file_.hasCompressedTable = false;
     }
 
@@ -265,8 +263,8 @@ void PackReader::BuildPlain(const Entry& entry, uint64_t dataStart) {
     const uint32_t pixelCount = LoadU32(info + layout.pixelBytes);
     const uint8_t* pixels = PackBytes(dataOffset, pixelCount);
     const uint8_t* palette = paletteCount ? PackBytes(paletteOffset, paletteCount) : nullptr;
-    Append(ShapeOf(info, layout), format, flag, pixels, pixelCount, palette, paletteCount, entry.hash, entry.name,
-           info, dataOffset, paletteOffset);
+    Append(ShapeOf(info, layout), format, flag, pixels, pixelCount, palette, paletteCount, entry.hash, entry.name, info,
+           dataOffset, paletteOffset);
 }
 
 void PackReader::BuildVersion4Compressed(const Entry& entry) {
@@ -283,8 +281,8 @@ void PackReader::BuildVersion4Compressed(const Entry& entry) {
     if (pixelCount > buffer.size || paletteCount > buffer.size) throw Error("End of file");
     const uint8_t* palette = paletteCount ? buffer.bytes.get() + (buffer.size - paletteCount) : nullptr;
     const uint8_t flag = LoadU32(entry.format + layout_->formatFlag) != 0;
-    Append(ShapeOf(info, *layout_), LoadU32(entry.format + layout_->formatCode), flag, buffer.bytes.get(),
-           pixelCount, palette, paletteCount, entry.hash, entry.name, info);
+    Append(ShapeOf(info, *layout_), LoadU32(entry.format + layout_->formatCode), flag, buffer.bytes.get(), pixelCount,
+           palette, paletteCount, entry.hash, entry.name, info);
 }
 
 void PackReader::ReadCompressedTextures(uint32_t size) {
@@ -307,9 +305,9 @@ void PackReader::ReadCompressedTextures(uint32_t size) {
             if (paletteCount > total - layout.compressedTail) throw Error("End of file");
             const uint32_t pixelCount = total - layout.compressedTail - paletteCount;
             const uint8_t* palette = paletteCount ? buffer.bytes.get() + pixelCount : nullptr;
-            Append(ShapeOf(info, layout), LoadU32(format + layout.formatCode),
-                   LoadU32(format + layout.formatFlag) != 0, buffer.bytes.get(), pixelCount, palette, paletteCount,
-                   LoadU32(info + layout.hash), BoundedText(info + layout.name, 24), info);
+            Append(ShapeOf(info, layout), LoadU32(format + layout.formatCode), LoadU32(format + layout.formatFlag) != 0,
+                   buffer.bytes.get(), pixelCount, palette, paletteCount, LoadU32(info + layout.hash),
+                   BoundedText(info + layout.name, 24), info);
             continue;
         }
 

@@ -93,7 +93,9 @@ void WriteTableRecord(ByteWriter& writer, uint32_t version, uint32_t hash) {
     writer.Write(record, layout.tableSize);
 }
 
-void WritePixels(ByteWriter& writer, const TextureObject::Pixels& pixels) { writer.Write(pixels.data(), pixels.size()); }
+void WritePixels(ByteWriter& writer, const TextureObject::Pixels& pixels) {
+    writer.Write(pixels.data(), pixels.size());
+}
 
 void WritePalette(ByteWriter& writer, const TextureObject& texture) {
     if (texture.paletteSize) writer.Write(texture.palette.data(), texture.paletteSize);
@@ -104,7 +106,10 @@ void WritePalette(ByteWriter& writer, const TextureObject& texture) {
 class PackComposer {
 public:
     PackComposer(const TextureFile& file, uint32_t version, std::vector<const TextureObject*> order)
-        : file_(file), version_(version), layout_(*pack::LayoutFor(version)), order_(std::move(order)),
+        : file_(file),
+          version_(version),
+          layout_(*pack::LayoutFor(version)),
+          order_(std::move(order)),
           packHash_(NameHash(file.packFileName)) {}
 
     void Compose();
@@ -258,7 +263,7 @@ void PackComposer::ComposeCompressed() {
         running += order_[i]->pixelsSize;
     }
     struct Block {
-        uint32_t total = 0;  // bytes before compression
+        uint32_t total = 0; // bytes before compression
         std::vector<uint8_t> stream;
     };
     // Compressed on every core, a few textures ahead of the one laid out.

@@ -18,8 +18,7 @@ namespace fuzz_image_file {
 constexpr size_t kMaxCheckedPixels = 1 << 18;
 
 inline bool SamePixels(const zelko::ScratchImage& a, const zelko::ScratchImage& b) {
-    return a.GetPixelsSize() == b.GetPixelsSize() &&
-           std::memcmp(a.GetPixels(), b.GetPixels(), a.GetPixelsSize()) == 0;
+    return a.GetPixelsSize() == b.GetPixelsSize() && std::memcmp(a.GetPixels(), b.GetPixels(), a.GetPixelsSize()) == 0;
 }
 
 inline void CheckDecoded(const zelko::ScratchImage& image) {
@@ -35,8 +34,8 @@ inline void CheckDecoded(const zelko::ScratchImage& image) {
         Check(zelko::Succeeded(zelko::SaveToImageMemory(*image.GetImage(0, 0, 0), format, bytes)));
         zelko::ScratchImage again;
         const zelko::HResult hr = format == zelko::ImageFileFormat::TGA
-                                      ? zelko::LoadFromTGAMemory(bytes.data(), bytes.size(), nullptr, again)
-                                      : zelko::LoadFromImageMemory(bytes.data(), bytes.size(), nullptr, again);
+            ? zelko::LoadFromTGAMemory(bytes.data(), bytes.size(), nullptr, again)
+            : zelko::LoadFromImageMemory(bytes.data(), bytes.size(), nullptr, again);
         Check(zelko::Succeeded(hr) && SamePixels(again, image));
     }
 }
@@ -63,8 +62,7 @@ inline int RunImageFileInput(const uint8_t* data, size_t size) {
     try {
         auto texture = zelko::ImportAsNewTexture(false, path);
         Check(texture->width % 4 == 0 && texture->height % 4 == 0);
-    } catch (const zelko::Error&) {
-    }
+    } catch (const zelko::Error&) {}
     return 0;
 }
 

@@ -35,8 +35,10 @@ inline int RunLoadCacheInput(const uint8_t* data, size_t size) {
     fuzz_files::WriteBytes(cachePath, cache.data(), cache.size());
 
     std::vector<uint32_t> positions;
-    if (zelko::ReadLoadCache(positions, archive, true)) Check(positions.size() == count && count != 0);
-    else Check(positions.empty());
+    if (zelko::ReadLoadCache(positions, archive, true))
+        Check(positions.size() == count && count != 0);
+    else
+        Check(positions.empty());
 
     uint64_t fileTime = 0;
     Check(zelko::LastWriteFileTime(archive, fileTime));

@@ -12,8 +12,8 @@ namespace fuzz_stp {
 inline bool SameThumbnail(const zelko::TextureObject& a, const zelko::TextureObject& b) {
     const auto pa = a.PixelView(), pb = b.PixelView();
     return a.name == b.name && a.format == b.format && a.width == b.width && a.height == b.height &&
-           a.mipCount == b.mipCount && pa.size() == pb.size() &&
-           (pa.size() == 0 || std::memcmp(pa.data(), pb.data(), pa.size()) == 0);
+        a.mipCount == b.mipCount && pa.size() == pb.size() &&
+        (pa.size() == 0 || std::memcmp(pa.data(), pb.data(), pa.size()) == 0);
 }
 
 inline int RunStpInput(const uint8_t* data, size_t size) {

@@ -66,7 +66,7 @@ inline int RunTextureFileInput(const uint8_t* data, size_t size) {
     }
     zelko::TextureFile again;
     zelko::ByteReader saved(writer.Data(), writer.Size());
-    again.Load(saved);  // an error here is a finding too
+    again.Load(saved); // an error here is a finding too
     Check(again.textures.size() == file.textures.size());
     std::vector<const zelko::TextureObject*> sorted;
     for (const auto& t : file.textures) sorted.push_back(t.get());

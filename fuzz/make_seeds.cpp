@@ -139,9 +139,9 @@ void Textures() {
             try {
                 pack = Pack(game, compressed);
             } catch (const Error&) {
-                continue;  // a layout without compressed packs
+                continue; // a layout without compressed packs
             }
-            pack.insert(pack.begin(), uint8_t(7));  // every loader switch on
+            pack.insert(pack.begin(), uint8_t(7)); // every loader switch on
             Put("texture_file", std::string(GameName(game)) + (compressed ? "-compressed" : "") + ".bin", pack);
         }
     }
@@ -192,8 +192,8 @@ void Images() {
     const struct {
         ImageFileFormat format;
         const char* extension;
-    } kinds[] = {{ImageFileFormat::BMP, "bmp"},   {ImageFileFormat::PNG, "png"}, {ImageFileFormat::JPEG, "jpg"},
-                 {ImageFileFormat::GIF, "gif"},   {ImageFileFormat::TIFF, "tif"}, {ImageFileFormat::TGA, "tga"}};
+    } kinds[] = {{ImageFileFormat::BMP, "bmp"}, {ImageFileFormat::PNG, "png"},  {ImageFileFormat::JPEG, "jpg"},
+                 {ImageFileFormat::GIF, "gif"}, {ImageFileFormat::TIFF, "tif"}, {ImageFileFormat::TGA, "tga"}};
     for (const auto& kind : kinds) {
         for (const ScratchImage* image : {&translucent, &opaque}) {
             std::vector<uint8_t> bytes;

@@ -15,14 +15,13 @@ namespace {
 using F = DxgiFormat;
 
 constexpr uint32_t FourCC(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
-           uint32_t(uint8_t(d)) << 24;
+    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
 }
 
 constexpr uint32_t kMagic = FourCC('D', 'D', 'S', ' ');
 constexpr size_t kHeaderSize = 124;
 constexpr size_t kDx10Size = 20;
-constexpr size_t kDataStart = 4 + kHeaderSize;  // without a DX10 header
+constexpr size_t kDataStart = 4 + kHeaderSize; // without a DX10 header
 
 // Header flags.
 constexpr uint32_t kFlagCaps = 0x1, kFlagHeight = 0x2, kFlagWidth = 0x4, kFlagPitch = 0x8;
@@ -51,8 +50,8 @@ struct PixelFormat {
 // How a legacy layout becomes its DXGI format.
 enum class Expansion {
     None,
-    Bgr24,     // 3 bytes B, G, R -> B8G8R8X8
-    Opaque32,  // byte 3 is padding: set to 255
+    Bgr24, // 3 bytes B, G, R -> B8G8R8X8
+    Opaque32, // byte 3 is padding: set to 255
     Opaque1555,
     Opaque4444,
 };
@@ -80,9 +79,9 @@ Layout LegacyLayout(const PixelFormat& pf) {
         case FourCC('A', 'T', 'I', '2'):
         case FourCC('B', 'C', '5', 'U'): return {F::BC5_UNORM};
         case FourCC('B', 'C', '5', 'S'): return {F::BC5_SNORM};
-        case 36: return {F::R16G16B16A16_UNORM};   // D3DFMT_A16B16G16R16
-        case 113: return {F::R16G16B16A16_FLOAT};  // D3DFMT_A16B16G16R16F
-        case 116: return {F::R32G32B32A32_FLOAT};  // D3DFMT_A32B32G32R32F
+        case 36: return {F::R16G16B16A16_UNORM}; // D3DFMT_A16B16G16R16
+        case 113: return {F::R16G16B16A16_FLOAT}; // D3DFMT_A16B16G16R16F
+        case 116: return {F::R32G32B32A32_FLOAT}; // D3DFMT_A32B32G32R32F
         default: return {};
         }
     }
@@ -107,20 +106,18 @@ Layout LegacyLayout(const PixelFormat& pf) {
             if (Masks(pf, 0xF00, 0xF0, 0xF, 0)) return {F::B4G4R4A4_UNORM, Expansion::Opaque4444};
             return {};
         case 8:
-            if (Masks(pf, 0xFF, 0, 0, 0)) return {F::R8_UNORM};  // luminance written as red
+            if (Masks(pf, 0xFF, 0, 0, 0)) return {F::R8_UNORM}; // luminance written as red
             return {};
-        default:
-            return {};
+        default: return {};
         }
     }
     if (pf.flags & kPfLuminance) {
         if (pf.bits == 8 && Masks(pf, 0xFF, 0, 0, 0)) return {F::R8_UNORM};
         if (pf.bits == 16 && Masks(pf, 0xFFFF, 0, 0, 0)) return {F::R16_UNORM};
-        if (pf.bits == 16 && Masks(pf, 0xFF, 0, 0, 0xFF00)) return {F::R8G8_UNORM};  // A8L8
+        if (pf.bits == 16 && Masks(pf, 0xFF, 0, 0, 0xFF00)) return {F::R8G8_UNORM}; // A8L8
         return {};
     }
-    if ((pf.flags & (kPfAlpha | kPfAlphaPixels)) && pf.bits == 8 && Masks(pf, 0, 0, 0, 0xFF))
-        return {F::A8_UNORM};
+    if ((pf.flags & (kPfAlpha | kPfAlphaPixels)) && pf.bits == 8 && Masks(pf, 0, 0, 0, 0xFF)) return {F::A8_UNORM};
     return {};
 }
 
@@ -149,8 +146,7 @@ HResult ParseHeader(const uint8_t* data, size_t size, Parsed& dds) {
     PixelFormat pf{Read32(h + 76), Read32(h + 80), Read32(h + 84), Read32(h + 88),
                    Read32(h + 92), Read32(h + 96), Read32(h + 100)};
     uint32_t caps2 = Read32(h + 108);
-    if ((caps2 & (kCaps2Cubemap | kCaps2Volume)) || ((flags & kFlagDepth) && depth > 1))
-        return kNotSupported;
+    if ((caps2 & (kCaps2Cubemap | kCaps2Volume)) || ((flags & kFlagDepth) && depth > 1)) return kNotSupported;
 
     TexMetadata& md = dds.metadata;
     dds.dataOffset = kDataStart;
@@ -165,8 +161,7 @@ HResult ParseHeader(const uint8_t* data, size_t size, Parsed& dds) {
         md.format = DxgiFormat(format);
         if (BitsPerPixel(md.format) == 0) return kNotSupported;
         md.miscFlags2 = Read32(x + 16);
-        if (md.format == F::B8G8R8X8_UNORM || md.format == F::B8G8R8X8_UNORM_SRGB)
-            dds.expansion = Expansion::Opaque32;
+        if (md.format == F::B8G8R8X8_UNORM || md.format == F::B8G8R8X8_UNORM_SRGB) dds.expansion = Expansion::Opaque32;
         dds.dataOffset += kDx10Size;
     } else {
         Layout layout = LegacyLayout(pf);
@@ -191,8 +186,7 @@ HResult ParseHeader(const uint8_t* data, size_t size, Parsed& dds) {
     return kOk;
 }
 
-void CopyRow(const uint8_t* source, uint8_t* destination, size_t width, size_t bytes,
-             Expansion expansion) {
+void CopyRow(const uint8_t* source, uint8_t* destination, size_t width, size_t bytes, Expansion expansion) {
     switch (expansion) {
     case Expansion::Bgr24:
         for (size_t x = 0; x < width; ++x, source += 3, destination += 4) {
@@ -212,9 +206,7 @@ void CopyRow(const uint8_t* source, uint8_t* destination, size_t width, size_t b
         std::memcpy(destination, source, bytes);
         for (size_t x = 0; x < width; ++x) destination[2 * x + 1] |= 0xF0;
         return;
-    case Expansion::None:
-        std::memcpy(destination, source, bytes);
-        return;
+    case Expansion::None: std::memcpy(destination, source, bytes); return;
     }
 }
 
@@ -238,9 +230,7 @@ bool LegacyPixelFormat(DxgiFormat format, PixelFormat& pf) {
     case F::B8G8R8A8_UNORM: masks(kPfRgb | kPfAlphaPixels, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000); return true;
     case F::B8G8R8X8_UNORM: masks(kPfRgb, 32, 0xFF0000, 0xFF00, 0xFF, 0); return true;
     case F::R8G8B8A8_UNORM: masks(kPfRgb | kPfAlphaPixels, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000); return true;
-    case F::R10G10B10A2_UNORM:
-        masks(kPfRgb | kPfAlphaPixels, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000);
-        return true;
+    case F::R10G10B10A2_UNORM: masks(kPfRgb | kPfAlphaPixels, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000); return true;
     case F::R16G16_UNORM: masks(kPfRgb, 32, 0xFFFF, 0xFFFF0000, 0, 0); return true;
     case F::B5G6R5_UNORM: masks(kPfRgb, 16, 0xF800, 0x7E0, 0x1F, 0); return true;
     case F::B5G5R5A1_UNORM: masks(kPfRgb | kPfAlphaPixels, 16, 0x7C00, 0x3E0, 0x1F, 0x8000); return true;
@@ -279,8 +269,7 @@ HResult LoadFromDDSMemory(const void* data, size_t size, TexMetadata* metadata, 
     return kOk;
 }
 
-HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMetadata* metadata,
-                          ScratchImage& image) {
+HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMetadata* metadata, ScratchImage& image) {
     if (flags != kDdsFlagsNone) {
         image.Release();
         return kInvalidArg;
@@ -288,8 +277,7 @@ HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMeta
     return LoadFromDDSMemory(data, size, metadata, image);
 }
 
-HResult LoadFromDDSFile(const std::filesystem::path& path, DdsFlags flags, TexMetadata* metadata,
-                        ScratchImage& image) {
+HResult LoadFromDDSFile(const std::filesystem::path& path, DdsFlags flags, TexMetadata* metadata, ScratchImage& image) {
     if (flags != kDdsFlagsNone) {
         image.Release();
         return kInvalidArg;
@@ -319,8 +307,7 @@ HResult LoadFromDDSFile(const std::filesystem::path& path, TexMetadata* metadata
     return LoadFromDDSMemory(bytes.data(), bytes.size(), metadata, image);
 }
 
-HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata,
-                        std::vector<uint8_t>& out) {
+HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata, std::vector<uint8_t>& out) {
     out.clear();
     if (Failed(detail::CheckImages(images, count, metadata))) return kInvalidArg;
     if (metadata.arraySize != 1) return kNotSupported;
@@ -346,8 +333,7 @@ HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& me
     Write32(out.data(), kMagic);
     Write32(h, kHeaderSize);
     uint32_t flags = kFlagCaps | kFlagHeight | kFlagWidth | kFlagPixelFormat |
-                     (compressed ? kFlagLinearSize : kFlagPitch) |
-                     (metadata.mipLevels > 1 ? kFlagMipCount : 0);
+        (compressed ? kFlagLinearSize : kFlagPitch) | (metadata.mipLevels > 1 ? kFlagMipCount : 0);
     Write32(h + 4, flags);
     Write32(h + 8, uint32_t(metadata.height));
     Write32(h + 12, uint32_t(metadata.width));
@@ -381,8 +367,8 @@ HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& me
     return kOk;
 }
 
-HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata,
-                        DdsFlags flags, std::vector<uint8_t>& out) {
+HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata, DdsFlags flags,
+                        std::vector<uint8_t>& out) {
     if (flags != kDdsFlagsNone) {
         out.clear();
         return kInvalidArg;
@@ -409,8 +395,8 @@ HResult SaveToDDSFile(const Image* images, size_t count, const TexMetadata& meta
     return file ? kOk : kWriteFault;
 }
 
-HResult SaveToDDSFile(const Image* images, size_t count, const TexMetadata& metadata,
-                      DdsFlags flags, const std::filesystem::path& path) {
+HResult SaveToDDSFile(const Image* images, size_t count, const TexMetadata& metadata, DdsFlags flags,
+                      const std::filesystem::path& path) {
     if (flags != kDdsFlagsNone) return kInvalidArg;
     return SaveToDDSFile(images, count, metadata, path);
 }

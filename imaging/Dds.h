@@ -36,10 +36,8 @@ constexpr DdsFlags kDdsFlagsNone = 0;
 // metadata may be null. On failure `image` is empty.
 HResult LoadFromDDSMemory(const void* data, size_t size, TexMetadata* metadata, ScratchImage& image);
 HResult LoadFromDDSFile(const std::filesystem::path& path, TexMetadata* metadata, ScratchImage& image);
-HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMetadata* metadata,
-                          ScratchImage& image);
-HResult LoadFromDDSFile(const std::filesystem::path& path, DdsFlags flags, TexMetadata* metadata,
-                        ScratchImage& image);
+HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMetadata* metadata, ScratchImage& image);
+HResult LoadFromDDSFile(const std::filesystem::path& path, DdsFlags flags, TexMetadata* metadata, ScratchImage& image);
 
 // Only the header: the metadata a load would produce, without reading pixels
 // (the data length is still checked).
@@ -47,15 +45,14 @@ HResult GetMetadataFromDDSMemory(const void* data, size_t size, TexMetadata& met
 
 // The texture's images (as ScratchImage::GetImages lists them) to a DDS file
 // image in `out`. A single image is written as a one-level texture.
-HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata,
-                        std::vector<uint8_t>& out);
+HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata, std::vector<uint8_t>& out);
 HResult SaveToDDSMemory(const Image& image, std::vector<uint8_t>& out);
 HResult SaveToDDSFile(const Image* images, size_t count, const TexMetadata& metadata,
                       const std::filesystem::path& path);
 HResult SaveToDDSFile(const Image& image, const std::filesystem::path& path);
-HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata,
-                        DdsFlags flags, std::vector<uint8_t>& out);
-HResult SaveToDDSFile(const Image* images, size_t count, const TexMetadata& metadata,
-                      DdsFlags flags, const std::filesystem::path& path);
+HResult SaveToDDSMemory(const Image* images, size_t count, const TexMetadata& metadata, DdsFlags flags,
+                        std::vector<uint8_t>& out);
+HResult SaveToDDSFile(const Image* images, size_t count, const TexMetadata& metadata, DdsFlags flags,
+                      const std::filesystem::path& path);
 
 } // namespace zelko

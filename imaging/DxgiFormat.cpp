@@ -14,8 +14,7 @@ size_t BlockBytes(DxgiFormat format) {
     case DxgiFormat::BC1_UNORM_SRGB:
     case DxgiFormat::BC4_TYPELESS:
     case DxgiFormat::BC4_UNORM:
-    case DxgiFormat::BC4_SNORM:
-        return 8;
+    case DxgiFormat::BC4_SNORM: return 8;
     case DxgiFormat::BC2_TYPELESS:
     case DxgiFormat::BC2_UNORM:
     case DxgiFormat::BC2_UNORM_SRGB:
@@ -30,10 +29,8 @@ size_t BlockBytes(DxgiFormat format) {
     case DxgiFormat::BC6H_SF16:
     case DxgiFormat::BC7_TYPELESS:
     case DxgiFormat::BC7_UNORM:
-    case DxgiFormat::BC7_UNORM_SRGB:
-        return 16;
-    default:
-        return 0;
+    case DxgiFormat::BC7_UNORM_SRGB: return 16;
+    default: return 0;
     }
 }
 
@@ -41,11 +38,9 @@ size_t BlockBytes(DxgiFormat format) {
 
 size_t BitsPerPixel(DxgiFormat format) {
     switch (format) {
-    case DxgiFormat::R32G32B32A32_FLOAT:
-        return 128;
+    case DxgiFormat::R32G32B32A32_FLOAT: return 128;
     case DxgiFormat::R16G16B16A16_FLOAT:
-    case DxgiFormat::R16G16B16A16_UNORM:
-        return 64;
+    case DxgiFormat::R16G16B16A16_UNORM: return 64;
     case DxgiFormat::R10G10B10A2_UNORM:
     case DxgiFormat::R8G8B8A8_UNORM:
     case DxgiFormat::R8G8B8A8_UNORM_SRGB:
@@ -53,21 +48,17 @@ size_t BitsPerPixel(DxgiFormat format) {
     case DxgiFormat::B8G8R8A8_UNORM:
     case DxgiFormat::B8G8R8X8_UNORM:
     case DxgiFormat::B8G8R8A8_UNORM_SRGB:
-    case DxgiFormat::B8G8R8X8_UNORM_SRGB:
-        return 32;
+    case DxgiFormat::B8G8R8X8_UNORM_SRGB: return 32;
     case DxgiFormat::R8G8_UNORM:
     case DxgiFormat::R8G8_SNORM:
     case DxgiFormat::R16_UNORM:
     case DxgiFormat::B5G6R5_UNORM:
     case DxgiFormat::B5G5R5A1_UNORM:
-    case DxgiFormat::B4G4R4A4_UNORM:
-        return 16;
+    case DxgiFormat::B4G4R4A4_UNORM: return 16;
     case DxgiFormat::R8_UNORM:
     case DxgiFormat::R8_SNORM:
-    case DxgiFormat::A8_UNORM:
-        return 8;
-    default:
-        return BlockBytes(format) / 2;  // 8 bytes per 16 pixels: 4 bits
+    case DxgiFormat::A8_UNORM: return 8;
+    default: return BlockBytes(format) / 2; // 8 bytes per 16 pixels: 4 bits
     }
 }
 
@@ -78,10 +69,14 @@ bool IsCompressed(DxgiFormat format) {
 
 bool IsSRGB(DxgiFormat format) {
     switch (Code(format)) {
-    case 29: case 72: case 75: case 78: case 91: case 93: case 99:
-        return true;
-    default:
-        return false;
+    case 29:
+    case 72:
+    case 75:
+    case 78:
+    case 91:
+    case 93:
+    case 99: return true;
+    default: return false;
     }
 }
 
@@ -105,10 +100,8 @@ bool HasAlpha(DxgiFormat format) {
     case DxgiFormat::B8G8R8A8_UNORM_SRGB:
     case DxgiFormat::BC7_UNORM:
     case DxgiFormat::BC7_UNORM_SRGB:
-    case DxgiFormat::B4G4R4A4_UNORM:
-        return true;
-    default:
-        return false;
+    case DxgiFormat::B4G4R4A4_UNORM: return true;
+    default: return false;
     }
 }
 
@@ -125,13 +118,11 @@ DxgiFormat MakeLinear(DxgiFormat format) {
     }
 }
 
-HResult ComputePitch(DxgiFormat format, size_t width, size_t height, size_t& rowPitch,
-                     size_t& slicePitch) {
+HResult ComputePitch(DxgiFormat format, size_t width, size_t height, size_t& rowPitch, size_t& slicePitch) {
     rowPitch = 0;
     slicePitch = 0;
     size_t bpp = BitsPerPixel(format);
-    if (bpp == 0 || width == 0 || height == 0 || width > kMaxTextureDimension ||
-        height > kMaxTextureDimension)
+    if (bpp == 0 || width == 0 || height == 0 || width > kMaxTextureDimension || height > kMaxTextureDimension)
         return kInvalidArg;
     // Within the dimension limit the largest level is 16384^2 * 16 bytes = 4 GiB,
     // which only fits a 64-bit size_t; 32-bit builds must refuse it.
@@ -163,51 +154,51 @@ size_t CountMips(size_t width, size_t height) {
 
 const char* FormatName(DxgiFormat format) {
     switch (format) {
-#define ZELKO_FORMAT_NAME(n) case DxgiFormat::n: return #n;
-    ZELKO_FORMAT_NAME(R32G32B32A32_FLOAT)
-    ZELKO_FORMAT_NAME(R16G16B16A16_FLOAT)
-    ZELKO_FORMAT_NAME(R16G16B16A16_UNORM)
-    ZELKO_FORMAT_NAME(R10G10B10A2_UNORM)
-    ZELKO_FORMAT_NAME(R8G8B8A8_UNORM)
-    ZELKO_FORMAT_NAME(R8G8B8A8_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(R16G16_UNORM)
-    ZELKO_FORMAT_NAME(R8G8_UNORM)
-    ZELKO_FORMAT_NAME(R8G8_SNORM)
-    ZELKO_FORMAT_NAME(R16_UNORM)
-    ZELKO_FORMAT_NAME(R8_UNORM)
-    ZELKO_FORMAT_NAME(R8_SNORM)
-    ZELKO_FORMAT_NAME(A8_UNORM)
-    ZELKO_FORMAT_NAME(BC1_TYPELESS)
-    ZELKO_FORMAT_NAME(BC1_UNORM)
-    ZELKO_FORMAT_NAME(BC1_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(BC2_TYPELESS)
-    ZELKO_FORMAT_NAME(BC2_UNORM)
-    ZELKO_FORMAT_NAME(BC2_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(BC3_TYPELESS)
-    ZELKO_FORMAT_NAME(BC3_UNORM)
-    ZELKO_FORMAT_NAME(BC3_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(BC4_TYPELESS)
-    ZELKO_FORMAT_NAME(BC4_UNORM)
-    ZELKO_FORMAT_NAME(BC4_SNORM)
-    ZELKO_FORMAT_NAME(BC5_TYPELESS)
-    ZELKO_FORMAT_NAME(BC5_UNORM)
-    ZELKO_FORMAT_NAME(BC5_SNORM)
-    ZELKO_FORMAT_NAME(B5G6R5_UNORM)
-    ZELKO_FORMAT_NAME(B5G5R5A1_UNORM)
-    ZELKO_FORMAT_NAME(B8G8R8A8_UNORM)
-    ZELKO_FORMAT_NAME(B8G8R8X8_UNORM)
-    ZELKO_FORMAT_NAME(B8G8R8A8_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(B8G8R8X8_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(BC6H_TYPELESS)
-    ZELKO_FORMAT_NAME(BC6H_UF16)
-    ZELKO_FORMAT_NAME(BC6H_SF16)
-    ZELKO_FORMAT_NAME(BC7_TYPELESS)
-    ZELKO_FORMAT_NAME(BC7_UNORM)
-    ZELKO_FORMAT_NAME(BC7_UNORM_SRGB)
-    ZELKO_FORMAT_NAME(B4G4R4A4_UNORM)
+#define ZELKO_FORMAT_NAME(n) \
+    case DxgiFormat::n: return #n;
+        ZELKO_FORMAT_NAME(R32G32B32A32_FLOAT)
+        ZELKO_FORMAT_NAME(R16G16B16A16_FLOAT)
+        ZELKO_FORMAT_NAME(R16G16B16A16_UNORM)
+        ZELKO_FORMAT_NAME(R10G10B10A2_UNORM)
+        ZELKO_FORMAT_NAME(R8G8B8A8_UNORM)
+        ZELKO_FORMAT_NAME(R8G8B8A8_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(R16G16_UNORM)
+        ZELKO_FORMAT_NAME(R8G8_UNORM)
+        ZELKO_FORMAT_NAME(R8G8_SNORM)
+        ZELKO_FORMAT_NAME(R16_UNORM)
+        ZELKO_FORMAT_NAME(R8_UNORM)
+        ZELKO_FORMAT_NAME(R8_SNORM)
+        ZELKO_FORMAT_NAME(A8_UNORM)
+        ZELKO_FORMAT_NAME(BC1_TYPELESS)
+        ZELKO_FORMAT_NAME(BC1_UNORM)
+        ZELKO_FORMAT_NAME(BC1_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(BC2_TYPELESS)
+        ZELKO_FORMAT_NAME(BC2_UNORM)
+        ZELKO_FORMAT_NAME(BC2_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(BC3_TYPELESS)
+        ZELKO_FORMAT_NAME(BC3_UNORM)
+        ZELKO_FORMAT_NAME(BC3_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(BC4_TYPELESS)
+        ZELKO_FORMAT_NAME(BC4_UNORM)
+        ZELKO_FORMAT_NAME(BC4_SNORM)
+        ZELKO_FORMAT_NAME(BC5_TYPELESS)
+        ZELKO_FORMAT_NAME(BC5_UNORM)
+        ZELKO_FORMAT_NAME(BC5_SNORM)
+        ZELKO_FORMAT_NAME(B5G6R5_UNORM)
+        ZELKO_FORMAT_NAME(B5G5R5A1_UNORM)
+        ZELKO_FORMAT_NAME(B8G8R8A8_UNORM)
+        ZELKO_FORMAT_NAME(B8G8R8X8_UNORM)
+        ZELKO_FORMAT_NAME(B8G8R8A8_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(B8G8R8X8_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(BC6H_TYPELESS)
+        ZELKO_FORMAT_NAME(BC6H_UF16)
+        ZELKO_FORMAT_NAME(BC6H_SF16)
+        ZELKO_FORMAT_NAME(BC7_TYPELESS)
+        ZELKO_FORMAT_NAME(BC7_UNORM)
+        ZELKO_FORMAT_NAME(BC7_UNORM_SRGB)
+        ZELKO_FORMAT_NAME(B4G4R4A4_UNORM)
 #undef ZELKO_FORMAT_NAME
-    default:
-        return "UNKNOWN";
+    default: return "UNKNOWN";
     }
 }
 

@@ -63,9 +63,9 @@ constexpr size_t kMaxTextureDimension = 16384;
 size_t BitsPerPixel(DxgiFormat format);
 
 // DXGI numbering ranges, so they also hold for formats without an enumerator.
-bool IsCompressed(DxgiFormat format);  // 70..84 and 94..99
-bool IsSRGB(DxgiFormat format);        // 29, 72, 75, 78, 91, 93, 99
-bool HasAlpha(DxgiFormat format);      // has a stored alpha channel
+bool IsCompressed(DxgiFormat format); // 70..84 and 94..99
+bool IsSRGB(DxgiFormat format); // 29, 72, 75, 78, 91, 93, 99
+bool HasAlpha(DxgiFormat format); // has a stored alpha channel
 
 // The linear twin of an sRGB format; other formats come back unchanged.
 DxgiFormat MakeLinear(DxgiFormat format);
@@ -74,8 +74,7 @@ DxgiFormat MakeLinear(DxgiFormat format);
 // formats count rows of 4x4 blocks, at least one block each way. Fails with
 // kInvalidArg (pitches 0) for an unknown format, a zero size, or a size over
 // kMaxTextureDimension.
-HResult ComputePitch(DxgiFormat format, size_t width, size_t height, size_t& rowPitch,
-                     size_t& slicePitch);
+HResult ComputePitch(DxgiFormat format, size_t width, size_t height, size_t& rowPitch, size_t& slicePitch);
 
 // Levels of a full mip chain down to 1x1: 1 + floor(log2(max(width, height))).
 size_t CountMips(size_t width, size_t height);

@@ -9,9 +9,7 @@ namespace zelko {
 namespace {
 
 // Rows of a level as stored: rows of blocks for block formats.
-size_t StoredRows(DxgiFormat format, size_t height) {
-    return IsCompressed(format) ? (height + 3) / 4 : height;
-}
+size_t StoredRows(DxgiFormat format, size_t height) { return IsCompressed(format) ? (height + 3) / 4 : height; }
 
 // First code of the block family (BC1 70..72, BC2 73..75, ...), or 0.
 uint32_t BlockFamily(DxgiFormat format) {
@@ -65,13 +63,11 @@ ScratchImage& ScratchImage::operator=(ScratchImage&& other) noexcept {
 
 HResult ScratchImage::Initialize(const TexMetadata& metadata) {
     Release();
-    if (metadata.dimension != TexDimension::Texture2D || metadata.depth != 1 ||
-        metadata.arraySize == 0 || metadata.arraySize > 2048 ||
-        (metadata.miscFlags & kTexMiscTextureCube))
+    if (metadata.dimension != TexDimension::Texture2D || metadata.depth != 1 || metadata.arraySize == 0 ||
+        metadata.arraySize > 2048 || (metadata.miscFlags & kTexMiscTextureCube))
         return kInvalidArg;
     size_t rowPitch, slicePitch;
-    if (Failed(ComputePitch(metadata.format, metadata.width, metadata.height, rowPitch,
-                            slicePitch)))
+    if (Failed(ComputePitch(metadata.format, metadata.width, metadata.height, rowPitch, slicePitch)))
         return kInvalidArg;
     size_t maxLevels = CountMips(metadata.width, metadata.height);
     size_t levels = metadata.mipLevels == 0 ? maxLevels : metadata.mipLevels;
@@ -104,8 +100,7 @@ HResult ScratchImage::Initialize(const TexMetadata& metadata) {
             image.width = metadata.width >> mip ? metadata.width >> mip : 1;
             image.height = metadata.height >> mip ? metadata.height >> mip : 1;
             image.format = metadata.format;
-            ComputePitch(image.format, image.width, image.height, image.rowPitch,
-                         image.slicePitch);
+            ComputePitch(image.format, image.width, image.height, image.rowPitch, image.slicePitch);
             image.pixels = p;
             p += image.slicePitch;
             images.push_back(image);
@@ -119,8 +114,7 @@ HResult ScratchImage::Initialize(const TexMetadata& metadata) {
     return kOk;
 }
 
-HResult ScratchImage::Initialize2D(DxgiFormat format, size_t width, size_t height,
-                                   size_t arraySize, size_t mipLevels) {
+HResult ScratchImage::Initialize2D(DxgiFormat format, size_t width, size_t height, size_t arraySize, size_t mipLevels) {
     TexMetadata metadata;
     metadata.width = width;
     metadata.height = height;
@@ -138,8 +132,7 @@ HResult ScratchImage::InitializeFromImage(const Image& image) {
     const Image& dst = images_[0];
     size_t rows = StoredRows(image.format, image.height);
     for (size_t y = 0; y < rows; ++y)
-        std::memcpy(dst.pixels + y * dst.rowPitch, image.pixels + y * image.rowPitch,
-                    dst.rowPitch);
+        std::memcpy(dst.pixels + y * dst.rowPitch, image.pixels + y * image.rowPitch, dst.rowPitch);
     return kOk;
 }
 
@@ -154,7 +147,7 @@ bool ScratchImage::OverrideFormat(DxgiFormat format) {
     if (!pixels_) return false;
     DxgiFormat current = metadata_.format;
     bool sameLayout = MakeLinear(current) == MakeLinear(format) ||
-                      (BlockFamily(current) != 0 && BlockFamily(current) == BlockFamily(format));
+        (BlockFamily(current) != 0 && BlockFamily(current) == BlockFamily(format));
     if (!sameLayout) return false;
     metadata_.format = format;
     for (Image& image : images_) image.format = format;

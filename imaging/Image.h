@@ -26,7 +26,7 @@ struct TexMetadata {
     size_t arraySize = 1;
     size_t mipLevels = 1;
     uint32_t miscFlags = 0;
-    uint32_t miscFlags2 = 0;  // DX10 header alpha mode, carried through untouched
+    uint32_t miscFlags2 = 0; // DX10 header alpha mode, carried through untouched
     DxgiFormat format = DxgiFormat::UNKNOWN;
     TexDimension dimension = TexDimension::Texture2D;
 
@@ -40,8 +40,8 @@ struct Image {
     size_t width = 0;
     size_t height = 0;
     DxgiFormat format = DxgiFormat::UNKNOWN;
-    size_t rowPitch = 0;    // bytes from one row (of blocks, for block formats) to the next
-    size_t slicePitch = 0;  // bytes of the whole level
+    size_t rowPitch = 0; // bytes from one row (of blocks, for block formats) to the next
+    size_t slicePitch = 0; // bytes of the whole level
     uint8_t* pixels = nullptr;
 };
 
@@ -73,8 +73,7 @@ public:
     // kOutOfMemory when the block cannot be allocated. On failure the image
     // is empty.
     HResult Initialize(const TexMetadata& metadata);
-    HResult Initialize2D(DxgiFormat format, size_t width, size_t height, size_t arraySize = 1,
-                         size_t mipLevels = 1);
+    HResult Initialize2D(DxgiFormat format, size_t width, size_t height, size_t arraySize = 1, size_t mipLevels = 1);
     // A one-level copy of `image` (rows repacked if its pitch is wider).
     HResult InitializeFromImage(const Image& image);
 

@@ -18,7 +18,7 @@ void DecodeBC2(const uint8_t* block, uint8_t rgba[64], bool bgra = false);
 void DecodeBC3(const uint8_t* block, uint8_t rgba[64], bool bgra = false);
 void DecodeBC4(const uint8_t* block, uint8_t red[16]);
 void DecodeBC4S(const uint8_t* block, int8_t red[16]);
-void DecodeBC5(const uint8_t* block, uint8_t rg[32]);  // R, G interleaved
+void DecodeBC5(const uint8_t* block, uint8_t rg[32]); // R, G interleaved
 void DecodeBC5S(const uint8_t* block, int8_t rg[32]);
 
 // Encoder effort for colour. kFast is stb_dxt's normal mode. kRefined fits
@@ -35,6 +35,6 @@ void EncodeBC1(const uint8_t rgba[64], uint8_t block[8], int alphaRef, EncodeQua
 void EncodeBC2(const uint8_t rgba[64], uint8_t block[16], EncodeQuality quality);
 void EncodeBC3(const uint8_t rgba[64], uint8_t block[16], EncodeQuality quality);
 void EncodeBC4(const uint8_t red[16], uint8_t block[8]);
-void EncodeBC5(const uint8_t rg[32], uint8_t block[16]);  // R, G interleaved
+void EncodeBC5(const uint8_t rg[32], uint8_t block[16]); // R, G interleaved
 
 } // namespace zelko::block

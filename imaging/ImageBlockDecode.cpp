@@ -5,8 +5,7 @@
 
 namespace zelko::block {
 
-static_assert(std::endian::native == std::endian::little,
-              "pixels are assembled as little-endian 32-bit words");
+static_assert(std::endian::native == std::endian::little, "pixels are assembled as little-endian 32-bit words");
 
 namespace {
 
@@ -20,8 +19,12 @@ void ColourPalette(const uint8_t* block, bool fourColour, bool bgra, uint32_t pa
     uint32_t c1 = block[2] | block[3] << 8;
     uint32_t r0 = c0 >> 11, g0 = (c0 >> 5) & 63, b0 = c0 & 31;
     uint32_t r1 = c1 >> 11, g1 = (c1 >> 5) & 63, b1 = c1 & 31;
-    r0 = r0 << 3 | r0 >> 2; g0 = g0 << 2 | g0 >> 4; b0 = b0 << 3 | b0 >> 2;
-    r1 = r1 << 3 | r1 >> 2; g1 = g1 << 2 | g1 >> 4; b1 = b1 << 3 | b1 >> 2;
+    r0 = r0 << 3 | r0 >> 2;
+    g0 = g0 << 2 | g0 >> 4;
+    b0 = b0 << 3 | b0 >> 2;
+    r1 = r1 << 3 | r1 >> 2;
+    g1 = g1 << 2 | g1 >> 4;
+    b1 = b1 << 3 | b1 >> 2;
     palette[0] = Pixel(r0, g0, b0, 255, bgra);
     palette[1] = Pixel(r1, g1, b1, 255, bgra);
     if (fourColour || c0 > c1) {

@@ -7,8 +7,7 @@
 #include <cstring>
 
 // ZELKO_BLOCK_NO_SIMD selects the scalar path on any machine, to check it.
-#if !defined(ZELKO_BLOCK_NO_SIMD) && \
-    (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
+#if !defined(ZELKO_BLOCK_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #include <emmintrin.h>
 #define ZELKO_BLOCK_SSE2 1
 #endif
@@ -70,8 +69,8 @@ struct F4 {
 };
 inline F4 Set1(float x) { return {{x, x, x, x}}; }
 inline F4 Set(float a, float b, float c, float d) { return {{a, b, c, d}}; }
-#define ZELKO_F4_LANEWISE(expr) \
-    F4 r;                       \
+#define ZELKO_F4_LANEWISE(expr)                  \
+    F4 r;                                        \
     for (int i = 0; i < 4; ++i) r.v[i] = (expr); \
     return r;
 inline F4 operator+(F4 a, F4 b) { ZELKO_F4_LANEWISE(a.v[i] + b.v[i]) }
@@ -83,7 +82,9 @@ inline F4 Trunc(F4 a) { ZELKO_F4_LANEWISE(float(int(a.v[i]))) }
 inline F4 SelectLess(F4 a, F4 b, F4 c, F4 d) { ZELKO_F4_LANEWISE(a.v[i] < b.v[i] ? c.v[i] : d.v[i]) }
 #undef ZELKO_F4_LANEWISE
 template <int j>
-inline F4 Lane(F4 a) { return Set1(a.v[j]); }
+inline F4 Lane(F4 a) {
+    return Set1(a.v[j]);
+}
 inline float Get(F4 a, int j) { return a.v[j]; }
 inline void Store(float* aligned, F4 a) { std::memcpy(aligned, a.v, sizeof a.v); }
 inline void LoadColours(const uint8_t* rgba, F4& r, F4& g, F4& b) {
@@ -109,7 +110,7 @@ inline int Expand(int q, int k) { return k == 1 ? (q << 2 | q >> 4) : (q << 3 | 
 // that count and 0 for the transparent pixels of a punch-through block.
 struct Pixels {
     F4 r[4], g[4], b[4], w[4];
-    float sumSquares;  // sum of w * |pixel|^2
+    float sumSquares; // sum of w * |pixel|^2
 };
 
 // The decoder's palette, entries in lanes 0..3, kept as -2 * colour and
@@ -162,8 +163,7 @@ float PaletteError(const Pixels& px, const Palette& pal, uint32_t* indices) {
 
 // Least-squares endpoints for fixed indices. False when every counted pixel
 // sits at the same palette position (the system is singular).
-bool FitEndpoints(const float rgbw[4][16], uint32_t indices, bool threeColour, float e0[3],
-                  float e1[3]) {
+bool FitEndpoints(const float rgbw[4][16], uint32_t indices, bool threeColour, float e0[3], float e1[3]) {
     static const float kFour[4] = {0.0f, 1.0f, 1.0f / 3, 2.0f / 3};
     static const float kThree[4] = {0.0f, 1.0f, 0.5f, 0.0f};
     const float* position = threeColour ? kThree : kFour;
@@ -211,9 +211,7 @@ inline GridChoice ToGrid(float v, int k) {
     return GridChoice{lo + up, lo + 1 - up, std::fabs(dHi - dLo)};
 }
 
-uint16_t Pack565(const GridChoice g[3]) {
-    return uint16_t(g[0].nearest << 11 | g[1].nearest << 5 | g[2].nearest);
-}
+uint16_t Pack565(const GridChoice g[3]) { return uint16_t(g[0].nearest << 11 | g[1].nearest << 5 | g[2].nearest); }
 
 uint16_t WithComponent(uint16_t c, int k, int value) {
     return uint16_t((c & ~(kMax[k] << kShift[k])) | value << kShift[k]);
@@ -225,8 +223,8 @@ constexpr float kAmbiguousMargin = 6.0f;
 
 // Endpoints and indices of the colour half for the counted pixels. Returns
 // false for a block whose counted pixels all have one colour.
-bool FitColour(const uint8_t rgba[64], const bool transparent[16], bool threeColour,
-               bool refine, uint16_t& c0, uint16_t& c1, uint32_t& indices) {
+bool FitColour(const uint8_t rgba[64], const bool transparent[16], bool threeColour, bool refine, uint16_t& c0,
+               uint16_t& c1, uint32_t& indices) {
     Pixels px;
     F4 s[3] = {Set1(0), Set1(0), Set1(0)}, n = Set1(0);
     F4 rr = Set1(0), rg = rr, rb = rr, gg = rr, gb = rr, bb = rr;
@@ -253,7 +251,7 @@ bool FitColour(const uint8_t rgba[64], const bool transparent[16], bool threeCol
     px.sumSquares = srr + sgg + sbb;
     float cov[6] = {srr - sum[0] * mean[0], Sum(rg) - sum[0] * mean[1], Sum(rb) - sum[0] * mean[2],
                     sgg - sum[1] * mean[1], Sum(gb) - sum[1] * mean[2], sbb - sum[2] * mean[2]};
-    if (cov[0] + cov[3] + cov[5] < 0.5f) return false;  // one colour: variance below 1/16
+    if (cov[0] + cov[3] + cov[5] < 0.5f) return false; // one colour: variance below 1/16
 
     // Principal axis by power iteration from the covariance column with the
     // largest diagonal entry, which is never orthogonal to it.
@@ -352,12 +350,11 @@ void EncodeColour(const uint8_t rgba[64], uint8_t out[8], int alphaRef, EncodeQu
     uint16_t c0, c1;
     uint32_t indices;
     if (!threeColour) {
-        if (quality == EncodeQuality::kRefined &&
-            FitColour(rgba, transparent, false, true, c0, c1, indices)) {
+        if (quality == EncodeQuality::kRefined && FitColour(rgba, transparent, false, true, c0, c1, indices)) {
             // Four-colour mode needs c0 > c1; equal endpoints make every entry equal.
             if (c0 < c1) {
                 std::swap(c0, c1);
-                indices ^= 0x55555555u;  // 0<->1, 2<->3
+                indices ^= 0x55555555u; // 0<->1, 2<->3
             } else if (c0 == c1) {
                 indices = 0;
             }
@@ -369,7 +366,7 @@ void EncodeColour(const uint8_t rgba[64], uint8_t out[8], int alphaRef, EncodeQu
         uint8_t opaque[64];
         std::memcpy(opaque, rgba, 64);
         for (int i = 0; i < 16; ++i) opaque[4 * i + 3] = 255;
-        stb_compress_dxt_block(out, opaque, 0, STB_DXT_NORMAL);  // writes c0 >= c1
+        stb_compress_dxt_block(out, opaque, 0, STB_DXT_NORMAL); // writes c0 >= c1
         return;
     }
     if (!FitColour(rgba, transparent, true, quality == EncodeQuality::kRefined, c0, c1, indices)) {

@@ -22,12 +22,20 @@ enum class Codec { None, BC1, BC2, BC3, BC4, BC4S, BC5, BC5S };
 Codec CodecOf(DxgiFormat format) {
     switch (format) {
     // Typeless blocks are read as their UNORM variant.
-    case F::BC1_TYPELESS: case F::BC1_UNORM: case F::BC1_UNORM_SRGB: return Codec::BC1;
-    case F::BC2_TYPELESS: case F::BC2_UNORM: case F::BC2_UNORM_SRGB: return Codec::BC2;
-    case F::BC3_TYPELESS: case F::BC3_UNORM: case F::BC3_UNORM_SRGB: return Codec::BC3;
-    case F::BC4_TYPELESS: case F::BC4_UNORM: return Codec::BC4;
+    case F::BC1_TYPELESS:
+    case F::BC1_UNORM:
+    case F::BC1_UNORM_SRGB: return Codec::BC1;
+    case F::BC2_TYPELESS:
+    case F::BC2_UNORM:
+    case F::BC2_UNORM_SRGB: return Codec::BC2;
+    case F::BC3_TYPELESS:
+    case F::BC3_UNORM:
+    case F::BC3_UNORM_SRGB: return Codec::BC3;
+    case F::BC4_TYPELESS:
+    case F::BC4_UNORM: return Codec::BC4;
     case F::BC4_SNORM: return Codec::BC4S;
-    case F::BC5_TYPELESS: case F::BC5_UNORM: return Codec::BC5;
+    case F::BC5_TYPELESS:
+    case F::BC5_UNORM: return Codec::BC5;
     case F::BC5_SNORM: return Codec::BC5S;
     default: return Codec::None;
     }
@@ -36,8 +44,9 @@ Codec CodecOf(DxgiFormat format) {
 // The format a block format decodes to without conversion.
 DxgiFormat NaturalFormat(DxgiFormat format) {
     switch (CodecOf(format)) {
-    case Codec::BC1: case Codec::BC2: case Codec::BC3:
-        return IsSRGB(format) ? F::R8G8B8A8_UNORM_SRGB : F::R8G8B8A8_UNORM;
+    case Codec::BC1:
+    case Codec::BC2:
+    case Codec::BC3: return IsSRGB(format) ? F::R8G8B8A8_UNORM_SRGB : F::R8G8B8A8_UNORM;
     case Codec::BC4: return F::R8_UNORM;
     case Codec::BC4S: return F::R8_SNORM;
     case Codec::BC5: return F::R8G8_UNORM;
@@ -57,8 +66,8 @@ bool DecodesDirectly(DxgiFormat source, DxgiFormat target) {
 void DecodeImage(const Image& source, const Image& destination) {
     Codec codec = CodecOf(source.format);
     F target = destination.format;
-    bool bgra = target == F::B8G8R8A8_UNORM || target == F::B8G8R8A8_UNORM_SRGB ||
-                target == F::B8G8R8X8_UNORM || target == F::B8G8R8X8_UNORM_SRGB;
+    bool bgra = target == F::B8G8R8A8_UNORM || target == F::B8G8R8A8_UNORM_SRGB || target == F::B8G8R8X8_UNORM ||
+        target == F::B8G8R8X8_UNORM_SRGB;
     bool opaque = target == F::B8G8R8X8_UNORM || target == F::B8G8R8X8_UNORM_SRGB;
     size_t pixelBytes = BitsPerPixel(target) / 8;
     size_t blockBytes = (codec == Codec::BC1 || codec == Codec::BC4 || codec == Codec::BC4S) ? 8 : 16;
@@ -92,8 +101,7 @@ HResult CheckDecompress(DxgiFormat from, DxgiFormat& to) {
     if (CodecOf(from) == Codec::None) return kNotSupported;
     if (to == F::UNKNOWN) to = NaturalFormat(from);
     if (IsCompressed(to) || BitsPerPixel(to) == 0) return kInvalidArg;
-    if (!DecodesDirectly(from, to) &&
-        !detail::RowConverter(NaturalFormat(from), to, 0, 0).Supported())
+    if (!DecodesDirectly(from, to) && !detail::RowConverter(NaturalFormat(from), to, 0, 0).Supported())
         return kNotSupported;
     return kOk;
 }
@@ -110,8 +118,8 @@ HResult DecompressAll(const Image* images, size_t count, const TexMetadata& meta
     ScratchImage natural;
     HResult hr = DecompressAll(images, count, metadata, NaturalFormat(metadata.format), natural);
     if (Succeeded(hr))
-        hr = Convert(natural.GetImages(), natural.GetImageCount(), natural.GetMetadata(), to,
-                     kTexFilterDefault, kTexThresholdDefault, result);
+        hr = Convert(natural.GetImages(), natural.GetImageCount(), natural.GetMetadata(), to, kTexFilterDefault,
+                     kTexThresholdDefault, result);
     return hr;
 }
 
@@ -121,9 +129,7 @@ HResult DecompressAll(const Image* images, size_t count, const TexMetadata& meta
 class BlockRows {
 public:
     BlockRows(const Image& source, int channels)
-        : source_(source),
-          channels_(channels),
-          rows_(source.format, Target(channels), kTexFilterRgbCopyRed, 0) {}
+        : source_(source), channels_(channels), rows_(source.format, Target(channels), kTexFilterRgbCopyRed, 0) {}
 
     bool Supported() { return rows_.Supported(); }
 
@@ -160,12 +166,11 @@ private:
 };
 
 // Encodes block rows [first, last) of one image.
-HResult EncodeRows(const Image& source, const Image& destination, TexCompressFlags compress, int alphaRef,
-                   size_t first, size_t last) {
+HResult EncodeRows(const Image& source, const Image& destination, TexCompressFlags compress, int alphaRef, size_t first,
+                   size_t last) {
     Codec codec = CodecOf(destination.format);
     int channels = codec == Codec::BC4 ? 1 : codec == Codec::BC5 ? 2 : 4;
-    auto quality = (compress & kTexCompressFast) ? block::EncodeQuality::kFast
-                                                 : block::EncodeQuality::kRefined;
+    auto quality = (compress & kTexCompressFast) ? block::EncodeQuality::kFast : block::EncodeQuality::kRefined;
     size_t blockBytes = (codec == Codec::BC1 || codec == Codec::BC4) ? 8 : 16;
     size_t blocksWide = (source.width + 3) / 4;
     alignas(16) uint8_t pixels[64];
@@ -194,13 +199,12 @@ HResult EncodeRows(const Image& source, const Image& destination, TexCompressFla
 
 // A large image is encoded in bands of block rows on every core: blocks are
 // independent, so the bytes are those of one pass.
-HResult EncodeImage(const Image& source, const Image& destination, TexCompressFlags compress,
-                    int alphaRef) {
-    constexpr size_t kBlocksPerBand = 16384;  // 512 x 512 pixels
+HResult EncodeImage(const Image& source, const Image& destination, TexCompressFlags compress, int alphaRef) {
+    constexpr size_t kBlocksPerBand = 16384; // 512 x 512 pixels
     const size_t blocksHigh = (source.height + 3) / 4;
     const size_t blocks = (source.width + 3) / 4 * blocksHigh;
-    const size_t bands = std::min<size_t>({std::max(1u, std::thread::hardware_concurrency()),
-                                           blocks / kBlocksPerBand, blocksHigh});
+    const size_t bands = std::min<size_t>(
+        {std::max(1u, std::thread::hardware_concurrency()), blocks / kBlocksPerBand, blocksHigh});
     if (bands <= 1) return EncodeRows(source, destination, compress, alphaRef, 0, blocksHigh);
     std::vector<HResult> results(bands, kOk);
     std::vector<std::thread> workers;
@@ -250,8 +254,8 @@ HResult Decompress(const Image& source, DxgiFormat format, ScratchImage& result)
     return Decompress(&source, 1, metadata, format, result);
 }
 
-HResult Decompress(const Image* images, size_t count, const TexMetadata& metadata,
-                   DxgiFormat format, ScratchImage& result) {
+HResult Decompress(const Image* images, size_t count, const TexMetadata& metadata, DxgiFormat format,
+                   ScratchImage& result) {
     result.Release();
     if (Failed(detail::CheckImages(images, count, metadata))) return kInvalidArg;
     if (HResult hr = CheckDecompress(metadata.format, format); Failed(hr)) return hr;
@@ -260,17 +264,16 @@ HResult Decompress(const Image* images, size_t count, const TexMetadata& metadat
     return hr;
 }
 
-HResult Compress(const Image& source, DxgiFormat format, TexCompressFlags compress,
-                 float threshold, ScratchImage& result) {
+HResult Compress(const Image& source, DxgiFormat format, TexCompressFlags compress, float threshold,
+                 ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(source))) return kInvalidArg;
     const TexMetadata metadata = MetadataOf(source);
     return Compress(&source, 1, metadata, format, compress, threshold, result);
 }
 
-HResult Compress(const Image* images, size_t count, const TexMetadata& metadata,
-                 DxgiFormat format, TexCompressFlags compress, float threshold,
-                 ScratchImage& result) {
+HResult Compress(const Image* images, size_t count, const TexMetadata& metadata, DxgiFormat format,
+                 TexCompressFlags compress, float threshold, ScratchImage& result) {
     result.Release();
     if (Failed(detail::CheckImages(images, count, metadata))) return kInvalidArg;
     if (HResult hr = CheckCompress(metadata.format, format); Failed(hr)) return hr;

@@ -17,38 +17,43 @@ using F = DxgiFormat;
 
 bool HasFullRgb(DxgiFormat format) {
     switch (format) {
-    case F::R32G32B32A32_FLOAT: case F::R16G16B16A16_FLOAT: case F::R16G16B16A16_UNORM:
-    case F::R10G10B10A2_UNORM: case F::R8G8B8A8_UNORM: case F::R8G8B8A8_UNORM_SRGB:
-    case F::B5G6R5_UNORM: case F::B5G5R5A1_UNORM: case F::B8G8R8A8_UNORM:
-    case F::B8G8R8X8_UNORM: case F::B8G8R8A8_UNORM_SRGB: case F::B8G8R8X8_UNORM_SRGB:
-    case F::B4G4R4A4_UNORM:
-        return true;
-    default:
-        return false;
+    case F::R32G32B32A32_FLOAT:
+    case F::R16G16B16A16_FLOAT:
+    case F::R16G16B16A16_UNORM:
+    case F::R10G10B10A2_UNORM:
+    case F::R8G8B8A8_UNORM:
+    case F::R8G8B8A8_UNORM_SRGB:
+    case F::B5G6R5_UNORM:
+    case F::B5G5R5A1_UNORM:
+    case F::B8G8R8A8_UNORM:
+    case F::B8G8R8X8_UNORM:
+    case F::B8G8R8A8_UNORM_SRGB:
+    case F::B8G8R8X8_UNORM_SRGB:
+    case F::B4G4R4A4_UNORM: return true;
+    default: return false;
     }
 }
 
-bool IsRedOnly(DxgiFormat format) {
-    return format == F::R8_UNORM || format == F::R8_SNORM || format == F::R16_UNORM;
-}
+bool IsRedOnly(DxgiFormat format) { return format == F::R8_UNORM || format == F::R8_SNORM || format == F::R16_UNORM; }
 
 // Byte positions of R, G, B, A in a 32-bit byte layout; -1 for an X byte.
 bool ByteOrder(DxgiFormat format, int order[4]) {
     static const int kRgba[4] = {0, 1, 2, 3}, kBgra[4] = {2, 1, 0, 3}, kBgrx[4] = {2, 1, 0, -1};
     const int* o = nullptr;
     switch (format) {
-    case F::R8G8B8A8_UNORM: case F::R8G8B8A8_UNORM_SRGB: o = kRgba; break;
-    case F::B8G8R8A8_UNORM: case F::B8G8R8A8_UNORM_SRGB: o = kBgra; break;
-    case F::B8G8R8X8_UNORM: case F::B8G8R8X8_UNORM_SRGB: o = kBgrx; break;
+    case F::R8G8B8A8_UNORM:
+    case F::R8G8B8A8_UNORM_SRGB: o = kRgba; break;
+    case F::B8G8R8A8_UNORM:
+    case F::B8G8R8A8_UNORM_SRGB: o = kBgra; break;
+    case F::B8G8R8X8_UNORM:
+    case F::B8G8R8X8_UNORM_SRGB: o = kBgrx; break;
     default: return false;
     }
     std::memcpy(order, o, sizeof kRgba);
     return true;
 }
 
-int SnormChannels(DxgiFormat format) {
-    return format == F::R8G8_SNORM ? 2 : format == F::R8_SNORM ? 1 : 0;
-}
+int SnormChannels(DxgiFormat format) { return format == F::R8G8_SNORM ? 2 : format == F::R8_SNORM ? 1 : 0; }
 
 } // namespace
 
@@ -70,8 +75,7 @@ RowConverter::RowConverter(DxgiFormat from, DxgiFormat to, TexFilterFlags filter
 }
 
 bool RowConverter::Supported() const {
-    return copy_ ? !IsCompressed(from_) && BitsPerPixel(from_) % 8 == 0
-                 : HasRowCodec(from_) && HasRowCodec(to_);
+    return copy_ ? !IsCompressed(from_) && BitsPerPixel(from_) % 8 == 0 : HasRowCodec(from_) && HasRowCodec(to_);
 }
 
 void RowConverter::Run(const uint8_t* source, uint8_t* destination, size_t count) {
@@ -86,7 +90,7 @@ void RowConverter::Run(const uint8_t* source, uint8_t* destination, size_t count
             uint8_t rgba[4];
             for (int k = 0; k < 4; ++k) rgba[k] = from[k] >= 0 ? source[from[k]] : 255;
             for (int k = 0; k < 3; ++k) destination[to[k]] = rgba[k];
-            destination[3] = to[3] >= 0 ? rgba[3] : 255;  // alpha or X is byte 3 in every layout
+            destination[3] = to[3] >= 0 ? rgba[3] : 255; // alpha or X is byte 3 in every layout
         }
         return;
     }
@@ -98,8 +102,7 @@ void RowConverter::Run(const uint8_t* source, uint8_t* destination, size_t count
             rgba[4 * i] = 0.2125f * rgba[4 * i] + 0.7154f * rgba[4 * i + 1] + 0.0721f * rgba[4 * i + 2];
     if (remapChannels_)
         for (size_t i = 0; i < count; ++i)
-            for (int k = 0; k < remapChannels_; ++k)
-                rgba[4 * i + k] = rgba[4 * i + k] * remapScale_ + remapBias_;
+            for (int k = 0; k < remapChannels_; ++k) rgba[4 * i + k] = rgba[4 * i + k] * remapScale_ + remapBias_;
     PackRow(to_, rgba, count, destination, threshold_);
 }
 
@@ -113,13 +116,11 @@ HResult InitializeLike(const TexMetadata& metadata, DxgiFormat format, ScratchIm
 
 namespace {
 
-HResult ConvertImage(const Image& source, const Image& destination, TexFilterFlags filter,
-                     float threshold) {
+HResult ConvertImage(const Image& source, const Image& destination, TexFilterFlags filter, float threshold) {
     detail::RowConverter rows(source.format, destination.format, filter, threshold);
     try {
         for (size_t y = 0; y < source.height; ++y)
-            rows.Run(source.pixels + y * source.rowPitch, destination.pixels + y * destination.rowPitch,
-                     source.width);
+            rows.Run(source.pixels + y * source.rowPitch, destination.pixels + y * destination.rowPitch, source.width);
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }
@@ -133,8 +134,7 @@ HResult CheckConvert(DxgiFormat from, DxgiFormat to) {
 
 } // namespace
 
-HResult Convert(const Image& source, DxgiFormat format, TexFilterFlags filter, float threshold,
-                ScratchImage& result) {
+HResult Convert(const Image& source, DxgiFormat format, TexFilterFlags filter, float threshold, ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(source))) return kInvalidArg;
     if (HResult hr = CheckConvert(source.format, format); Failed(hr)) return hr;
@@ -160,8 +160,8 @@ HResult Convert(const Image* images, size_t count, const TexMetadata& metadata, 
     return kOk;
 }
 
-HResult CopyRectangle(const Image& source, const Rect& rect, const Image& destination,
-                      TexFilterFlags filter, size_t x, size_t y) {
+HResult CopyRectangle(const Image& source, const Rect& rect, const Image& destination, TexFilterFlags filter, size_t x,
+                      size_t y) {
     if (Failed(ValidateImage(source)) || Failed(ValidateImage(destination))) return kInvalidArg;
     if (IsCompressed(source.format) || IsCompressed(destination.format)) return kNotSupported;
     // Each bound is compared without adding two sizes, so nothing can wrap.
@@ -176,8 +176,7 @@ HResult CopyRectangle(const Image& source, const Rect& rect, const Image& destin
     try {
         for (size_t row = 0; row < rect.h; ++row)
             rows.Run(source.pixels + (rect.y + row) * source.rowPitch + rect.x * sourceBytes,
-                     destination.pixels + (y + row) * destination.rowPitch + x * destinationBytes,
-                     rect.w);
+                     destination.pixels + (y + row) * destination.rowPitch + x * destinationBytes, rect.w);
     } catch (const std::bad_alloc&) {
         return kOutOfMemory;
     }

@@ -121,9 +121,7 @@ std::optional<ImageFileFormat> ImageFileFormatFromExtension(const std::filesyste
 }
 
 std::optional<ImageFileFormat> DetectImageFileFormat(const uint8_t* data, size_t size) {
-    auto starts = [&](const char* magic, size_t n) {
-        return size >= n && std::memcmp(data, magic, n) == 0;
-    };
+    auto starts = [&](const char* magic, size_t n) { return size >= n && std::memcmp(data, magic, n) == 0; };
     if (starts("DDS ", 4)) return ImageFileFormat::DDS;
     if (starts("BM", 2)) return ImageFileFormat::BMP;
     if (starts("\x89PNG\r\n\x1a\n", 8)) return ImageFileFormat::PNG;
@@ -171,8 +169,7 @@ HResult WriteWholeFile(const std::filesystem::path& path, const std::vector<uint
 }
 
 HResult CheckDimensions(size_t width, size_t height) {
-    if (width == 0 || height == 0 || width > kMaxTextureDimension || height > kMaxTextureDimension)
-        return kInvalidArg;
+    if (width == 0 || height == 0 || width > kMaxTextureDimension || height > kMaxTextureDimension) return kInvalidArg;
     return kOk;
 }
 
@@ -210,24 +207,24 @@ void EncodeBmp(const Bgra& picture, std::vector<uint8_t>& out) {
     PutLe32(out, dataOffset);
     PutLe32(out, headerSize);
     PutLe32(out, uint32_t(picture.width));
-    PutLe32(out, uint32_t(picture.height));  // positive: bottom-up
+    PutLe32(out, uint32_t(picture.height)); // positive: bottom-up
     PutLe16(out, 1);
     PutLe16(out, alpha ? 32 : 24);
-    PutLe32(out, alpha ? 3 : 0);  // BI_BITFIELDS : BI_RGB
+    PutLe32(out, alpha ? 3 : 0); // BI_BITFIELDS : BI_RGB
     PutLe32(out, imageSize);
-    PutLe32(out, 2835);  // 72 dpi
+    PutLe32(out, 2835); // 72 dpi
     PutLe32(out, 2835);
     PutLe32(out, 0);
     PutLe32(out, 0);
     if (alpha) {
-        PutLe32(out, 0x00FF0000);  // red mask
+        PutLe32(out, 0x00FF0000); // red mask
         PutLe32(out, 0x0000FF00);
         PutLe32(out, 0x000000FF);
-        PutLe32(out, 0xFF000000);  // alpha mask
-        PutLe32(out, 0x73524742);  // 'sRGB' colour space
-        out.insert(out.end(), 36 + 12, 0);  // endpoints, gamma
-        PutLe32(out, 4);  // LCS_GM_IMAGES intent
-        PutLe32(out, 0);  // profile data, size, reserved
+        PutLe32(out, 0xFF000000); // alpha mask
+        PutLe32(out, 0x73524742); // 'sRGB' colour space
+        out.insert(out.end(), 36 + 12, 0); // endpoints, gamma
+        PutLe32(out, 4); // LCS_GM_IMAGES intent
+        PutLe32(out, 0); // profile data, size, reserved
         PutLe32(out, 0);
         PutLe32(out, 0);
     }
@@ -265,8 +262,7 @@ Indexed ToIndexed(const Bgra& picture) {
         }
         uint8_t index = uint8_t(exact.size());
         exact.emplace(rgb, index);
-        result.paletteRgb.insert(result.paletteRgb.end(),
-                                 {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)});
+        result.paletteRgb.insert(result.paletteRgb.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)});
     }
 
     size_t used;
@@ -293,8 +289,7 @@ Indexed ToIndexed(const Bgra& picture) {
                 const size_t i = y * picture.width + x;
                 const uint8_t* p = px + i * 4;
                 const int t = kBayer4[y & 3][x & 3];
-                int r = DitherLevel(p[2], kR, t), g = DitherLevel(p[1], kG, t),
-                    b = DitherLevel(p[0], kB, t);
+                int r = DitherLevel(p[2], kR, t), g = DitherLevel(p[1], kG, t), b = DitherLevel(p[0], kB, t);
                 result.indices[i] = uint8_t((r * kG + g) * kB + b);
             }
     }
@@ -326,8 +321,7 @@ HResult CheckGifScreen(const uint8_t* data, size_t size) {
 
 } // namespace
 
-HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metadata,
-                            ScratchImage& out) {
+HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metadata, ScratchImage& out) {
     if (!data && size != 0) return kInvalidArg;
     auto format = DetectImageFileFormat(data, size);
     if (!format) return kInvalidData;
@@ -341,16 +335,14 @@ HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metad
     return StoreDecoded(picture, metadata, out);
 }
 
-HResult LoadFromImageFile(const std::filesystem::path& path, TexMetadata* metadata,
-                          ScratchImage& out) {
+HResult LoadFromImageFile(const std::filesystem::path& path, TexMetadata* metadata, ScratchImage& out) {
     std::vector<uint8_t> bytes;
     HResult hr = ReadWholeFile(path, bytes);
     if (Failed(hr)) return hr;
     return LoadFromImageMemory(bytes.data(), bytes.size(), metadata, out);
 }
 
-HResult LoadFromTGAMemory(const uint8_t* data, size_t size, TexMetadata* metadata,
-                          ScratchImage& out) {
+HResult LoadFromTGAMemory(const uint8_t* data, size_t size, TexMetadata* metadata, ScratchImage& out) {
     if (!data && size != 0) return kInvalidArg;
     Bgra picture;
     HResult hr = DecodeTga(data, size, picture);
@@ -358,8 +350,7 @@ HResult LoadFromTGAMemory(const uint8_t* data, size_t size, TexMetadata* metadat
     return StoreDecoded(picture, metadata, out);
 }
 
-HResult LoadFromTGAFile(const std::filesystem::path& path, TexMetadata* metadata,
-                        ScratchImage& out) {
+HResult LoadFromTGAFile(const std::filesystem::path& path, TexMetadata* metadata, ScratchImage& out) {
     std::vector<uint8_t> bytes;
     HResult hr = ReadWholeFile(path, bytes);
     if (Failed(hr)) return hr;
@@ -385,8 +376,7 @@ HResult SaveToImageMemory(const Image& image, ImageFileFormat format, std::vecto
     return kOk;
 }
 
-HResult SaveToImageFile(const Image& image, ImageFileFormat format,
-                        const std::filesystem::path& path) {
+HResult SaveToImageFile(const Image& image, ImageFileFormat format, const std::filesystem::path& path) {
     std::vector<uint8_t> bytes;
     HResult hr = SaveToImageMemory(image, format, bytes);
     if (Failed(hr)) return hr;

@@ -48,22 +48,17 @@ std::optional<ImageFileFormat> DetectImageFileFormat(const uint8_t* data, size_t
 
 // Decodes a BMP, PNG, JPEG, GIF (first frame) or TIFF (first page) file,
 // chosen by content. `metadata` may be null.
-HResult LoadFromImageFile(const std::filesystem::path& path, TexMetadata* metadata,
-                          ScratchImage& out);
-HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metadata,
-                            ScratchImage& out);
+HResult LoadFromImageFile(const std::filesystem::path& path, TexMetadata* metadata, ScratchImage& out);
+HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metadata, ScratchImage& out);
 
 // TGA: uncompressed and RLE; true colour (15/16/24/32-bit), grey and
 // colour-mapped.
-HResult LoadFromTGAFile(const std::filesystem::path& path, TexMetadata* metadata,
-                        ScratchImage& out);
-HResult LoadFromTGAMemory(const uint8_t* data, size_t size, TexMetadata* metadata,
-                          ScratchImage& out);
+HResult LoadFromTGAFile(const std::filesystem::path& path, TexMetadata* metadata, ScratchImage& out);
+HResult LoadFromTGAMemory(const uint8_t* data, size_t size, TexMetadata* metadata, ScratchImage& out);
 
 // Encodes `image` as BMP, PNG, JPEG, GIF, TIFF or TGA (DDS: kNotSupported).
 HResult SaveToImageMemory(const Image& image, ImageFileFormat format, std::vector<uint8_t>& out);
-HResult SaveToImageFile(const Image& image, ImageFileFormat format,
-                        const std::filesystem::path& path);
+HResult SaveToImageFile(const Image& image, ImageFileFormat format, const std::filesystem::path& path);
 
 // 32-bit BGRA TGA, top-down, with a TGA 2.0 footer.
 HResult SaveToTGAFile(const Image& image, const std::filesystem::path& path);

@@ -16,7 +16,7 @@ namespace zelko::imagefile {
 struct Bgra {
     size_t width = 0;
     size_t height = 0;
-    std::vector<uint8_t> pixels;  // width * height * 4
+    std::vector<uint8_t> pixels; // width * height * 4
 };
 
 // Whole-file input and output. WriteWholeFile removes what it wrote when the
@@ -40,7 +40,7 @@ void EncodeBmp(const Bgra& picture, std::vector<uint8_t>& out);
 // holds R, G, B triples, a power-of-two count of at least 2 entries;
 // transparentIndex is -1 when no pixel is transparent.
 struct Indexed {
-    std::vector<uint8_t> indices;  // width * height
+    std::vector<uint8_t> indices; // width * height
     std::vector<uint8_t> paletteRgb;
     int transparentIndex = -1;
 };
@@ -48,8 +48,7 @@ Indexed ToIndexed(const Bgra& picture);
 
 // Back end entry points for BMP, PNG, JPEG, GIF and TIFF. `format` is the
 // detected type for decoding.
-HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat format,
-                          Bgra& picture);
+HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat format, Bgra& picture);
 HResult EncodeWithBackEnd(const Bgra& picture, ImageFileFormat format, std::vector<uint8_t>& out);
 
 // TGA codec (ImageFileTga.cpp).

@@ -57,13 +57,13 @@ void SwapRedBlue(std::vector<uint8_t>& pixels) {
 // refuses them.
 bool JpegTablesSane(const uint8_t* data, size_t size) {
     bool quant[4] = {}, dc[4] = {}, ac[4] = {};
-    uint8_t componentQuant[256];  // the frame's table of each component id; 0xFF: not in the frame
+    uint8_t componentQuant[256]; // the frame's table of each component id; 0xFF: not in the frame
     std::memset(componentQuant, 0xFF, sizeof componentQuant);
     bool progressive = false;
     size_t pos = 2;
     while (pos + 4 <= size) {
         if (data[pos] != 0xFF) {
-            ++pos;  // entropy-coded data between scans
+            ++pos; // entropy-coded data between scans
             continue;
         }
         const uint8_t marker = data[pos + 1];
@@ -133,8 +133,8 @@ HResult DecodeWithStb(const uint8_t* data, size_t size, Bgra& picture) {
 // ---- TIFF through libtiff on a memory buffer ----
 
 struct TiffBuffer {
-    const uint8_t* readData = nullptr;  // decoding
-    std::vector<uint8_t>* writeData = nullptr;  // encoding
+    const uint8_t* readData = nullptr; // decoding
+    std::vector<uint8_t>* writeData = nullptr; // encoding
     size_t size = 0;
     size_t pos = 0;
 };
@@ -182,8 +182,8 @@ TIFF* OpenTiff(TiffBuffer& buffer, const char* mode) {
     if (!options) return nullptr;
     TIFFOpenOptionsSetErrorHandlerExtR(options, TiffQuiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, TiffQuiet, nullptr);
-    TIFF* tif = TIFFClientOpenExt("memory", mode, &buffer, TiffRead, TiffWrite, TiffSeek, TiffClose,
-                                  TiffSize, TiffMap, TiffUnmap, options);
+    TIFF* tif = TIFFClientOpenExt("memory", mode, &buffer, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
+                                  TiffUnmap, options);
     TIFFOpenOptionsFree(options);
     return tif;
 }
@@ -205,10 +205,9 @@ bool ReadPlainRgbTiff(TIFF* tif, Bgra& picture) {
     uint16_t extraCount = 0;
     uint16_t* extra = nullptr;
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
-    const bool straightAlpha =
-        samples == 4 && extraCount == 1 && extra && extra[0] == EXTRASAMPLE_UNASSALPHA;
-    if (TIFFIsTiled(tif) || bits != 8 || photometric != PHOTOMETRIC_RGB ||
-        planar != PLANARCONFIG_CONTIG || !(samples == 3 || straightAlpha))
+    const bool straightAlpha = samples == 4 && extraCount == 1 && extra && extra[0] == EXTRASAMPLE_UNASSALPHA;
+    if (TIFFIsTiled(tif) || bits != 8 || photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG ||
+        !(samples == 3 || straightAlpha))
         return false;
     const tmsize_t lineSize = TIFFScanlineSize(tif);
     if (lineSize < tmsize_t(picture.width * samples)) return false;
@@ -234,8 +233,7 @@ HResult DecodeTiff(const uint8_t* data, size_t size, Bgra& picture) {
     TiffPtr tif(OpenTiff(buffer, "rm"));
     if (!tif) return kInvalidData;
     uint32_t width = 0, height = 0;
-    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height))
+    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height))
         return kInvalidData;
     HResult hr = CheckDimensions(width, height);
     if (Failed(hr)) return hr;
@@ -333,8 +331,7 @@ HResult EncodeGif(const Bgra& picture, std::vector<uint8_t>& out) {
             map->Colors[i].Blue = indexed.paletteRgb[i * 3 + 2];
         }
         EGifSetGifVersion(gif, true);
-        ok = EGifPutScreenDesc(gif, int(picture.width), int(picture.height), map->BitsPerPixel, 0,
-                               map) == GIF_OK;
+        ok = EGifPutScreenDesc(gif, int(picture.width), int(picture.height), map->BitsPerPixel, 0, map) == GIF_OK;
     }
     if (ok && indexed.transparentIndex >= 0) {
         GraphicsControlBlock gcb{};
@@ -344,9 +341,7 @@ HResult EncodeGif(const Bgra& picture, std::vector<uint8_t>& out) {
         EGifGCBToExtension(&gcb, extension);
         ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
     }
-    if (ok)
-        ok = EGifPutImageDesc(gif, 0, 0, int(picture.width), int(picture.height), false, nullptr) ==
-             GIF_OK;
+    if (ok) ok = EGifPutImageDesc(gif, 0, 0, int(picture.width), int(picture.height), false, nullptr) == GIF_OK;
     for (size_t y = 0; ok && y < picture.height; ++y) {
         auto* row = const_cast<GifByteType*>(&indexed.indices[y * picture.width]);
         ok = EGifPutLine(gif, row, int(picture.width)) == GIF_OK;
@@ -360,8 +355,7 @@ HResult EncodeGif(const Bgra& picture, std::vector<uint8_t>& out) {
 
 } // namespace
 
-HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat format,
-                          Bgra& picture) {
+HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat format, Bgra& picture) {
     switch (format) {
     case ImageFileFormat::JPEG:
         if (!JpegTablesSane(data, size)) return kInvalidData;

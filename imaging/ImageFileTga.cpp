@@ -16,7 +16,10 @@ uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 // One source pixel of `bytes` bytes to B, G, R, A.
 void ExpandPixel(const uint8_t* src, int bytes, bool hasAlpha16, uint8_t* dst) {
     switch (bytes) {
-    case 1: dst[0] = dst[1] = dst[2] = src[0]; dst[3] = 255; break;
+    case 1:
+        dst[0] = dst[1] = dst[2] = src[0];
+        dst[3] = 255;
+        break;
     case 2: {
         uint16_t v = Le16(src);
         auto five = [](unsigned c) { return uint8_t((c << 3) | (c >> 2)); };
@@ -26,7 +29,12 @@ void ExpandPixel(const uint8_t* src, int bytes, bool hasAlpha16, uint8_t* dst) {
         dst[3] = (!hasAlpha16 || (v & 0x8000)) ? 255 : 0;
         break;
     }
-    case 3: dst[0] = src[0]; dst[1] = src[1]; dst[2] = src[2]; dst[3] = 255; break;
+    case 3:
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+        dst[3] = 255;
+        break;
     default: std::memcpy(dst, src, 4); break;
     }
 }
@@ -47,7 +55,7 @@ HResult DecodeTga(const uint8_t* data, size_t size, Bgra& picture) {
     const uint8_t descriptor = data[17];
 
     const bool rle = imageType >= 9;
-    const int kind = imageType & 7;  // 1 colour-mapped, 2 true colour, 3 grey
+    const int kind = imageType & 7; // 1 colour-mapped, 2 true colour, 3 grey
     if ((imageType & ~8) < 1 || (imageType & ~8) > 3 || mapType > 1) return kInvalidData;
     if (kind == 1 && (mapType != 1 || bits != 8)) return kInvalidData;
     if (kind == 2 && bits != 15 && bits != 16 && bits != 24 && bits != 32) return kInvalidData;
@@ -67,8 +75,7 @@ HResult DecodeTga(const uint8_t* data, size_t size, Bgra& picture) {
         if (kind == 1) {
             palette.resize((size_t(mapFirst) + mapLength) * 4, 0);
             for (size_t i = 0; i < mapLength; ++i)
-                ExpandPixel(data + pos + i * entryBytes, entryBytes, mapBits == 16,
-                            &palette[(mapFirst + i) * 4]);
+                ExpandPixel(data + pos + i * entryBytes, entryBytes, mapBits == 16, &palette[(mapFirst + i) * 4]);
         }
         pos += mapBytes;
     }
@@ -127,18 +134,18 @@ HResult DecodeTga(const uint8_t* data, size_t size, Bgra& picture) {
 
 void EncodeTga(const Bgra& picture, std::vector<uint8_t>& out) {
     out.assign(kHeaderSize, 0);
-    out[2] = 2;  // uncompressed true colour
+    out[2] = 2; // uncompressed true colour
     out[12] = uint8_t(picture.width);
     out[13] = uint8_t(picture.width >> 8);
     out[14] = uint8_t(picture.height);
     out[15] = uint8_t(picture.height >> 8);
     out[16] = 32;
-    out[17] = 0x28;  // 8 alpha bits, top-left origin
+    out[17] = 0x28; // 8 alpha bits, top-left origin
     out.insert(out.end(), picture.pixels.begin(), picture.pixels.end());
     // TGA 2.0 footer without extension or developer areas: tells readers the
     // alpha bits are real.
     static const char kFooter[] = "\0\0\0\0\0\0\0\0TRUEVISION-XFILE.";
-    out.insert(out.end(), kFooter, kFooter + sizeof(kFooter));  // includes the final NUL
+    out.insert(out.end(), kFooter, kFooter + sizeof(kFooter)); // includes the final NUL
 }
 
 } // namespace zelko::imagefile

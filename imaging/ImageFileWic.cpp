@@ -65,13 +65,13 @@ const GUID* ContainerGuid(ImageFileFormat format) {
 }
 
 HRESULT CreateFactory(ComPtr<IWICImagingFactory>& factory) {
-    return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                            IID_IWICImagingFactory, factory.putVoid());
+    return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                            factory.putVoid());
 }
 
-#define ZELKO_TRY(expr)                    \
-    do {                                   \
-        HRESULT hr_ = (expr);              \
+#define ZELKO_TRY(expr)                       \
+    do {                                      \
+        HRESULT hr_ = (expr);                 \
         if (FAILED(hr_)) return HResult(hr_); \
     } while (0)
 
@@ -120,28 +120,26 @@ HResult ReadStream(IStream* stream, std::vector<uint8_t>& out) {
 
 // Writes 32-bit BGRA pixels, converting when the encoder asks for another
 // pixel format (JPEG and BMP encoders want 24-bit).
-HResult WriteBgraFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
-                       const Bgra& picture, const GUID& wanted) {
+HResult WriteBgraFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame, const Bgra& picture,
+                       const GUID& wanted) {
     const UINT w = UINT(picture.width), h = UINT(picture.height);
     WICPixelFormatGUID format = wanted;
     ZELKO_TRY(frame->SetPixelFormat(&format));
     BYTE* pixels = const_cast<BYTE*>(picture.pixels.data());
     const UINT size = UINT(picture.pixels.size());
-    if (IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA))
-        return HResult(frame->WritePixels(h, w * 4, size, pixels));
+    if (IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) return HResult(frame->WritePixels(h, w * 4, size, pixels));
     ComPtr<IWICBitmap> bitmap;
-    ZELKO_TRY(factory->CreateBitmapFromMemory(w, h, GUID_WICPixelFormat32bppBGRA, w * 4, size,
-                                              pixels, bitmap.put()));
+    ZELKO_TRY(factory->CreateBitmapFromMemory(w, h, GUID_WICPixelFormat32bppBGRA, w * 4, size, pixels, bitmap.put()));
     ComPtr<IWICFormatConverter> converter;
     ZELKO_TRY(factory->CreateFormatConverter(converter.put()));
-    ZELKO_TRY(converter->Initialize(bitmap.get(), format, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                    WICBitmapPaletteTypeCustom));
+    ZELKO_TRY(
+        converter->Initialize(bitmap.get(), format, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom));
     return HResult(frame->WriteSource(converter.get(), nullptr));
 }
 
 // 8-bit indexed with our own palette: WIC's automatic one is approximate.
-HResult WriteGifFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
-                      const Bgra& picture, const Indexed& indexed) {
+HResult WriteGifFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame, const Bgra& picture,
+                      const Indexed& indexed) {
     const UINT w = UINT(picture.width), h = UINT(picture.height);
     std::vector<WICColor> colours(indexed.paletteRgb.size() / 3);
     for (size_t i = 0; i < colours.size(); ++i) {
@@ -175,8 +173,7 @@ HResult WriteGifFrame(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
 
 } // namespace
 
-HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat format,
-                          Bgra& picture) {
+HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat format, Bgra& picture) {
     const GUID* container = ContainerGuid(format);
     if (!container) return kNotSupported;
     if (size > 0x7FFFFFFF) return kInvalidArg;
@@ -199,8 +196,7 @@ HResult DecodeWithBackEnd(const uint8_t* data, size_t size, ImageFileFormat form
     if (Failed(hr)) return hr;
     ComPtr<IWICFormatConverter> converter;
     ZELKO_TRY(factory->CreateFormatConverter(converter.put()));
-    ZELKO_TRY(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA,
-                                    WICBitmapDitherTypeNone, nullptr, 0.0,
+    ZELKO_TRY(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                     WICBitmapPaletteTypeCustom));
     std::vector<uint8_t> pixels(size_t(width) * height * 4);
     ZELKO_TRY(converter->CopyPixels(nullptr, width * 4, UINT(pixels.size()), pixels.data()));
@@ -232,7 +228,7 @@ HResult EncodeWithBackEnd(const Bgra& picture, ImageFileFormat format, std::vect
         VariantInit(&quality);
         quality.vt = VT_R4;
         quality.fltVal = 0.9f;
-        options->Write(1, &name, &quality);  // a refusal keeps the default quality
+        options->Write(1, &name, &quality); // a refusal keeps the default quality
     }
     ZELKO_TRY(frame->Initialize(options.get()));
     ZELKO_TRY(frame->SetSize(UINT(picture.width), UINT(picture.height)));

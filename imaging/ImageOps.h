@@ -73,8 +73,8 @@ struct Rect {
 // UNORM). Any other uncompressed target goes through Convert's rules.
 // BC6H/BC7 give kNotSupported.
 HResult Decompress(const Image& source, DxgiFormat format, ScratchImage& result);
-HResult Decompress(const Image* images, size_t count, const TexMetadata& metadata,
-                   DxgiFormat format, ScratchImage& result);
+HResult Decompress(const Image* images, size_t count, const TexMetadata& metadata, DxgiFormat format,
+                   ScratchImage& result);
 
 // Between uncompressed formats. Beyond the channel conventions above: RGB to a
 // red-only format takes the luminance 0.2125 R + 0.7154 G + 0.0721 B (unless
@@ -82,8 +82,7 @@ HResult Decompress(const Image* images, size_t count, const TexMetadata& metadat
 // ways; values are rounded to nearest. threshold applies where the target
 // keeps 1 bit of alpha (B5G5R5A1): alpha >= threshold is opaque, below it
 // transparent. Same-layout targets (sRGB twins, the same format) are copies.
-HResult Convert(const Image& source, DxgiFormat format, TexFilterFlags filter, float threshold,
-                ScratchImage& result);
+HResult Convert(const Image& source, DxgiFormat format, TexFilterFlags filter, float threshold, ScratchImage& result);
 HResult Convert(const Image* images, size_t count, const TexMetadata& metadata, DxgiFormat format,
                 TexFilterFlags filter, float threshold, ScratchImage& result);
 
@@ -95,10 +94,9 @@ HResult Convert(const Image* images, size_t count, const TexMetadata& metadata, 
 // pixels do not bleed their colour into visible ones; other formats filter
 // every channel alike. Block formats give kNotSupported. The multi-image
 // form resizes the base level of every item.
-HResult Resize(const Image& source, size_t width, size_t height, TexFilterFlags filter,
-               ScratchImage& result);
-HResult Resize(const Image* images, size_t count, const TexMetadata& metadata, size_t width,
-               size_t height, TexFilterFlags filter, ScratchImage& result);
+HResult Resize(const Image& source, size_t width, size_t height, TexFilterFlags filter, ScratchImage& result);
+HResult Resize(const Image* images, size_t count, const TexMetadata& metadata, size_t width, size_t height,
+               TexFilterFlags filter, ScratchImage& result);
 
 // A mip chain of `levels` levels (0: down to 1x1) from `base`, which becomes
 // level 0 unchanged. Each further level halves the previous one (sizes
@@ -106,16 +104,15 @@ HResult Resize(const Image* images, size_t count, const TexMetadata& metadata, s
 // 2x2 pixels, alpha-weighted like Resize; an odd size is filtered with a box
 // over the exact footprint. Other filters resample as Resize does. The
 // multi-image form builds a chain from the base level of every item.
-HResult GenerateMipMaps(const Image& base, TexFilterFlags filter, size_t levels,
-                        ScratchImage& result);
-HResult GenerateMipMaps(const Image* images, size_t count, const TexMetadata& metadata,
-                        TexFilterFlags filter, size_t levels, ScratchImage& result);
+HResult GenerateMipMaps(const Image& base, TexFilterFlags filter, size_t levels, ScratchImage& result);
+HResult GenerateMipMaps(const Image* images, size_t count, const TexMetadata& metadata, TexFilterFlags filter,
+                        size_t levels, ScratchImage& result);
 
 // Copies `rect` of `source` to (x, y) of `destination`, both uncompressed;
 // different formats are converted pixel by pixel like Convert. The rectangle
 // must lie inside both images. filter is accepted for symmetry and unused.
-HResult CopyRectangle(const Image& source, const Rect& rect, const Image& destination,
-                      TexFilterFlags filter, size_t x, size_t y);
+HResult CopyRectangle(const Image& source, const Rect& rect, const Image& destination, TexFilterFlags filter, size_t x,
+                      size_t y);
 
 // To BC1..BC5 (BC1..BC3 also _SRGB; BC4/BC5 UNORM only) from any
 // uncompressed format; sizes that are not multiples of 4 are padded by
@@ -123,10 +120,9 @@ HResult CopyRectangle(const Image& source, const Rect& rect, const Image& destin
 // (0..1) become transparent black through the three-colour mode; 0 keeps
 // every pixel opaque. BC2 rounds alpha to 4 bits. BC4 encodes red, BC5 red
 // and green. Single-threaded.
-HResult Compress(const Image& source, DxgiFormat format, TexCompressFlags compress,
-                 float threshold, ScratchImage& result);
-HResult Compress(const Image* images, size_t count, const TexMetadata& metadata,
-                 DxgiFormat format, TexCompressFlags compress, float threshold,
+HResult Compress(const Image& source, DxgiFormat format, TexCompressFlags compress, float threshold,
                  ScratchImage& result);
+HResult Compress(const Image* images, size_t count, const TexMetadata& metadata, DxgiFormat format,
+                 TexCompressFlags compress, float threshold, ScratchImage& result);
 
 } // namespace zelko

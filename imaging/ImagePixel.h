@@ -22,8 +22,7 @@ bool IsByteChannels(DxgiFormat format);
 void UnpackRow(DxgiFormat format, const uint8_t* source, size_t count, float* rgba);
 // count RGBA pixels to `format`, clamped to its range and rounded to nearest;
 // 1-bit alpha is set where alpha >= threshold. NaN counts as 0.
-void PackRow(DxgiFormat format, const float* rgba, size_t count, uint8_t* destination,
-             float threshold);
+void PackRow(DxgiFormat format, const float* rgba, size_t count, uint8_t* destination, float threshold);
 
 // Checks a texture handed over as (images, count, metadata): a 2D texture of
 // known format whose images match the sizes ScratchImage would give them.
@@ -42,10 +41,10 @@ private:
     DxgiFormat from_, to_;
     float threshold_;
     bool copy_ = false;
-    bool swizzle_ = false;  // between 32-bit byte layouts, without floats
-    int order_[2][4] = {};  // byte of R, G, B, A in the source and target layouts
+    bool swizzle_ = false; // between 32-bit byte layouts, without floats
+    int order_[2][4] = {}; // byte of R, G, B, A in the source and target layouts
     bool luminance_ = false;
-    int remapChannels_ = 0;  // SNORM <-> UNORM: x * scale + bias on the first channels
+    int remapChannels_ = 0; // SNORM <-> UNORM: x * scale + bias on the first channels
     float remapScale_ = 1.0f;
     float remapBias_ = 0.0f;
     std::vector<float> scratch_;

@@ -20,11 +20,11 @@ using F = DxgiFormat;
 int WeightingAlpha(DxgiFormat format, TexFilterFlags filter) {
     if (filter & kTexFilterSeparateAlpha) return -1;
     switch (format) {
-    case F::R8G8B8A8_UNORM: case F::R8G8B8A8_UNORM_SRGB:
-    case F::B8G8R8A8_UNORM: case F::B8G8R8A8_UNORM_SRGB:
-        return 3;
-    default:
-        return -1;
+    case F::R8G8B8A8_UNORM:
+    case F::R8G8B8A8_UNORM_SRGB:
+    case F::B8G8R8A8_UNORM:
+    case F::B8G8R8A8_UNORM_SRGB: return 3;
+    default: return -1;
     }
 }
 
@@ -33,9 +33,7 @@ bool IsBoxLike(TexFilterFlags filter) {
     return mode == kTexFilterDefault || mode == kTexFilterBox || mode == kTexFilterFant;
 }
 
-bool IsHalf(size_t from, size_t to) {
-    return (from == 1 && to == 1) || (from % 2 == 0 && to == from / 2);
-}
+bool IsHalf(size_t from, size_t to) { return (from == 1 && to == 1) || (from % 2 == 0 && to == from / 2); }
 
 // 2x2 averages (2x1 or 1x2 where the source is one pixel wide or high),
 // rounded to nearest. With an alpha byte, colour is averaged weighted by
@@ -53,13 +51,13 @@ void HalveBytes(const Image& source, const Image& destination, int alpha) {
             bool weighted = false;
             if (alpha >= 0) {
                 alphaSum = p[0][alpha] + p[1][alpha] + p[2][alpha] + p[3][alpha];
-                weighted = alphaSum != 0 && !(p[0][alpha] == p[1][alpha] &&
-                                              p[0][alpha] == p[2][alpha] && p[0][alpha] == p[3][alpha]);
+                weighted = alphaSum != 0 &&
+                    !(p[0][alpha] == p[1][alpha] && p[0][alpha] == p[2][alpha] && p[0][alpha] == p[3][alpha]);
             }
             for (size_t c = 0; c < channels; ++c) {
                 if (weighted && int(c) != alpha)
-                    out[c] = uint8_t((p[0][c] * p[0][alpha] + p[1][c] * p[1][alpha] +
-                                      p[2][c] * p[2][alpha] + p[3][c] * p[3][alpha] + alphaSum / 2) /
+                    out[c] = uint8_t((p[0][c] * p[0][alpha] + p[1][c] * p[1][alpha] + p[2][c] * p[2][alpha] +
+                                      p[3][c] * p[3][alpha] + alphaSum / 2) /
                                      alphaSum);
                 else
                     out[c] = uint8_t((p[0][c] + p[1][c] + p[2][c] + p[3][c] + 2) >> 2);
@@ -85,7 +83,9 @@ void ShrinkBytes(const Image& source, const Image& destination, int alpha) {
             std::fill(weighted.begin(), weighted.end(), 0);
             uint64_t alphaSum = 0;
             bool sameAlpha = true;
-            const int firstAlpha = alpha >= 0 ? source.pixels[y * fy * source.rowPitch + x * fx * channels + size_t(alpha)] : 0;
+            const int firstAlpha = alpha >= 0
+                ? source.pixels[y * fy * source.rowPitch + x * fx * channels + size_t(alpha)]
+                : 0;
             for (size_t sy = y * fy; sy < (y + 1) * fy; ++sy) {
                 const uint8_t* p = source.pixels + sy * source.rowPitch + x * fx * channels;
                 for (size_t sx = 0; sx < fx; ++sx, p += channels) {
@@ -124,13 +124,10 @@ void PointSample(const Image& source, const Image& destination) {
 stbir_filter AxisFilter(TexFilterFlags filter, size_t from, size_t to) {
     switch (filter & kTexFilterModeMask) {
     case kTexFilterLinear:
-    case kTexFilterTriangle:
-        return STBIR_FILTER_TRIANGLE;
-    case kTexFilterCubic:
-        return STBIR_FILTER_CATMULLROM;
+    case kTexFilterTriangle: return STBIR_FILTER_TRIANGLE;
+    case kTexFilterCubic: return STBIR_FILTER_CATMULLROM;
     case kTexFilterBox:
-    case kTexFilterFant:
-        return STBIR_FILTER_BOX;
+    case kTexFilterFant: return STBIR_FILTER_BOX;
     default:
         // A shrunk texture should look like its average, not sharpened; a
         // whole factor keeps that exact. Enlarging interpolates.
@@ -147,8 +144,8 @@ stbir_edge AxisEdge(TexFilterFlags filter, TexFilterFlags wrap, TexFilterFlags m
 // filter. Such an axis is copied pixel for pixel, so strips give the same
 // bytes; but stb sets up a scale of exactly 1 as a shrink, in time quadratic
 // in the side (seconds for a 16,384-pixel side), and strips bound that.
-int ResizeWithStb(const uint8_t* in, size_t inWidth, size_t inHeight, size_t inPitch, uint8_t* out,
-                  size_t outWidth, size_t outHeight, size_t outPitch, stbir_datatype type, int channels, int alpha,
+int ResizeWithStb(const uint8_t* in, size_t inWidth, size_t inHeight, size_t inPitch, uint8_t* out, size_t outWidth,
+                  size_t outHeight, size_t outPitch, stbir_datatype type, int channels, int alpha,
                   TexFilterFlags filter, stbir_filter horizontal, stbir_filter vertical) {
     constexpr size_t kStrip = 256;
     const size_t pixelBytes = size_t(channels) * (type == STBIR_TYPE_FLOAT ? 4 : 1);
@@ -172,8 +169,8 @@ int ResizeWithStb(const uint8_t* in, size_t inWidth, size_t inHeight, size_t inP
 
 // Resamples every channel alike through RGBA floats (formats wider or
 // narrower than bytes).
-HResult ResampleFloats(const Image& source, const Image& destination, TexFilterFlags filter,
-                       stbir_filter horizontal, stbir_filter vertical) {
+HResult ResampleFloats(const Image& source, const Image& destination, TexFilterFlags filter, stbir_filter horizontal,
+                       stbir_filter vertical) {
     std::vector<float> in, out;
     try {
         in.resize(source.width * source.height * 4);
@@ -185,14 +182,13 @@ HResult ResampleFloats(const Image& source, const Image& destination, TexFilterF
         detail::UnpackRow(source.format, source.pixels + y * source.rowPitch, source.width,
                           in.data() + y * source.width * 4);
     int ok = ResizeWithStb(reinterpret_cast<const uint8_t*>(in.data()), source.width, source.height, source.width * 16,
-                           reinterpret_cast<uint8_t*>(out.data()), destination.width,
-                           destination.height, destination.width * 16, STBIR_TYPE_FLOAT, 4, STBIR_ALPHA_CHANNEL_NONE,
-                           filter, horizontal, vertical);
+                           reinterpret_cast<uint8_t*>(out.data()), destination.width, destination.height,
+                           destination.width * 16, STBIR_TYPE_FLOAT, 4, STBIR_ALPHA_CHANNEL_NONE, filter, horizontal,
+                           vertical);
     if (!ok) return kOutOfMemory;
     for (size_t y = 0; y < destination.height; ++y)
-        detail::PackRow(destination.format, out.data() + y * destination.width * 4,
-                        destination.width, destination.pixels + y * destination.rowPitch,
-                        kTexThresholdDefault);
+        detail::PackRow(destination.format, out.data() + y * destination.width * 4, destination.width,
+                        destination.pixels + y * destination.rowPitch, kTexThresholdDefault);
     return kOk;
 }
 
@@ -233,8 +229,7 @@ HResult CheckResizable(DxgiFormat format) {
 void CopyLevel(const Image& source, const Image& destination) {
     size_t bytes = std::min(source.rowPitch, destination.rowPitch);
     for (size_t y = 0; y < source.height; ++y)
-        std::memcpy(destination.pixels + y * destination.rowPitch, source.pixels + y * source.rowPitch,
-                    bytes);
+        std::memcpy(destination.pixels + y * destination.rowPitch, source.pixels + y * source.rowPitch, bytes);
 }
 
 // Level 0 copied from `base`, the others each from the one above.
@@ -247,16 +242,15 @@ HResult BuildChain(const Image& base, const Image* levels, size_t count, TexFilt
 
 } // namespace
 
-HResult Resize(const Image& source, size_t width, size_t height, TexFilterFlags filter,
-               ScratchImage& result) {
+HResult Resize(const Image& source, size_t width, size_t height, TexFilterFlags filter, ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(source))) return kInvalidArg;
     const TexMetadata metadata = MetadataOf(source);
     return Resize(&source, 1, metadata, width, height, filter, result);
 }
 
-HResult Resize(const Image* images, size_t count, const TexMetadata& metadata, size_t width,
-               size_t height, TexFilterFlags filter, ScratchImage& result) {
+HResult Resize(const Image* images, size_t count, const TexMetadata& metadata, size_t width, size_t height,
+               TexFilterFlags filter, ScratchImage& result) {
     result.Release();
     if (Failed(detail::CheckImages(images, count, metadata)) || width == 0 || height == 0 ||
         width > kMaxTextureDimension || height > kMaxTextureDimension)
@@ -283,8 +277,7 @@ HResult Resize(const Image* images, size_t count, const TexMetadata& metadata, s
     return kOk;
 }
 
-HResult GenerateMipMaps(const Image& base, TexFilterFlags filter, size_t levels,
-                        ScratchImage& result) {
+HResult GenerateMipMaps(const Image& base, TexFilterFlags filter, size_t levels, ScratchImage& result) {
     result.Release();
     if (Failed(ValidateImage(base))) return kInvalidArg;
     TexMetadata metadata;
@@ -294,8 +287,8 @@ HResult GenerateMipMaps(const Image& base, TexFilterFlags filter, size_t levels,
     return GenerateMipMaps(&base, 1, metadata, filter, levels, result);
 }
 
-HResult GenerateMipMaps(const Image* images, size_t count, const TexMetadata& metadata,
-                        TexFilterFlags filter, size_t levels, ScratchImage& result) {
+HResult GenerateMipMaps(const Image* images, size_t count, const TexMetadata& metadata, TexFilterFlags filter,
+                        size_t levels, ScratchImage& result) {
     result.Release();
     if (Failed(detail::CheckImages(images, count, metadata))) return kInvalidArg;
     size_t maxLevels = CountMips(metadata.width, metadata.height);
@@ -306,8 +299,7 @@ HResult GenerateMipMaps(const Image* images, size_t count, const TexMetadata& me
     chain.mipLevels = levels;
     if (HResult hr = result.Initialize(chain); Failed(hr)) return hr;
     for (size_t item = 0; item < metadata.arraySize; ++item) {
-        HResult hr = BuildChain(images[item * metadata.mipLevels], result.GetImage(0, item, 0),
-                                levels, filter);
+        HResult hr = BuildChain(images[item * metadata.mipLevels], result.GetImage(0, item, 0), levels, filter);
         if (Failed(hr)) {
             result.Release();
             return hr;

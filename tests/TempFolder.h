@@ -14,7 +14,7 @@ public:
         static std::atomic<int> counter{0};
         std::random_device rd;
         path_ = std::filesystem::temp_directory_path() /
-                ("zelko-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+            ("zelko-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(path_);
     }
     ~TempFolder() {

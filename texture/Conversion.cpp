@@ -42,7 +42,6 @@ bool Fail(std::string& error, const char* message, HResult hr) {
 
 bool IsDdsPath(const std::filesystem::path& path) { return HasExtension(path, ".dds"); }
 
-
 // Bytes of the first item's levels: the whole texture for the usual single
 // item, and only the first of an array, which a pack cannot hold.
 size_t FirstItemSize(const ScratchImage& image) {
@@ -60,9 +59,7 @@ void detail::InjectConversionFailure(const std::string& step, HResult hr) {
     Injected().hr = hr;
 }
 
-std::string PathToNarrow(const std::filesystem::path& path) {
-    return Cp1252FromUtf8(Utf8FromPath(path));
-}
+std::string PathToNarrow(const std::filesystem::path& path) { return Cp1252FromUtf8(Utf8FromPath(path)); }
 
 bool LoadImageFile(const std::filesystem::path& path, ScratchImage& image, std::string& error) {
     ScratchImage loaded;
@@ -76,13 +73,12 @@ bool LoadImageFile(const std::filesystem::path& path, ScratchImage& image, std::
     return true;
 }
 
-bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, uint32_t height,
-                  uint32_t mipCount, bool allowResize, std::string& error) {
+bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, uint32_t height, uint32_t mipCount,
+                  bool allowResize, std::string& error) {
     const DxgiFormat target = DxgiFormat(ToDxgi(targetFormat));
     {
         const TexMetadata& m = image.GetMetadata();
-        if (m.format == target && m.width == width && m.height == height && m.mipLevels == mipCount)
-            return true;
+        if (m.format == target && m.width == width && m.height == height && m.mipLevels == mipCount) return true;
     }
 
     // `current` is the caller's image until the first step replaces it.
@@ -221,10 +217,9 @@ std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::
     }
 
     const TexMetadata& done = image.GetMetadata();
-    std::unique_ptr<TextureObject> texture =
-        TextureObject::Create(packInMemory, uint32_t(done.width), uint32_t(done.height), format,
-                              uint32_t(done.mipLevels), image.GetPixels(), uint32_t(FirstItemSize(image)), nullptr,
-                              0, 0, 0, 0);
+    std::unique_ptr<TextureObject> texture = TextureObject::Create(
+        packInMemory, uint32_t(done.width), uint32_t(done.height), format, uint32_t(done.mipLevels), image.GetPixels(),
+        uint32_t(FirstItemSize(image)), nullptr, 0, 0, 0, 0);
     ChangeFormat(*texture, 0, format);
     return texture;
 }
@@ -234,8 +229,7 @@ bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject&
     ScratchImage loaded;
     if (!LoadImageFile(path, loaded, error)) return false;
     try {
-        if (!ConvertImage(loaded, texture.format, texture.width, texture.height, texture.mipCount, allowResize,
-                          error))
+        if (!ConvertImage(loaded, texture.format, texture.width, texture.height, texture.mipCount, allowResize, error))
             return false;
     } catch (const Error& e) {
         error = e.what();
@@ -267,7 +261,7 @@ bool DecodeTexture(const TextureObject& texture, ScratchImage& image, std::strin
         try {
             built = BuildDdsView(texture, view);
         } catch (const Error&) {
-            built = false;  // packed pixels that do not unpack
+            built = false; // packed pixels that do not unpack
         }
         if (!built) {
             error = "Failed to load the texture.";

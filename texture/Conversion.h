@@ -31,8 +31,8 @@ bool LoadImageFile(const std::filesystem::path& path, ScratchImage& image, std::
 // then compressed or converted. Nothing is done when the image already
 // matches. On failure `image` is unchanged. Throws Error("Not supported
 // texture format") for an unmapped target.
-bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, uint32_t height,
-                  uint32_t mipCount, bool allowResize, std::string& error);
+bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, uint32_t height, uint32_t mipCount,
+                  bool allowResize, std::string& error);
 
 // Stores a converted image in the record as format `format`: P8 quantizes a
 // B8G8R8A8 image into palette + indices, every other format takes the block
@@ -50,8 +50,8 @@ std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::
 
 // An image file converted to the record's format, size and mip count (size
 // only when allowResize), ready for SetFromImage.
-bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject& texture,
-                         bool allowResize, ScratchImage& image, std::string& error);
+bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject& texture, bool allowResize,
+                         ScratchImage& image, std::string& error);
 
 // Re-encodes the record in `newFormat` (same size and mip count) and assigns
 // the game flags of `game`. Same format: only the game flags. Throws Error

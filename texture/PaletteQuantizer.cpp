@@ -70,8 +70,8 @@ int32_t PaletteQuantizer::Find(uint32_t colour) const {
 
 void PaletteQuantizer::AddPixels(const uint8_t* bgra, size_t pixelCount) {
     for (size_t i = 0; i < pixelCount; ++i, bgra += 4) {
-        const uint32_t colour = uint32_t(bgra[0]) | uint32_t(bgra[1]) << 8 |
-                                uint32_t(bgra[2]) << 16 | uint32_t(bgra[3]) << 24;
+        const uint32_t colour = uint32_t(bgra[0]) | uint32_t(bgra[1]) << 8 | uint32_t(bgra[2]) << 16 |
+            uint32_t(bgra[3]) << 24;
         const int32_t found = Find(colour);
         if (found >= 0) {
             ++nodes_[size_t(found)].count;
@@ -126,8 +126,7 @@ void PaletteQuantizer::ComputeStats(Box& box, bool withCut) {
     std::vector<std::pair<double, int32_t>> keyed;
     keyed.reserve(box.nodes.size());
     for (int32_t n : box.nodes) keyed.emplace_back(Dot(nodes_[size_t(n)].coord, dir), n);
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     for (size_t i = 0; i < keyed.size(); ++i) box.nodes[i] = keyed[i].second;
 
     // Errors of both parts from running sums of count, sum and sum of squares.
@@ -259,14 +258,12 @@ void PaletteQuantizer::FillDither(const Vec& q, std::array<int16_t, 4>& out) con
     }
 }
 
-void PaletteQuantizer::MapLevel(const uint8_t* bgra, size_t width, size_t height, size_t rowPitch,
-                                uint8_t* indices) {
+void PaletteQuantizer::MapLevel(const uint8_t* bgra, size_t width, size_t height, size_t rowPitch, uint8_t* indices) {
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* row = bgra + y * rowPitch;
         for (size_t x = 0; x < width; ++x) {
             const uint8_t* p = row + x * 4;
-            const uint32_t colour =
-                uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+            const uint32_t colour = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
             const int cell = int((y & 1) * 2 + (x & 1));
             const int32_t n = refined_ ? Find(colour) : -1;
             std::array<int16_t, 4> cells;
@@ -284,8 +281,7 @@ void PaletteQuantizer::MapLevel(const uint8_t* bgra, size_t width, size_t height
     }
 }
 
-bool QuantizeImage(const ScratchImage& image, std::vector<uint8_t>& palette,
-                   std::vector<uint8_t>& indices) {
+bool QuantizeImage(const ScratchImage& image, std::vector<uint8_t>& palette, std::vector<uint8_t>& indices) {
     if (image.GetMetadata().format != DxgiFormat::B8G8R8A8_UNORM) return false;
     const Image* levels = image.GetImages();
     const size_t count = image.GetImageCount();
@@ -293,8 +289,7 @@ bool QuantizeImage(const ScratchImage& image, std::vector<uint8_t>& palette,
     size_t total = 0;
     for (size_t i = 0; i < count; ++i) {
         const Image& level = levels[i];
-        for (size_t y = 0; y < level.height; ++y)
-            quantizer.AddPixels(level.pixels + y * level.rowPitch, level.width);
+        for (size_t y = 0; y < level.height; ++y) quantizer.AddPixels(level.pixels + y * level.rowPitch, level.width);
         total += level.width * level.height;
     }
     std::vector<uint8_t> newPalette(1024);

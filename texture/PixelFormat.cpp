@@ -46,7 +46,13 @@ uint32_t PackFormatFromDxgi(uint32_t dxgi) {
 
 bool IsSrgbDxgi(uint32_t dxgi) {
     switch (dxgi) {
-    case 29: case 72: case 75: case 78: case 91: case 93: case 99: return true;
+    case 29:
+    case 72:
+    case 75:
+    case 78:
+    case 91:
+    case 93:
+    case 99: return true;
     default: return false;
     }
 }
@@ -78,7 +84,7 @@ uint32_t XboxTiledOffset(uint32_t x, uint32_t y, uint32_t P, uint32_t e) {
     const uint32_t o = macro + ((micro & ~15u) << 1) + (micro & 15) + ((y & 8) << (3 + L)) + ((y & 1) << 4);
     return (((o & ~511u) << 3) + ((o & 448) << 2) + (o & 63) + ((y & 16) << 7) +
             (((((y & 8) >> 2) + (x >> 3)) & 3) << 6)) >>
-           L;
+        L;
 }
 
 void ConvertFromXbox360(TextureObject& texture) {

@@ -14,8 +14,7 @@ namespace zelko {
 std::optional<PreviewPixels> BottomUpPixels(const ScratchImage& image) {
     const TexMetadata& meta = image.GetMetadata();
     const Image* base = image.GetImage(0, 0, 0);
-    if (meta.format != DxgiFormat::B8G8R8A8_UNORM || !base || !base->pixels || base->width == 0 ||
-        base->height == 0)
+    if (meta.format != DxgiFormat::B8G8R8A8_UNORM || !base || !base->pixels || base->width == 0 || base->height == 0)
         return std::nullopt;
     PreviewPixels out;
     out.width = uint32_t(base->width);
@@ -74,10 +73,10 @@ namespace {
 // the general path takes (same bytes, without the full-size image).
 std::optional<PreviewPixels> ThumbnailFromBlocks(const TextureObject& texture, uint32_t size) {
     using Decoder = void (*)(const uint8_t*, uint8_t*, bool);
-    const Decoder decode = texture.format == kFormatDXT1   ? block::DecodeBC1
-                           : texture.format == kFormatDXT3 ? block::DecodeBC2
-                           : texture.format == kFormatDXT5 ? block::DecodeBC3
-                                                           : nullptr;
+    const Decoder decode = texture.format == kFormatDXT1 ? block::DecodeBC1
+        : texture.format == kFormatDXT3                  ? block::DecodeBC2
+        : texture.format == kFormatDXT5                  ? block::DecodeBC3
+                                                         : nullptr;
     if (!decode || size == 0 || texture.width % (size * 4) != 0 || texture.height % (size * 4) != 0) {
         return std::nullopt;
     }
@@ -85,7 +84,7 @@ std::optional<PreviewPixels> ThumbnailFromBlocks(const TextureObject& texture, u
     const uint32_t blocksWide = texture.width / 4;
     const TextureObject::Pixels pixels = texture.PixelView();
     if (pixels.size() < uint64_t(blocksWide) * (texture.height / 4) * blockBytes) return std::nullopt;
-    const uint32_t fx = texture.width / size / 4, fy = texture.height / size / 4;  // blocks per pixel
+    const uint32_t fx = texture.width / size / 4, fy = texture.height / size / 4; // blocks per pixel
     const uint64_t count = uint64_t(fx) * fy * 16;
 
     PreviewPixels out;
@@ -93,7 +92,7 @@ std::optional<PreviewPixels> ThumbnailFromBlocks(const TextureObject& texture, u
     out.bgra.resize(size_t(size) * size * 4);
     uint8_t decoded[64];
     for (uint32_t y = 0; y < size; ++y) {
-        uint8_t* row = &out.bgra[size_t(size - 1 - y) * size * 4];  // bottom-up
+        uint8_t* row = &out.bgra[size_t(size - 1 - y) * size * 4]; // bottom-up
         for (uint32_t x = 0; x < size; ++x) {
             uint64_t plain[4] = {}, weighted[4] = {}, alphaSum = 0;
             bool sameAlpha = true;

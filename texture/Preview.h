@@ -14,7 +14,7 @@ class TextureObject;
 struct PreviewPixels {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> bgra;  // width * 4 bytes per row, bottom row first
+    std::vector<uint8_t> bgra; // width * 4 bytes per row, bottom row first
 };
 
 // Side of the checkerboard squares shown behind transparent pixels.

@@ -8,9 +8,9 @@ namespace zelko {
 
 // One row, fields in the order of the table's 11-byte rows: game, key hash, format, alpha, blend.
 struct TextureFlagRow {
-    uint8_t game = 0;       // 1..7
-    uint32_t keyHash = 0;   // NameHash of the name without its car prefix
-    uint32_t format = 0;    // pack format code
+    uint8_t game = 0; // 1..7
+    uint32_t keyHash = 0; // NameHash of the name without its car prefix
+    uint32_t format = 0; // pack format code
     uint8_t alphaMode = 0;
     uint8_t blendMode = 0;
 };

@@ -16,10 +16,8 @@ bool IsXboxFormat(uint32_t format) {
     case kXboxTiledARGB:
     case kXboxTiledDXT1:
     case kXboxTiledDXT3:
-    case kXboxTiledDXT5:
-        return true;
-    default:
-        return false;
+    case kXboxTiledDXT5: return true;
+    default: return false;
     }
 }
 
@@ -61,10 +59,9 @@ std::unique_ptr<uint8_t[]> CopyBytes(const uint8_t* bytes, uint32_t count) {
 } // namespace
 
 std::unique_ptr<TextureObject> TextureObject::Create(bool packInMemory, uint32_t width, uint32_t height,
-                                                     uint32_t format, uint32_t mipCount,
-                                                     const uint8_t* pixelBytes, uint32_t pixelCount,
-                                                     const uint8_t* paletteBytes, uint32_t paletteCount,
-                                                     uint8_t formatRecordFlag, uint8_t alphaMode,
+                                                     uint32_t format, uint32_t mipCount, const uint8_t* pixelBytes,
+                                                     uint32_t pixelCount, const uint8_t* paletteBytes,
+                                                     uint32_t paletteCount, uint8_t formatRecordFlag, uint8_t alphaMode,
                                                      uint8_t blendMode) {
     if (format == 0) throw Error("Not supported texture format");
     if (width == 0) throw Error("Invalid width");
@@ -169,8 +166,8 @@ TextureObject::Pixels TextureObject::PixelView() const {
 }
 
 void TextureObject::SetData(uint32_t newWidth, uint32_t newHeight, uint32_t newMipCount,
-                            std::unique_ptr<uint8_t[]> pixelBytes, uint32_t pixelCount,
-                            const uint8_t* paletteBytes, uint32_t paletteCount) {
+                            std::unique_ptr<uint8_t[]> pixelBytes, uint32_t pixelCount, const uint8_t* paletteBytes,
+                            uint32_t paletteCount) {
     const bool wasPacked = pixelsPacked;
     pixelsPacked = false;
     packedSize = 0;
@@ -197,7 +194,7 @@ void TextureObject::SetData(uint32_t newWidth, uint32_t newHeight, uint32_t newM
 namespace {
 
 struct Flags {
-    int8_t alpha;  // -1: keep the default
+    int8_t alpha; // -1: keep the default
     int8_t blend;
 };
 

@@ -10,8 +10,7 @@
 namespace zelko {
 
 constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
-           uint32_t(uint8_t(d)) << 24;
+    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
 }
 
 // Format codes of the packs.
@@ -70,7 +69,7 @@ public:
     uint8_t blendMode = 0;
     std::filesystem::path sourcePath;
     std::vector<uint8_t> gameRecord;
-    std::unique_ptr<uint8_t[]> pixels;  // pixelsSize bytes, or packedSize while packed
+    std::unique_ptr<uint8_t[]> pixels; // pixelsSize bytes, or packedSize while packed
     uint32_t pixelsSize = 0;
     std::vector<uint8_t> palette;
     uint32_t paletteSize = 0;
@@ -82,12 +81,10 @@ public:
     // Checks format, width, height, mip count in that order ("Not supported
     // texture format", "Invalid width", "Invalid height", "Invalid mip map
     // count"), copies the bytes, converts Xbox 360 data, then packs if asked.
-    static std::unique_ptr<TextureObject> Create(bool packInMemory, uint32_t width, uint32_t height,
-                                                 uint32_t format, uint32_t mipCount,
-                                                 const uint8_t* pixelBytes, uint32_t pixelCount,
+    static std::unique_ptr<TextureObject> Create(bool packInMemory, uint32_t width, uint32_t height, uint32_t format,
+                                                 uint32_t mipCount, const uint8_t* pixelBytes, uint32_t pixelCount,
                                                  const uint8_t* paletteBytes, uint32_t paletteCount,
-                                                 uint8_t formatRecordFlag, uint8_t alphaMode,
-                                                 uint8_t blendMode);
+                                                 uint8_t formatRecordFlag, uint8_t alphaMode, uint8_t blendMode);
 
     // A copy under a new name (and its hash); the pixel store is copied as held.
     static std::unique_ptr<TextureObject> Duplicate(const TextureObject& source, const std::string& newName);

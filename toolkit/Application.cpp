@@ -30,29 +30,24 @@ LRESULT CALLBACK Application::WindowProc(HWND handle, UINT message, WPARAM wPara
     auto* self = reinterpret_cast<Application*>(GetWindowLongPtrW(handle, GWLP_USERDATA));
     if (!self) return DefWindowProcW(handle, message, wParam, lParam);
     switch (message) {
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_NCDESTROY: {
         LRESULT result = DefWindowProcW(handle, message, wParam, lParam);
         self->DetachWindow();
         return result;
     }
-    case WM_SIZE:
-        self->HandleSize();
-        return 0;
+    case WM_SIZE: self->HandleSize(); return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(handle, &paint);
         self->OnPaint(paint, dc);
-        EndPaint(handle, &paint);  // also gives back the context
+        EndPaint(handle, &paint); // also gives back the context
         return 0;
     }
     case WM_CLOSE:
         if (self->OnClose()) DestroyWindow(handle);
         return 0;
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize.x = self->minTrackWidth;
@@ -67,9 +62,7 @@ LRESULT CALLBACK Application::WindowProc(HWND handle, UINT message, WPARAM wPara
         DrawTextA(item->hDC, text, -1, &item->rcItem, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         return 1;
     }
-    case WM_WINDOWPOSCHANGING:
-        self->HandlePositionChanging(*reinterpret_cast<WINDOWPOS*>(lParam));
-        return 0;
+    case WM_WINDOWPOSCHANGING: self->HandlePositionChanging(*reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
     case WM_NOTIFY: {
         auto* record = reinterpret_cast<NMHDR*>(lParam);
         if (IControl* sender = FromWindow(record->hwndFrom)) return sender->OnNotify(record->code, record);
@@ -78,9 +71,7 @@ LRESULT CALLBACK Application::WindowProc(HWND handle, UINT message, WPARAM wPara
     case WM_CHAR:
         if (self->onChar) self->onChar(static_cast<unsigned int>(wParam));
         return 0;
-    case WM_COMMAND:
-        self->OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
+    case WM_COMMAND: self->OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_DROPFILES: {
         auto drop = reinterpret_cast<HDROP>(wParam);
         std::wstring path(8096, L'\0');
@@ -90,8 +81,7 @@ LRESULT CALLBACK Application::WindowProc(HWND handle, UINT message, WPARAM wPara
         self->OnDropFile(path);
         return 0;
     }
-    default:
-        return DefWindowProcW(handle, message, wParam, lParam);
+    default: return DefWindowProcW(handle, message, wParam, lParam);
     }
 }
 
@@ -110,8 +100,8 @@ bool RegisterApplicationClass(HINSTANCE instance, HICON bigIcon, HICON smallIcon
     return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CreateApplicationWindow(Application& application, const std::wstring& title, DWORD exStyle, DWORD style,
-                             int x, int y, int width, int height) {
+HWND CreateApplicationWindow(Application& application, const std::wstring& title, DWORD exStyle, DWORD style, int x,
+                             int y, int width, int height) {
     HWND handle = CreateWindowExW(exStyle, kApplicationClassName, title.c_str(), style, x, y, width, height, nullptr,
                                   nullptr, GetModuleHandleW(nullptr), &application);
     if (handle) application.AttachWindow(handle);

@@ -19,8 +19,8 @@ struct AcceleratorEntry {
 };
 
 class Application;
-HWND CreateApplicationWindow(Application& application, const std::wstring& title, DWORD exStyle, DWORD style,
-                             int x, int y, int width, int height);
+HWND CreateApplicationWindow(Application& application, const std::wstring& title, DWORD exStyle, DWORD style, int x,
+                             int y, int width, int height);
 
 class Application : public IControl {
 public:
@@ -65,8 +65,8 @@ bool RegisterApplicationClass(HINSTANCE instance, HICON bigIcon, HICON smallIcon
 // Creates the top-level window of the registered class with the object as
 // creation parameter and attaches the object to it once it exists (earlier
 // messages go to the default procedure). Null on failure.
-HWND CreateApplicationWindow(Application& application, const std::wstring& title, DWORD exStyle, DWORD style,
-                             int x, int y, int width, int height);
+HWND CreateApplicationWindow(Application& application, const std::wstring& title, DWORD exStyle, DWORD style, int x,
+                             int y, int width, int height);
 
 // Runs until the quit message; each message is first offered to the
 // application's modeless dialog when it is meant for it, then to the

@@ -16,8 +16,8 @@ IControl::IControl(IControl* parentControl, std::wstring_view name, DWORD style)
         if (parent) parent->GetClientArea(placement);
         HWND parentWindow = parent ? parent->window : nullptr;
         HWND handle = CreateWindowExW(0, className.c_str(), nullptr, style, placement.left, placement.top,
-                                      placement.right - placement.left, placement.bottom - placement.top,
-                                      parentWindow, childId, GetModuleHandleW(nullptr), nullptr);
+                                      placement.right - placement.left, placement.bottom - placement.top, parentWindow,
+                                      childId, GetModuleHandleW(nullptr), nullptr);
         if (handle) {
             AttachWindow(handle);
             previousProc = reinterpret_cast<WNDPROC>(
@@ -62,9 +62,7 @@ LRESULT IControl::OnHScroll(int code, HWND scrollBar) {
     return DefWindowProcW(window, WM_HSCROLL, static_cast<WPARAM>(code), reinterpret_cast<LPARAM>(scrollBar));
 }
 
-void IControl::OnCommand(WORD id, WORD code) {
-    DefWindowProcW(window, WM_COMMAND, MAKEWPARAM(id, code), 0);
-}
+void IControl::OnCommand(WORD id, WORD code) { DefWindowProcW(window, WM_COMMAND, MAKEWPARAM(id, code), 0); }
 
 void IControl::OnSize() {
     for (IControl* child : children) {
@@ -148,18 +146,10 @@ LRESULT CALLBACK IControl::ControlProc(HWND handle, UINT message, WPARAM wParam,
     case WM_LBUTTONUP:
         if (self->onClick) self->onClick();
         break;
-    case WM_SIZING:
-        self->HandleSize();
-        return TRUE;
-    case WM_SIZE:
-        self->HandleSize();
-        return 0;
-    case WM_HSCROLL:
-        self->OnHScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
-        break;
-    case WM_WINDOWPOSCHANGING:
-        self->HandlePositionChanging(*reinterpret_cast<WINDOWPOS*>(lParam));
-        return 0;
+    case WM_SIZING: self->HandleSize(); return TRUE;
+    case WM_SIZE: self->HandleSize(); return 0;
+    case WM_HSCROLL: self->OnHScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam)); break;
+    case WM_WINDOWPOSCHANGING: self->HandlePositionChanging(*reinterpret_cast<WINDOWPOS*>(lParam)); return 0;
     case WM_COMMAND: {
         IControl* sender = FromWindow(reinterpret_cast<HWND>(lParam));
         (sender ? sender : self)->OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -170,8 +160,7 @@ LRESULT CALLBACK IControl::ControlProc(HWND handle, UINT message, WPARAM wParam,
         self->DetachWindow();
         return result;
     }
-    default:
-        break;
+    default: break;
     }
     return CallWindowProcW(previous, handle, message, wParam, lParam);
 }

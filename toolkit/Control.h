@@ -36,14 +36,14 @@ public:
     IControl(IControl* parent, std::wstring_view className, DWORD style);
 
     // Virtual operations, in this order.
-    virtual LRESULT OnNotify(UINT code, NMHDR* record);    // default procedure
-    virtual LRESULT OnHScroll(int code, HWND scrollBar);    // default procedure
-    virtual void OnCommand(WORD id, WORD code);             // default procedure
-    virtual void OnSize();                                  // lays out the children
-    virtual bool OnClose();                                 // true: allow closing
+    virtual LRESULT OnNotify(UINT code, NMHDR* record); // default procedure
+    virtual LRESULT OnHScroll(int code, HWND scrollBar); // default procedure
+    virtual void OnCommand(WORD id, WORD code); // default procedure
+    virtual void OnSize(); // lays out the children
+    virtual bool OnClose(); // true: allow closing
     virtual LRESULT OnDefaultPaint(WPARAM wParam, LPARAM lParam);
-    virtual void OnPaint(PAINTSTRUCT& paint, HDC dc);       // fills with the inactive-caption gradient colour
-    virtual void OnDropFile(const std::wstring& path);      // nothing
+    virtual void OnPaint(PAINTSTRUCT& paint, HDC dc); // fills with the inactive-caption gradient colour
+    virtual void OnDropFile(const std::wstring& path); // nothing
     // Leaves the window alive but gives it back its own procedure, so that no
     // message reaches a destroyed object.
     virtual ~IControl();
@@ -65,15 +65,15 @@ public:
     // Window procedure installed on every wrapped child control.
     static LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    WNDPROC previousProc = nullptr;   // null for the application window
+    WNDPROC previousProc = nullptr; // null for the application window
     IControl* parent = nullptr;
-    HWND window = nullptr;            // null when creation failed or after destruction
-    HMENU childId = nullptr;          // always null
-    std::wstring className;           // "<NULL>" for an empty class name
+    HWND window = nullptr; // null when creation failed or after destruction
+    HMENU childId = nullptr; // always null
+    std::wstring className; // "<NULL>" for an empty class name
     int minTrackWidth = 0;
     int minTrackHeight = 0;
-    RECT placement{};                 // the parent's client area at creation
-    std::vector<IControl*> children;  // not owned
+    RECT placement{}; // the parent's client area at creation
+    std::vector<IControl*> children; // not owned
     std::function<void()> onResize;
     std::function<void(RectPositions&)> onPositionChanging;
     std::function<void(unsigned int)> onChar;
@@ -88,7 +88,6 @@ protected:
     void HandlePositionChanging(WINDOWPOS& position);
     // Called on the last message a window receives.
     void DetachWindow();
-
 };
 
 // Keeps a window from taking input while it lives: long work on the window's

@@ -6,7 +6,7 @@
 namespace zelko {
 namespace {
 
-constexpr DWORD kListStyle = 0x5004000C;  // child, visible, sizing border, show selection always, single selection
+constexpr DWORD kListStyle = 0x5004000C; // child, visible, sizing border, show selection always, single selection
 constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
 constexpr int kColumnWidth = 100;
 constexpr int kImageSize = 32;
@@ -120,9 +120,7 @@ void ListView::Clear() {
     items_.clear();
 }
 
-int ListView::RowCount() const {
-    return window ? static_cast<int>(SendMessageW(window, LVM_GETITEMCOUNT, 0, 0)) : 0;
-}
+int ListView::RowCount() const { return window ? static_cast<int>(SendMessageW(window, LVM_GETITEMCOUNT, 0, 0)) : 0; }
 
 int ListView::ColumnCount() const {
     if (!window) return 0;
@@ -230,9 +228,7 @@ LRESULT ListView::OnNotify(UINT code, NMHDR* record) {
     case LVN_KEYDOWN:
         if (onKeyDown) onKeyDown(reinterpret_cast<NMLVKEYDOWN*>(record)->wVKey);
         return 0;
-    case LVN_COLUMNCLICK:
-        SortByColumn(reinterpret_cast<NMLISTVIEW*>(record)->iSubItem);
-        return 0;
+    case LVN_COLUMNCLICK: SortByColumn(reinterpret_cast<NMLISTVIEW*>(record)->iSubItem); return 0;
     case LVN_ITEMCHANGED: {
         auto* change = reinterpret_cast<NMLISTVIEW*>(record);
         if (!(change->uChanged & LVIF_STATE)) return 0;
@@ -244,8 +240,7 @@ LRESULT ListView::OnNotify(UINT code, NMHDR* record) {
         if ((change->uNewState & LVIS_FOCUSED) && onFocus) onFocus(*item);
         return 0;
     }
-    default:
-        return IControl::OnNotify(code, record);
+    default: return IControl::OnNotify(code, record);
     }
 }
 

@@ -61,7 +61,7 @@ public:
     private:
         std::map<int, std::wstring> texts_;
         std::wstring emptyText_;
-        const ImageListRecord* imageList_;  // the list's, not owned
+        const ImageListRecord* imageList_; // the list's, not owned
         int imageIndex_ = -1;
         void* data_ = nullptr;
         bool checked_ = false;
@@ -120,7 +120,7 @@ public:
 private:
     ListItemImp* ItemOfRow(int row) const;
 
-    std::vector<std::unique_ptr<ListItemImp>> items_;  // in the order added
+    std::vector<std::unique_ptr<ListItemImp>> items_; // in the order added
     std::map<int, bool> sortAscending_;
     std::unique_ptr<ImageListRecord> imageList_;
     COLORREF backColor_ = CLR_NONE;

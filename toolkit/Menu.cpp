@@ -6,7 +6,7 @@ Menu::Menu() : owned_(CreateMenu()), handle_(owned_.Get()) {}
 
 Menu::Menu(HMENU popup) : handle_(popup) {}
 
-Menu::~Menu() = default;  // destroying the bar destroys its popups too
+Menu::~Menu() = default; // destroying the bar destroys its popups too
 
 Menu& Menu::AddPopup(const std::wstring& title) {
     HMENU popup = CreatePopupMenu();
@@ -15,9 +15,7 @@ Menu& Menu::AddPopup(const std::wstring& title) {
     return *submenus_.back();
 }
 
-void Menu::AddItem(const std::wstring& title, UINT command) {
-    AppendMenuW(handle_, MF_STRING, command, title.c_str());
-}
+void Menu::AddItem(const std::wstring& title, UINT command) { AppendMenuW(handle_, MF_STRING, command, title.c_str()); }
 
 void Menu::AddSeparator() { AppendMenuW(handle_, MF_SEPARATOR, 0, nullptr); }
 

@@ -29,9 +29,9 @@ public:
     HMENU Detach();
 
 private:
-    explicit Menu(HMENU popup);  // a popup, owned by its parent's handle
+    explicit Menu(HMENU popup); // a popup, owned by its parent's handle
 
-    MenuHandle owned_;  // the bar; a popup is owned by its parent's handle
+    MenuHandle owned_; // the bar; a popup is owned by its parent's handle
     HMENU handle_;
     std::vector<std::unique_ptr<Menu>> submenus_;
 };

@@ -32,7 +32,7 @@ bool MonitorList::Fits(const RECT& area) const {
         }
     }
     return onSomeMonitor && area.right - area.left <= union_.right - union_.left &&
-           area.bottom - area.top <= union_.bottom - union_.top;
+        area.bottom - area.top <= union_.bottom - union_.top;
 }
 
 } // namespace zelko

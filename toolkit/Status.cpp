@@ -12,7 +12,7 @@
 namespace zelko {
 namespace {
 
-constexpr DWORD kStatusStyle = 0x50000103;  // child, visible, size grip, bottom
+constexpr DWORD kStatusStyle = 0x50000103; // child, visible, size grip, bottom
 
 // The classic "%Y-%m-%d %X" form, independent of the process locale.
 std::string TimeStamp() {

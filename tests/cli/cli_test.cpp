@@ -63,13 +63,14 @@ TEST(Cli, ListsDescribesAndFindsAsTextAndJson) {
     ExpectParts(list.out, {"1 Texture file", "Files: 3 Textures: 12"});
     const Result listJson = Zelko({"list", U8(s.archive), "--json"});
     EXPECT_EQ(Count(listJson.out, "\"kind\": 0"), 3u);
-    ExpectParts(listJson.out, {"\"text\": \"3 Texture file\"", "\"counts\": \"Files: 3 Textures: 12\"",
-                               "\"textureCount\": 5"});
+    ExpectParts(listJson.out,
+                {"\"text\": \"3 Texture file\"", "\"counts\": \"Files: 3 Textures: 12\"", "\"textureCount\": 5"});
 
     const Result textures = Zelko({"textures", U8(s.archive), "--entry", "1", "--json"});
     ASSERT_EQ(textures.code, 0) << textures.err;
-    ExpectParts(textures.out, {"\"version\": 5", "\"platform\": \"PC\"", "\"packName\": \"SAMPLE\"",
-                               "\"name\": \"NIS_240_SX_BODY\"", "\"formatName\": \"DXT1\"", "\"hash\": \"0x"});
+    ExpectParts(textures.out,
+                {"\"version\": 5", "\"platform\": \"PC\"", "\"packName\": \"SAMPLE\"", "\"name\": \"NIS_240_SX_BODY\"",
+                 "\"formatName\": \"DXT1\"", "\"hash\": \"0x"});
     EXPECT_EQ(Count(textures.out, "\"mipCount\""), 5u);
 
     const Result found = Zelko({"find", U8(s.archive), "nis_240_sx_b"});
@@ -79,7 +80,7 @@ TEST(Cli, ListsDescribesAndFindsAsTextAndJson) {
     const Result foundJson = Zelko({"find", U8(s.archive), "ROAD_", "--json"});
     ASSERT_EQ(foundJson.code, 0) << foundJson.err;
     EXPECT_NE(foundJson.out.find("\"matchCase\": false"), std::string::npos) << foundJson.out;
-    EXPECT_EQ(Count(foundJson.out, "\"entry\": 3"), 2u) << foundJson.out;  // the third pack's two road textures
+    EXPECT_EQ(Count(foundJson.out, "\"entry\": 3"), 2u) << foundJson.out; // the third pack's two road textures
     EXPECT_EQ(Count(foundJson.out, "\"name\": \"ROAD_"), 2u) << foundJson.out;
     EXPECT_EQ(Zelko({"find", U8(s.archive)}).code, 2);
 }
@@ -95,9 +96,13 @@ TEST(Cli, ExportsEveryFormat) {
     // {--format, extension, what the file's signature says}: TGA has none. How
     // faithful each lossy writer is, is checked with the image files.
     const std::tuple<const char*, const char*, std::optional<ImageFileFormat>> formats[] = {
-        {"dds", "dds", ImageFileFormat::DDS},    {"bmp", "bmp", ImageFileFormat::BMP},
-        {"gif", "gif", ImageFileFormat::GIF},    {"tiff", "tiff", ImageFileFormat::TIFF},
-        {"jpeg", "jpg", ImageFileFormat::JPEG},  {"png", "png", ImageFileFormat::PNG}, {"tga", "tga", std::nullopt}};
+        {"dds", "dds", ImageFileFormat::DDS},
+        {"bmp", "bmp", ImageFileFormat::BMP},
+        {"gif", "gif", ImageFileFormat::GIF},
+        {"tiff", "tiff", ImageFileFormat::TIFF},
+        {"jpeg", "jpg", ImageFileFormat::JPEG},
+        {"png", "png", ImageFileFormat::PNG},
+        {"tga", "tga", std::nullopt}};
     for (const auto& [name, extension, type] : formats) {
         SCOPED_TRACE(name);
         const auto out = s.dir.path() / name;
@@ -110,9 +115,9 @@ TEST(Cli, ExportsEveryFormat) {
         const bool dds = type == ImageFileFormat::DDS;
         ScratchImage image;
         TexMetadata meta;
-        ASSERT_TRUE(Succeeded(!type ? LoadFromTGAFile(file, &meta, image)
-                              : dds ? LoadFromDDSFile(file, &meta, image)
-                                    : LoadFromImageFile(file, &meta, image)));
+        ASSERT_TRUE(Succeeded(!type     ? LoadFromTGAFile(file, &meta, image)
+                                  : dds ? LoadFromDDSFile(file, &meta, image)
+                                        : LoadFromImageFile(file, &meta, image)));
         // DDS keeps the whole chain in the texture's own format; the others the base level.
         EXPECT_EQ(std::tuple(meta.width, meta.height, meta.mipLevels), std::tuple(128u, 128u, dds ? 8u : 1u));
         if (dds) {
@@ -123,16 +128,18 @@ TEST(Cli, ExportsEveryFormat) {
         } else if (type != ImageFileFormat::JPEG && type != ImageFileFormat::GIF) {
             // Lossless: the decoded texture exactly, whose rows run bottom-up.
             for (size_t y = 0; y < 128; ++y)
-                ASSERT_EQ(std::memcmp(image.GetPixels() + y * 512, decoded->bgra.data() + (127 - y) * 512, 512), 0) << y;
+                ASSERT_EQ(std::memcmp(image.GetPixels() + y * 512, decoded->bgra.data() + (127 - y) * 512, 512), 0)
+                    << y;
         }
     }
     // Exporting again numbers the new file instead of overwriting.
     const auto png = s.dir.path() / "png";
-    ASSERT_EQ(Zelko({"export", U8(s.archive), "--format", "png", "--out", U8(png), "--only", "NIS_240_SX_BADGING"}).code, 0);
+    ASSERT_EQ(
+        Zelko({"export", U8(s.archive), "--format", "png", "--out", U8(png), "--only", "NIS_240_SX_BADGING"}).code, 0);
     EXPECT_TRUE(std::filesystem::exists(png / "NIS_240_SX_BADGING (1).png"));
 
-    const Result all = Zelko({"export", U8(s.archive), "--all-entries", "--format", "tga", "--out",
-                              U8(s.dir.path() / "all")});
+    const Result all = Zelko(
+        {"export", U8(s.archive), "--all-entries", "--format", "tga", "--out", U8(s.dir.path() / "all")});
     ASSERT_EQ(all.code, 0) << all.err;
     EXPECT_NE(all.out.find("Exported 12 texture(s)"), std::string::npos);
 }

@@ -77,12 +77,13 @@ void KillDuringSaves(const fs::path& archive, const std::vector<std::string>& ar
         std::this_thread::sleep_for(whole * (run + random() % 10 / 10.0) / 50);
         kill(pid, SIGKILL);
         Wait(pid);
-        OpenDocument(archive, false, Host{});  // rolls back and clears what a killed save left
+        OpenDocument(archive, false, Host{}); // rolls back and clears what a killed save left
         const auto after = ReadFileBytes(archive);
         EXPECT_TRUE(after == original || after == saved) << "run " << run;
         for (const auto& item : fs::directory_iterator(archive.parent_path())) {
             const std::string name = item.path().filename().string();
-            EXPECT_EQ(name.find(archive.filename().string() + ".zelko-"), std::string::npos) << "run " << run << ": " << name;
+            EXPECT_EQ(name.find(archive.filename().string() + ".zelko-"), std::string::npos)
+                << "run " << run << ": " << name;
         }
         (after == original ? old : now) += 1;
     }
@@ -115,9 +116,8 @@ TEST(Processes, EightWritersAtOnceLoseNothingSilently) {
     WriteSampleArchive(archive);
     // {entry, texture}: eight textures of the three packs.
     const std::pair<const char*, const char*> renames[] = {
-        {"1", "NIS_240_SX_BODY"},       {"1", "NIS_240_SX_TIRE"},   {"1", "NIS_240_SX_INTERIOR"},
-        {"1", "NIS_240_SX_BADGING"},    {"2", "FRONTEND_LOGO"},     {"2", "LOADING_SCREEN_01"},
-        {"3", "ROAD_ASPHALT"},          {"3", "ROAD_ASPHALT_N"}};
+        {"1", "NIS_240_SX_BODY"}, {"1", "NIS_240_SX_TIRE"},   {"1", "NIS_240_SX_INTERIOR"}, {"1", "NIS_240_SX_BADGING"},
+        {"2", "FRONTEND_LOGO"},   {"2", "LOADING_SCREEN_01"}, {"3", "ROAD_ASPHALT"},        {"3", "ROAD_ASPHALT_N"}};
     std::vector<pid_t> pids;
     for (size_t i = 0; i < 8; ++i) {
         pids.push_back(Start({"rename", archive.string(), "--entry", renames[i].first, renames[i].second,
@@ -135,7 +135,8 @@ TEST(Processes, EightWritersAtOnceLoseNothingSilently) {
     }
     int saved = 0;
     for (size_t i = 0; i < 8; ++i) {
-        const bool renamed = std::find(names.begin(), names.end(), std::string(renames[i].second) + "_NEW") != names.end();
+        const bool renamed = std::find(names.begin(), names.end(), std::string(renames[i].second) + "_NEW") !=
+            names.end();
         const std::string errors = Text(dir.path() / ("err" + std::to_string(i)));
         if (codes[i] == 0) {
             ++saved;

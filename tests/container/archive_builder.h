@@ -15,7 +15,7 @@
 namespace testing_archive {
 
 inline std::unique_ptr<zelko::TextureObject> SolidTexture(const std::string& name, uint32_t format, uint32_t size,
-                                                           uint8_t fill) {
+                                                          uint8_t fill) {
     using namespace zelko;
     const uint32_t bytes = format == kFormatARGB ? size * size * 4 : ((size + 3) / 4) * ((size + 3) / 4) * 8;
     std::vector<uint8_t> px(bytes);
@@ -33,8 +33,8 @@ inline std::vector<uint8_t> PackBytes(const std::string& prefix, int count, int 
     pack.packName = "TEST";
     pack.packFileName = prefix + ".bin";
     for (int i = 0; i < count; ++i) {
-        pack.textures.push_back(SolidTexture(prefix + std::to_string(i), i % 2 ? zelko::kFormatARGB : zelko::kFormatDXT1,
-                                             8, uint8_t(fill + i)));
+        pack.textures.push_back(SolidTexture(prefix + std::to_string(i),
+                                             i % 2 ? zelko::kFormatARGB : zelko::kFormatDXT1, 8, uint8_t(fill + i)));
     }
     zelko::ByteWriter w;
     pack.Save(game, w);

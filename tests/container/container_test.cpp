@@ -68,11 +68,12 @@ TEST(OpenFlow, ListsEveryPackAndCompressedContainer) {
                   std::tuple(i, a.b.packOffsets[i], std::to_string(i + 1) + " Texture file", 0u, counts[i]));
     }
     EXPECT_EQ(std::pair(doc.entries.at(3).textureCount, doc.entries.at(3).size), std::pair(0u, 64u + 8));
-    EXPECT_FALSE(std::filesystem::exists(CachePathFor(a.path)));  // only STREAM archives are cached
+    EXPECT_FALSE(std::filesystem::exists(CachePathFor(a.path))); // only STREAM archives are cached
 
     auto beta = OpenPack(doc, 1);
-    EXPECT_EQ(std::tuple(beta->pack->textures.size(), beta->packVersion, beta->CanRebuild(), PlatformText(beta->platform)),
-              std::tuple(size_t(2), 5u, true, std::string("PC")));
+    EXPECT_EQ(
+        std::tuple(beta->pack->textures.size(), beta->packVersion, beta->CanRebuild(), PlatformText(beta->platform)),
+        std::tuple(size_t(2), 5u, true, std::string("PC")));
     const auto rows = BuildTextureRows(*beta);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(std::tuple(rows[0].displayName, rows[0].formatName, rows[1].formatName, rows[1].width),
@@ -86,8 +87,7 @@ TEST(OpenFlow, ListsEveryPackAndCompressedContainer) {
 TEST(OpenFlow, RefusesWhatItCannotRead) {
     TempFolder dir;
     const auto missing = dir.path() / "none.bin";
-    EXPECT_EQ(ErrorText([&] { OpenDocument(missing, false, Host{}); }),
-              "Unable to open the file: " + missing.string());
+    EXPECT_EQ(ErrorText([&] { OpenDocument(missing, false, Host{}); }), "Unable to open the file: " + missing.string());
     const auto empty = dir.path() / "empty.bin";
     WriteFile(empty, {});
     EXPECT_EQ(ErrorText([&] { OpenDocument(empty, false, Host{}); }), "The file is empty: " + empty.string());
@@ -98,8 +98,7 @@ TEST(OpenFlow, RefusesWhatItCannotRead) {
     const auto odd = dir.path() / "odd.bin";
     const auto bytes = b.Bytes();
     WriteFile(odd, bytes);
-    EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }),
-              odd.string() + " - The file is not supported");
+    EXPECT_EQ(ErrorText([&] { OpenDocument(odd, false, Host{}); }), odd.string() + " - The file is not supported");
     EXPECT_EQ(ReadFileBytes(odd), bytes);
     // A pack declaring 4 GB: its entry size (with the header) would wrap.
     auto huge = PackBytes("A", 1);
@@ -148,7 +147,7 @@ TEST(TextureBinFile, RebuildMovesLaterChunksKeepsOneBackupAndWritesNothingOnRefu
     for (auto& t : bin->pack->textures) t->hash = 0;
     EXPECT_EQ(ErrorText([&] { bin->Save(a.path, true); }), "invalid hash");
     EXPECT_EQ(ReadFileBytes(a.path), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(a.dir.path()), {}), 2);  // nothing beside the backup
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(a.dir.path()), {}), 2); // nothing beside the backup
 }
 
 TEST(TextureBinFile, StreamArchivesArePatchedInPlace) {
@@ -244,8 +243,9 @@ TEST(VinylBinFile, OpensThePackBehindTheVinylData) {
     wrong.Pack(PackBytes("VINYL", 1, GameWorld));
     WriteFile(path, VinylFile(wrong.Bytes()));
     // Rewritten since it was opened: the reason says so too.
-    EXPECT_EQ(LoadFailure(doc, 0), "1 ZRC World Vinyls File (.vyl) cannot be loaded / Unexpected data type; decal.VYL "
-                                   "was changed by another program since it was opened");
+    EXPECT_EQ(LoadFailure(doc, 0),
+              "1 ZRC World Vinyls File (.vyl) cannot be loaded / Unexpected data type; decal.VYL "
+              "was changed by another program since it was opened");
 }
 
 namespace {
@@ -258,7 +258,7 @@ std::vector<uint8_t> ThumbnailFile(const std::string& name, uint32_t w, uint32_t
     StoreU32(record + 32, w);
     StoreU32(record + 36, h);
     record[49] = 1;
-    record[100] = 0x77;  // a byte of the game's that must survive
+    record[100] = 0x77; // a byte of the game's that must survive
     std::memcpy(record + 145, name.c_str(), name.size() + 1);
     StoreU32(record + 192, kFormatARGB);
     ByteWriter out;
@@ -278,7 +278,7 @@ TEST(ZRCWorldIconsFolder, ReadsThumbnailsInPathOrderAndWritesBackChangedOnes) {
     WriteFile(dir.path() / "a.stp", ThumbnailFile("ICON_A", 4, 4, 1));
     WriteFile(dir.path() / "c.stp", ThumbnailFile("ICON_C", 64, 32, 3));
     WriteFile(dir.path() / "d.STP", ThumbnailFile("ICON_D", 4, 4, 4));
-    WriteFile(dir.path() / "e.stp", {1, 2, 3});  // malformed: left out
+    WriteFile(dir.path() / "e.stp", {1, 2, 3}); // malformed: left out
     const auto bBytes = ReadFileBytes(dir.path() / "b.stp");
 
     Document doc = OpenWorldFolder(dir.path());
@@ -304,7 +304,8 @@ TEST(ZRCWorldIconsFolder, ReadsThumbnailsInPathOrderAndWritesBackChangedOnes) {
         detail::FailFileStep(step, 0);
         EXPECT_EQ(error.rfind("Failed to save " + (dir.path() / "c.stp").string() + ": ", 0), 0u) << error;
         EXPECT_EQ(ReadFileBytes(dir.path() / "c.stp"), cBytes);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 5);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+                  5);
     }
     ASSERT_TRUE(folder->Save(doc.path, false));
     EXPECT_TRUE(folder->changedTextures.empty());
@@ -313,7 +314,7 @@ TEST(ZRCWorldIconsFolder, ReadsThumbnailsInPathOrderAndWritesBackChangedOnes) {
     const auto saved = ReadFileBytes(dir.path() / "c.stp");
     ASSERT_GT(saved.size(), 24u);
     EXPECT_EQ(LoadU32(&saved[0]), 0x55441122u);
-    EXPECT_EQ(LoadU32(&saved[8]), saved.size());  // one block
+    EXPECT_EQ(LoadU32(&saved[8]), saved.size()); // one block
     std::vector<uint8_t> plain(LoadU32(&saved[4]));
     ASSERT_EQ(DecompressStream(&saved[24], saved.size() - 24, plain.data(), plain.size()), plain.size());
     // Pixel bytes, mip size fields and the game's byte in the record; the new pixels.

@@ -36,7 +36,7 @@ TEST(Editing, NamesAreFreeByHashAndTheLastTextureStays) {
     TextureObject& sky = *bin->pack->textures[1];
     RenameTexture(*bin, sky, "CLOUDS");
     EXPECT_EQ(sky.hash, NameHash("CLOUDS"));
-    EXPECT_EQ(bin->pack->textures[1].get(), &sky);  // keeps its place
+    EXPECT_EQ(bin->pack->textures[1].get(), &sky); // keeps its place
     EXPECT_TRUE(bin->modified);
 
     bin->modified = false;
@@ -76,13 +76,13 @@ TEST(Editing, FormatChangeTakesTheGamesFlagsForTheNameWithoutItsCarPrefix) {
     bin->carName = "NIS_240_SX";
     TextureObject& glass = *bin->pack->textures[0];
     TextureObject& plain = *bin->pack->textures[1];
-    EXPECT_FALSE(ChangeTextureFormat(*bin, glass, kFormatARGB));  // already so: nothing happens
+    EXPECT_FALSE(ChangeTextureFormat(*bin, glass, kFormatARGB)); // already so: nothing happens
     EXPECT_FALSE(bin->modified);
     EXPECT_TRUE(ChangeTextureFormat(*bin, glass, kFormatDXT3));
     EXPECT_TRUE(ChangeTextureFormat(*bin, plain, kFormatDXT3));
     EXPECT_EQ(glass.format, kFormatDXT3);
-    EXPECT_EQ(glass.alphaMode * 10 + glass.blendMode, 22);  // Underground's headlight row
-    EXPECT_NE(plain.alphaMode * 10 + plain.blendMode, 22);  // the format's defaults
+    EXPECT_EQ(glass.alphaMode * 10 + glass.blendMode, 22); // Underground's headlight row
+    EXPECT_NE(plain.alphaMode * 10 + plain.blendMode, 22); // the format's defaults
     EXPECT_TRUE(bin->modified);
 
     // In place, a change of the byte count is refused and changes nothing.
@@ -105,7 +105,7 @@ TEST(Editing, SaveIntoDocumentMovesTheEntriesBehindTheRebuiltPack) {
     Document doc = OpenDocument(path, false, Host{});
     auto bin = OpenEntry(doc, doc.entries.at(0), Host{});
     DeleteTexture(*bin, *bin->pack->textures[0]);
-    EXPECT_EQ(doc.entries.at(0).textureCount, 2u);  // the listing follows the pack
+    EXPECT_EQ(doc.entries.at(0).textureCount, 2u); // the listing follows the pack
     SaveIntoDocument(*bin, doc, false);
     EXPECT_FALSE(bin->modified);
     const Document scanned = OpenDocument(path, false, Host{});

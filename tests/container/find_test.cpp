@@ -13,13 +13,11 @@ TEST(Find, MatchFoldsTheWesternLettersOnly) {
         std::u16string name, pattern;
         bool folded, exact;
     } cases[] = {
-        {u"ROAD_ASPHALT", u"asphalt", true, false},
-        {u"ROAD_ASPHALT", u"ASPHALT", true, true},
-        {u"CAF\u00c9_SIGN", u"caf\u00e9", true, false},    // 8-bit letters fold
-        {u"A\u00d7B", u"\u00f7", false, false},            // U+00F7 is no letter: not folded to U+00D7
-        {u"\u0141ODZ", u"\u0142odz", false, false},         // beyond 8 bits: unchanged
-        {u"\u0141ODZ", u"\u0141O", true, true},
-        {u"ANY", u"", true, true},                          // the empty pattern matches all
+        {u"ROAD_ASPHALT", u"asphalt", true, false},     {u"ROAD_ASPHALT", u"ASPHALT", true, true},
+        {u"CAF\u00c9_SIGN", u"caf\u00e9", true, false}, // 8-bit letters fold
+        {u"A\u00d7B", u"\u00f7", false, false}, // U+00F7 is no letter: not folded to U+00D7
+        {u"\u0141ODZ", u"\u0142odz", false, false}, // beyond 8 bits: unchanged
+        {u"\u0141ODZ", u"\u0141O", true, true},         {u"ANY", u"", true, true}, // the empty pattern matches all
         {u"SHORT", u"SHORTER", false, false},
     };
     for (const auto& c : cases) {
@@ -44,6 +42,6 @@ TEST(Find, IndexCoversEveryPackAndSearchSortsByName) {
     EXPECT_EQ(hits[1]->name, "NIS_240_SX_BODY");
     EXPECT_EQ(hits[0]->entryId, 0u);
     EXPECT_TRUE(SearchIndex(index, u"nis_240_sx_b", true).empty());
-    EXPECT_TRUE(SearchIndex(index, u"", false).empty());  // an empty pattern lists nothing
+    EXPECT_TRUE(SearchIndex(index, u"", false).empty()); // an empty pattern lists nothing
     for (const FindRecord* hit : SearchIndex(index, u"_", false)) EXPECT_NE(hit->hash, 0u);
 }

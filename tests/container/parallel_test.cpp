@@ -80,10 +80,10 @@ TEST(Parallel, ExportsAndFormatChangesMatchOneJob) {
             // Twice, so names collide and get numbers.
             textures.insert(textures.end(), textures.begin(), textures.end());
             ExportTextures(textures, options, host, nullptr);
-            targets.push_back(targets.front());  // listed twice, converted once
-            const unsigned changed = ChangeTextureFormats(*bin, targets, kFormatDXT5, jobs, [&](TextureObject& t, uint32_t old) {
-                r.messages.push_back(t.name + " " + std::to_string(old));
-            });
+            targets.push_back(targets.front()); // listed twice, converted once
+            const unsigned changed = ChangeTextureFormats(
+                *bin, targets, kFormatDXT5, jobs,
+                [&](TextureObject& t, uint32_t old) { r.messages.push_back(t.name + " " + std::to_string(old)); });
             r.messages.push_back(std::to_string(changed));
             for (TextureObject* t : targets) {
                 const auto view = t->PixelView();
@@ -125,7 +125,7 @@ TEST(Parallel, ExportsAndFormatChangesMatchOneJob) {
         return std::pair(messages, ReadFileBytes(copy));
     };
     const auto importOne = import(1), importThree = import(3);
-    EXPECT_EQ(importOne.first.size(), 9u);  // per pack: the broken file's two lines and the count
+    EXPECT_EQ(importOne.first.size(), 9u); // per pack: the broken file's two lines and the count
     EXPECT_FALSE(importOne.second == ReadFileBytes(archive));
     EXPECT_EQ(importThree.first, importOne.first);
     EXPECT_TRUE(importThree.second == importOne.second);

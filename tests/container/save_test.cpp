@@ -68,7 +68,8 @@ TEST(Saves, ARebuiltArchiveIsReplacedWholeOrNotAtAll) {
                                 {FileStep::Open, FileStep::Write, FileStep::Flush, FileStep::Rename, FileStep::Lock});
     // With a backup: the copy of the original fails first, then the new archive.
     const fs::path backup = s.dir.path() / "CARS.BIN.bak";
-    ExpectFailuresChangeNothing(s.dir.path(), backup, [&] { SaveIntoDocument(*bin, doc, true); }, kWritingSteps);
+    ExpectFailuresChangeNothing(
+        s.dir.path(), backup, [&] { SaveIntoDocument(*bin, doc, true); }, kWritingSteps);
     EXPECT_TRUE(bin->modified);
     // A read-only archive is not replaced, whoever runs the program.
     const auto before = Snapshot(s.dir.path());
@@ -81,7 +82,7 @@ TEST(Saves, ARebuiltArchiveIsReplacedWholeOrNotAtAll) {
 
     const auto original = ReadFileBytes(s.path);
     SaveIntoDocument(*bin, doc, true);
-    EXPECT_EQ(ReadFileBytes(backup), original);  // copied: the archive never left its place
+    EXPECT_EQ(ReadFileBytes(backup), original); // copied: the archive never left its place
     EXPECT_EQ(Snapshot(s.dir.path()).size(), 2u);
 }
 
@@ -108,7 +109,8 @@ TEST(Saves, AnInPlacePatchIsJournalledAndRolledBack) {
     const auto patched = ReadFileBytes(s.path);
     ASSERT_NE(patched, original);
     const uint64_t offset = doc.entries.at(0).offset;
-    std::vector<uint8_t> saved(original.begin() + long(offset), original.begin() + long(offset + doc.entries.at(0).size));
+    std::vector<uint8_t> saved(original.begin() + long(offset),
+                               original.begin() + long(offset + doc.entries.at(0).size));
     SaveFileAtomically(journal, [&](FileWriter& out) {
         uint8_t header[32] = {};
         StoreU32(header, 0x4C4E4A5A);
@@ -120,7 +122,9 @@ TEST(Saves, AnInPlacePatchIsJournalledAndRolledBack) {
         out.Write(saved.data(), saved.size());
     });
     // Temporary files of saves whose process has ended go too; a running save's stay.
-    const auto temporary = [&](const char* process) { return s.dir.path() / (std::string("STREAM.BUN.zelko-") + process + "-0-1.tmp"); };
+    const auto temporary = [&](const char* process) {
+        return s.dir.path() / (std::string("STREAM.BUN.zelko-") + process + "-0-1.tmp");
+    };
     const std::string self = std::to_string(CurrentProcessId());
     WriteFile(temporary("999999999"), {1});
     WriteFile(temporary(self.c_str()), {1});
@@ -144,7 +148,8 @@ TEST(Saves, ExpandedArchivesMemoryFilesAndOverwrittenExportsToo) {
     StoreU32(archive.data(), 0xB3300000);
     StoreU32(archive.data() + 4, 4088);
     WriteFile(lzc, packtest::Jdlz(archive));
-    ExpectFailuresChangeNothing(dir.path(), lzc, [&] { ExpandCompressedArchive(lzc); }, kWritingSteps);
+    ExpectFailuresChangeNothing(
+        dir.path(), lzc, [&] { ExpandCompressedArchive(lzc); }, kWritingSteps);
 
     const fs::path game = dir.path() / "game";
     fs::create_directories(game / "TRACKS");
@@ -152,7 +157,8 @@ TEST(Saves, ExpandedArchivesMemoryFilesAndOverwrittenExportsToo) {
     WriteFile(game / "TRACKS" / "L4RA.BUN", {1});
     const fs::path memory = game / "Global" / "GlobalMemoryFile.bin";
     WriteFile(memory, {9, 9, 9});
-    ExpectFailuresChangeNothing(dir.path(), memory, [&] { ResetMemoryFiles(game); }, kWritingSteps);
+    ExpectFailuresChangeNothing(
+        dir.path(), memory, [&] { ResetMemoryFiles(game); }, kWritingSteps);
 
     // An export that overwrites a file: the old one stays whole when the new one fails.
     Sample s;

@@ -19,7 +19,7 @@ TEST_F(Dialogs, OptionsExportAndTextInputRefuseWhatIsMissingAndHandBackOnlyOnOk)
             HWND dialog = d.Open(IDM_SETTINGS_OPTIONS, L"Options");
             ASSERT_TRUE(dialog);
             EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_OPTION_LOGS) == BST_CHECKED, before.saveLogs);
-            EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr);  // there is no Cancel button
+            EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr); // there is no Cancel button
             SendDlgItemMessageW(dialog, IDC_OPTION_CACHE, BM_CLICK, 0, 0);
             if (ending == IDOK) d.Shoot(dialog, "dialog-options");
             d.End(dialog, ending);
@@ -33,7 +33,7 @@ TEST_F(Dialogs, OptionsExportAndTextInputRefuseWhatIsMissingAndHandBackOnlyOnOk)
 
         // Export textures needs a folder.
         ExportOptions options;
-        options.format = 9;  // not a format: shown as the first one
+        options.format = 9; // not a format: shown as the first one
         options.overwrite = true;
         options.hashWhenTruncated = false;
         bool accepted = true;
@@ -44,7 +44,7 @@ TEST_F(Dialogs, OptionsExportAndTextInputRefuseWhatIsMissingAndHandBackOnlyOnOk)
         EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 7);
         EXPECT_EQ(Driver::Text(combo), L"DirectDraw Surface (DDS) (*.dds)");
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_EXPORT_OVERWRITE), BST_CHECKED);
-        d.Press(dialog, IDOK);  // no folder yet
+        d.Press(dialog, IDOK); // no folder yet
         EXPECT_TRUE(IsWindow(dialog));
         EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|The output folder is not specified"});
         // The folder is only chosen through Browse; a cancelled picker keeps it.

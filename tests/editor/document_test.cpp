@@ -21,7 +21,7 @@ TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
         for (int row = 0; row < 3; ++row) {
             EXPECT_EQ(d.Cell(files, row, 0) + L" " + d.Cell(files, row, 1),
                       std::to_wstring(row + 1) + L" Texture file");
-            EXPECT_EQ(d.Cell(files, row, 3), std::to_wstring(5 - row));  // texture count
+            EXPECT_EQ(d.Cell(files, row, 3), std::to_wstring(5 - row)); // texture count
         }
         EXPECT_EQ(d.StatusText(2), L"Files: 3 Textures: 12");
         EXPECT_EQ(d.StatusText(1) + L"|" + d.StatusText(3), L"1 Texture file|PC");
@@ -30,9 +30,10 @@ TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
         EXPECT_FALSE(d.MenuGreyed(IDM_TEXTURE_ADD));
 
         // {entry, texture, "width|height|format"}; each list opens with its first row focused.
-        const std::tuple<int, const wchar_t*, const wchar_t*> rows[] = {
-            {0, L"NIS_240_SX_BADGING", L"128|128|DXT5"}, {0, L"NIS_240_SX_INTERIOR", L"128|64|ARGB"},
-            {1, L"FRONTEND_LOGO", L"256|128|ARGB"},      {2, L"ROAD_ASPHALT_N", L"128|128|BC5"}};
+        const std::tuple<int, const wchar_t*, const wchar_t*> rows[] = {{0, L"NIS_240_SX_BADGING", L"128|128|DXT5"},
+                                                                        {0, L"NIS_240_SX_INTERIOR", L"128|64|ARGB"},
+                                                                        {1, L"FRONTEND_LOGO", L"256|128|ARGB"},
+                                                                        {2, L"ROAD_ASPHALT_N", L"128|128|BC5"}};
         for (const auto& [entry, name, cells] : rows) {
             if (entry != 0) d.DoubleClick(files, entry);
             EXPECT_EQ(d.StatusText(1), std::to_wstring(entry + 1) + L" Texture file");
@@ -46,7 +47,7 @@ TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
                 item.mask = LVIF_IMAGE;
                 item.iItem = i;
                 SendMessageW(textures->window, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-                EXPECT_GE(item.iImage, 0) << name << " " << i;  // a thumbnail for every row
+                EXPECT_GE(item.iImage, 0) << name << " " << i; // a thumbnail for every row
             }
         }
         EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentFileIndex; }), 2);
@@ -80,7 +81,7 @@ TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlpha
         EXPECT_EQ(PreviewPixel(d, 0, 0), 0x00FFFFu);
         EXPECT_EQ(PreviewPixel(d, 40, 0), 0xFF00FFu);
         EXPECT_EQ(PreviewPixel(d, 127, 127), 0x00FFFFu);
-        const uint32_t centre = PreviewPixel(d, 64, 64);  // opaque: its own colour either way
+        const uint32_t centre = PreviewPixel(d, 64, 64); // opaque: its own colour either way
 
         d.Command(IDM_VIEW_ALPHA);
         EXPECT_EQ(d.StatusText(0), L"Alpha channel disabled.");
@@ -105,8 +106,9 @@ TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlpha
         ClientToScreen(d.window, &corner);
         GetWindowRect(d.window, &outer);
         const Image& image = *shot.GetImage(0, 0, 0);
-        const uint8_t* p = image.pixels + size_t(corner.y - outer.top) * image.rowPitch + size_t(corner.x - outer.left) * 4;
-        EXPECT_EQ(p[0] * 0x10000 + p[1] * 0x100 + p[2], 0xFF00FF);  // blue, green, red
+        const uint8_t* p = image.pixels + size_t(corner.y - outer.top) * image.rowPitch +
+            size_t(corner.x - outer.left) * 4;
+        EXPECT_EQ(p[0] * 0x10000 + p[1] * 0x100 + p[2], 0xFF00FF); // blue, green, red
     });
 }
 
@@ -141,7 +143,7 @@ TEST_F(EditorDocument, FailedOpensChangeNothingElseAndAWorldFolderIsOneEntry) {
 
 TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
     Run(WithSample(), [&](Driver& d) {
-        d.Ui([&] {  // shrink the first pack by one texture, as Delete will
+        d.Ui([&] { // shrink the first pack by one texture, as Delete will
             IBinFile* container = d.editor.Container();
             TextureObject* tire = container->FindTexture("NIS_240_SX_TIRE");
             ASSERT_NE(tire, nullptr);
@@ -170,7 +172,8 @@ TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
                         fs::perm_options::remove);
         d.Command(IDM_FILE_SAVE);
         fs::permissions(sample, fs::perms::owner_write, fs::perm_options::add);
-        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": ")) << d.StatusText(0);
+        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "))
+            << d.StatusText(0);
         EXPECT_TRUE(Modified(d));
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
         EXPECT_EQ(ReadFileBytes(sample), before);

@@ -95,8 +95,10 @@ struct Driver {
         if constexpr (std::is_void_v<decltype(work())>) {
             std::function<void()> call = [&] { work(); };
             // Once the window is gone the main thread has left its loop and would not answer.
-            if (IsWindow(window)) SendMessageW(runner, WM_APP, 0, reinterpret_cast<LPARAM>(&call));
-            else ADD_FAILURE() << "the editor window is closed";
+            if (IsWindow(window))
+                SendMessageW(runner, WM_APP, 0, reinterpret_cast<LPARAM>(&call));
+            else
+                ADD_FAILURE() << "the editor window is closed";
         } else {
             decltype(work()) result{};
             Ui([&] { result = work(); });
@@ -134,8 +136,10 @@ struct Driver {
         LPARAM point = MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
         for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
             const WPARAM keys = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
-            if (post) PostMessageW(list, message, keys, point);
-            else SendMessageW(list, message, keys, point);
+            if (post)
+                PostMessageW(list, message, keys, point);
+            else
+                SendMessageW(list, message, keys, point);
         }
     }
     // Focuses and selects a row, as a click does.
@@ -272,13 +276,18 @@ struct Driver {
         // The display maps a new window, and draws what it is sent, a moment later.
         Sleep(500);
         Ui([&] {
-            if (dialog) RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            if (dialog)
+                RedrawWindow(dialog, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
             GdiFlush();
         });
         Sleep(300);
         ScratchImage shot = Ui([&] { return CaptureWindow(window); });
-        if (!shot.GetImage(0, 0, 0)) ADD_FAILURE() << "no picture of the window for " << name;
-        else EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, kBuildFolder / (name + ".png")), kOk);
+        if (!shot.GetImage(0, 0, 0))
+            ADD_FAILURE() << "no picture of the window for " << name;
+        else
+            EXPECT_EQ(SaveToImageFile(*shot.GetImage(0, 0, 0), ImageFileFormat::PNG, kBuildFolder / (name + ".png")),
+                      kOk);
         return shot;
     }
     void Close() { SendMessageW(window, WM_CLOSE, 0, 0); }
@@ -374,9 +383,10 @@ protected:
         std::thread worker([&] {
             Driver driver{editor, runner};
             script(driver);
-            if (IsWindow(window)) driver.Ui([&] {
-                if (IsWindow(window)) DestroyWindow(window);
-            });
+            if (IsWindow(window))
+                driver.Ui([&] {
+                    if (IsWindow(window)) DestroyWindow(window);
+                });
         });
         RunMessageLoop(window, accelerators);
         worker.join();
@@ -387,7 +397,9 @@ protected:
     std::vector<std::wstring> TakeMessages(Driver& d) {
         return d.Ui([&] { return std::exchange(messages, {}); });
     }
-    static bool Modified(Driver& d) { return d.Ui([&] { return d.editor.HasUnsavedChanges(); }); }
+    static bool Modified(Driver& d) {
+        return d.Ui([&] { return d.editor.HasUnsavedChanges(); });
+    }
     std::string LogText() const {
         const auto bytes = ReadFileBytes(folder.path() / "log.txt");
         return std::string(bytes.begin(), bytes.end());
@@ -395,9 +407,9 @@ protected:
 
     TempFolder folder;
     std::filesystem::path sample = folder.path() / "sample.bin";
-    std::vector<std::wstring> messages;  // caption|text of every message box asked for
-    std::vector<WORD> handled;           // commands that reached their handlers
-    std::vector<std::wstring> opened;    // what the shell was asked to open
+    std::vector<std::wstring> messages; // caption|text of every message box asked for
+    std::vector<WORD> handled; // commands that reached their handlers
+    std::vector<std::wstring> opened; // what the shell was asked to open
     int answer = IDNO;
 };
 

@@ -20,7 +20,8 @@ protected:
     static std::vector<std::wstring> Rows(HWND dialog) {
         HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
         std::vector<std::wstring> rows;
-        for (int row = 0; row < Driver::Rows(list); ++row) rows.push_back(Driver::Cell(list, row, 0) + L"|" + Driver::Cell(list, row, 1));
+        for (int row = 0; row < Driver::Rows(list); ++row)
+            rows.push_back(Driver::Cell(list, row, 0) + L"|" + Driver::Cell(list, row, 1));
         return rows;
     }
     static void Type(Driver& d, HWND dialog, const std::wstring& text) {
@@ -41,17 +42,17 @@ TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
             dialog = PressF3(d);
             ASSERT_TRUE(dialog);
             d.WaitIdle();
-            EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"Loading... 33%", L"Loading... 66%",
-                                                                 L"Loading... 100%", L"Ready"}));
+            EXPECT_EQ(status.Texts(),
+                      (std::vector<std::wstring>{L"Loading... 33%", L"Loading... 66%", L"Loading... 100%", L"Ready"}));
         }
         {
-            test::StatusRecorder status(d);  // the second F3 builds nothing
+            test::StatusRecorder status(d); // the second F3 builds nothing
             PressF3(d);
             EXPECT_TRUE(status.Texts().empty());
         }
         Type(d, dialog, L"nis_240_sx_b");
         EXPECT_EQ(Rows(dialog), (std::vector<std::wstring>{L"1|NIS_240_SX_BADGING", L"1|NIS_240_SX_BODY"}));
-        SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0);  // found, then lost
+        SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0); // found, then lost
         EXPECT_TRUE(Rows(dialog).empty());
         SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0);
         EXPECT_EQ(Rows(dialog).size(), 2u);
@@ -90,7 +91,7 @@ TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
         PressF3(d);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_FIND_TEXT)), L"");
         EXPECT_TRUE(Rows(dialog).empty());
-        d.End(dialog, SC_CLOSE);  // the close box only hides it
+        d.End(dialog, SC_CLOSE); // the close box only hides it
         EXPECT_TRUE(IsWindow(dialog));
         EXPECT_FALSE(IsWindowVisible(dialog));
 

@@ -35,11 +35,11 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
     Run(Environment(), [&](Driver& d) {
         RECT outer{}, desktop{};
         GetWindowRect(d.window, &outer);
-        GetWindowRect(GetDesktopWindow(), &desktop);  // started centred
+        GetWindowRect(GetDesktopWindow(), &desktop); // started centred
         EXPECT_EQ((std::vector<LONG>{outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top}),
                   (std::vector<LONG>{(desktop.right - 1024) / 2, (desktop.bottom - 768) / 2, 1024, 768}));
         EXPECT_EQ(d.Title(), L"ZRC-Zelko v1.7 by korvane");
-        d.Ui([&] { d.editor.OnDropFile((folder.path() / "picture.TGA").wstring()); });  // not an archive
+        d.Ui([&] { d.editor.OnDropFile((folder.path() / "picture.TGA").wstring()); }); // not an archive
         EXPECT_EQ(d.StatusText(0), L"Ready");
         // The lists fill the left half, one above the other.
         RECT client{};
@@ -50,24 +50,23 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
 
         for (UINT id = IDM_FIRST_COMMAND; id <= IDM_LAST_COMMAND; ++id) {
             if (id == IDM_RESERVED) continue;
-            const bool needsDocument = id == IDM_TOOLS_OPEN_LOCATION || id == IDM_FILE_SAVE ||
-                                       id == IDM_FILE_RELOAD || id == IDM_FILE_CLOSE ||
-                                       (id >= IDM_TEXTURE_ADD && id <= IDM_TEXTURE_EXPORT_ARCHIVE);
+            const bool needsDocument = id == IDM_TOOLS_OPEN_LOCATION || id == IDM_FILE_SAVE || id == IDM_FILE_RELOAD ||
+                id == IDM_FILE_CLOSE || (id >= IDM_TEXTURE_ADD && id <= IDM_TEXTURE_EXPORT_ARCHIVE);
             EXPECT_EQ(d.MenuGreyed(id), needsDocument) << id;
         }
         d.Command(IDM_FILE_SAVE);
         d.Command(IDM_TEXTURE_EXPORT_CHECKED);
         PressKey(d, 'S', true);
         PressKey(d, 'E', true);
-        PressKey(d, VK_F3, false);  // Find is always available
+        PressKey(d, VK_F3, false); // Find is always available
         EXPECT_EQ(Handled(d), std::vector<WORD>{IDM_TEXTURE_FIND});
 
-        EXPECT_EQ(d.StatusText(0), L"Ready");  // Find shows its dialog, with nothing to index
+        EXPECT_EQ(d.StatusText(0), L"Ready"); // Find shows its dialog, with nothing to index
         // A dropped archive opens, whatever the case of its extension.
         d.Ui([&] { d.editor.OnDropFile(upper.wstring()); });
         EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
         EXPECT_EQ(d.Title(), upper.wstring() + L" - ZRC-Zelko v1.7 by korvane");
-        PressKey(d, 'E', false);  // Ctrl is not down
+        PressKey(d, 'E', false); // Ctrl is not down
         PressKey(d, 'E', true);
         PressKey(d, 'X', true);
         EXPECT_EQ(Handled(d), (std::vector<WORD>{IDM_TEXTURE_FIND, IDM_TEXTURE_EXPORT_CHECKED, IDM_TEXTURE_DELETE}));
@@ -77,7 +76,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
         EXPECT_EQ(d.Title() + d.StatusText(1) + d.StatusText(2), L"ZRC-Zelko v1.7 by korvane");
         EXPECT_FALSE(d.Ui([&] { return d.editor.Preview() != nullptr; }));
         PressKey(d, 'E', true);
-        EXPECT_EQ(Handled(d).size(), 4u);  // only the Close itself
+        EXPECT_EQ(Handled(d).size(), 4u); // only the Close itself
     });
 }
 
@@ -99,13 +98,13 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
         d.Command(IDM_FILE_RELOAD);
         EXPECT_EQ(d.Ui([&] { return messages; }),
                   std::vector<std::wstring>{L"|There are unsaved changes. Do you want to SAVE the changes?"});
-        EXPECT_EQ(textureCount(), 4u);  // Cancel changes nothing
+        EXPECT_EQ(textureCount(), 4u); // Cancel changes nothing
         EXPECT_TRUE(Modified(d));
 
         answerWith(IDNO);
         d.Command(IDM_FILE_RELOAD);
-        EXPECT_EQ(textureCount(), 5u);  // read again, changes lost
-        d.Command(IDM_FILE_RELOAD);     // nothing to ask about
+        EXPECT_EQ(textureCount(), 5u); // read again, changes lost
+        d.Command(IDM_FILE_RELOAD); // nothing to ask about
         EXPECT_EQ(d.Ui([&] { return messages.size(); }), 2u);
 
         modify();
@@ -124,7 +123,7 @@ TEST_F(EditorWindow, UnsavedChangesPromptGuardsReloadAndClose) {
         EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "));
         std::filesystem::rename(away, sample);
 
-        d.Command(IDM_FILE_EXIT);  // saves, then closes
+        d.Command(IDM_FILE_EXIT); // saves, then closes
         EXPECT_FALSE(IsWindow(d.window));
     });
     EXPECT_EQ(messages.size(), 5u);

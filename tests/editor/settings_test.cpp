@@ -20,14 +20,18 @@ TEST(EditorSettingsFormat, ReadsConvertsAndWritesEntries) {
         "min = -2147483648\nhash = 4294967295\nhashBig = 4294967296\nhashNeg = -1\nword = true\n"
         "q1 = \"quoted\"\nq2 = 'single\"\nq3 = '\n");
     const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> strings[] = {
-        {L"", L"top", L"before any section"}, {L"Config", L"Path", L"C:\\Games\\A"},  // cut at ';'
-        {L"Config", L"Url", L"a //b"},  // cut at the last " //"
-        {L"Other", L"Key", L"x"}, {L"Config", L"NoValue", L""}, {L"S", L"q1", L"quoted"}, {L"S", L"q2", L"single"},
+        {L"", L"top", L"before any section"},
+        {L"Config", L"Path", L"C:\\Games\\A"}, // cut at ';'
+        {L"Config", L"Url", L"a //b"}, // cut at the last " //"
+        {L"Other", L"Key", L"x"},
+        {L"Config", L"NoValue", L""},
+        {L"S", L"q1", L"quoted"},
+        {L"S", L"q2", L"single"},
         {L"S", L"q3", L""}};
     for (const auto& [section, key, value] : strings) EXPECT_EQ(file.GetString(section, key), value) << key;
-    EXPECT_TRUE(file.GetBool(L"Config", L"ShowAlphaChannel", false));  // the first occurrence wins
-    EXPECT_EQ(file.GetInt(L"Config", L"Late", 0), 2);                  // a section named twice collects both
-    const std::pair<const wchar_t*, int> ints[] = {{L"neg", -1920}, {L"digits", 12}, {L"letters", 0}, {L"plus", 0},
+    EXPECT_TRUE(file.GetBool(L"Config", L"ShowAlphaChannel", false)); // the first occurrence wins
+    EXPECT_EQ(file.GetInt(L"Config", L"Late", 0), 2); // a section named twice collects both
+    const std::pair<const wchar_t*, int> ints[] = {{L"neg", -1920}, {L"digits", 12},     {L"letters", 0}, {L"plus", 0},
                                                    {L"big", 0},     {L"min", INT32_MIN}, {L"absent", 7}};
     for (const auto& [key, value] : ints) EXPECT_EQ(file.GetInt(L"S", key, 7), value) << key;
     EXPECT_EQ(file.GetUnsigned(L"S", L"hash", 7), 4294967295u);
@@ -60,18 +64,31 @@ TEST(EditorSettingsKeys, DefaultsAndEveryKeySurviveAWriteAndARead) {
     defaults.showAlphaChannel = defaults.exportHashWhenTruncated = true;
     defaults.formatChangeSelection = 0;
     defaults.options = {true, true, true, true};
-    EXPECT_EQ(Fields(LoadSettingsFile(path)), Fields(defaults));  // no file yet
+    EXPECT_EQ(Fields(LoadSettingsFile(path)), Fields(defaults)); // no file yet
 
     WriteTextFile(path, "[Config]\r\nUnknownKey = kept\r\n[Mine]\r\nX = 1 ; comment\r\n");
-    const EditorSettings written{{-1920, 10, -900, 700}, 321, 222, false, L"", L"C:\\Games\\Tracks",
-                                 L"D:\\Export \u00e9t\u00e9", 4, true, false, 0x31545844,
-                                 L"C:\\Games\\Tracks\\STREAML2RA.BUN", 17, 0xF00DBEEF, 2, {false, true, false, true}};
+    const EditorSettings written{{-1920, 10, -900, 700},
+                                 321,
+                                 222,
+                                 false,
+                                 L"",
+                                 L"C:\\Games\\Tracks",
+                                 L"D:\\Export \u00e9t\u00e9",
+                                 4,
+                                 true,
+                                 false,
+                                 0x31545844,
+                                 L"C:\\Games\\Tracks\\STREAML2RA.BUN",
+                                 17,
+                                 0xF00DBEEF,
+                                 2,
+                                 {false, true, false, true}};
     ASSERT_TRUE(SaveSettingsFile(written, path));
     EXPECT_EQ(Fields(LoadSettingsFile(path)), Fields(written));
     IniFile raw(path);
     EXPECT_EQ(raw.GetString(L"Config", L"UnknownKey") + raw.GetString(L"Mine", L"X"), L"kept1");
     EXPECT_EQ(raw.GetString(L"Config", L"RecentTextureIndex"), L"4027432687");
-    EXPECT_EQ(raw.Format().find("RecentImportFolder"), std::string::npos);  // empty values are not written
+    EXPECT_EQ(raw.Format().find("RecentImportFolder"), std::string::npos); // empty values are not written
 
     // A settings file that cannot be written is reported, and the old one stays whole.
     const std::string before = raw.Format();
@@ -80,7 +97,9 @@ TEST(EditorSettingsKeys, DefaultsAndEveryKeySurviveAWriteAndARead) {
         EXPECT_FALSE(SaveSettingsFile(defaults, path));
         detail::FailFileStep(step, 0);
         EXPECT_EQ(IniFile(path).Format(), before);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()), 1);
+        EXPECT_EQ(
+            std::distance(std::filesystem::directory_iterator(folder.path()), std::filesystem::directory_iterator()),
+            1);
     }
 }
 

@@ -31,7 +31,7 @@ HWND WaitForWindow(const std::wstring& title) {
 TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWhatTheyName) {
     const std::wstring exe = (test::kBuildFolder / "ZRC-Zelko.exe").wstring();
     Run(WithSample(), [&](Driver& d) {
-        for (int time = 0; time < 2; ++time) {  // a second run rewrites the same values
+        for (int time = 0; time < 2; ++time) { // a second run rewrites the same values
             d.Command(IDM_SETTINGS_ASSOCIATE);
             EXPECT_EQ(TakeMessages(d),
                       std::vector<std::wstring>{L"Admin rights|This feature requires administrator privileges."});
@@ -67,7 +67,8 @@ TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWha
     command.replace(command.find(L"%1"), 2, sample.wstring());
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     HWND started = WaitForWindow(sample.wstring() + L" - ZRC-Zelko v1.7 by korvane");
     EXPECT_NE(started, nullptr);
     if (started) PostMessageW(started, WM_CLOSE, 0, 0);

@@ -30,7 +30,7 @@ double MeanError(const TextureObject& texture, const ScratchImage& picture) {
     if (!shown || shown->width != side || shown->height != side) return 1e9;
     double sum = 0;
     for (size_t y = 0; y < side; ++y) {
-        const uint8_t* a = shown->bgra.data() + (side - 1 - y) * side * 4;  // bottom-up
+        const uint8_t* a = shown->bgra.data() + (side - 1 - y) * side * 4; // bottom-up
         const uint8_t* b = source.pixels + y * source.rowPitch;
         for (size_t i = 0; i < side * 4; ++i) {
             if (i % 4 != 3) sum += std::abs(int(a[i]) - int(b[i]));
@@ -59,8 +59,9 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
         ASSERT_EQ(d.StatusText(3), L"Xbox360");
         for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE,
                         IDM_TEXTURE_DELETE, IDM_TEXTURE_REPLACE}) {
-            d.Command(id);  // answered at once: no dialog waits
-            EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
+            d.Command(id); // answered at once: no dialog waits
+            EXPECT_EQ(TakeMessages(d),
+                      std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
                 << id;
         }
         EXPECT_FALSE(Modified(d));
@@ -76,17 +77,17 @@ TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
         for (WORD id : {IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE, IDM_TEXTURE_DELETE,
                         IDM_TEXTURE_REPLACE})
             d.Command(id);
-        EXPECT_EQ(TakeMessages(d), (std::vector<std::wstring>{L"Duplicate|Select texture first",
-                                                          L"Rename|Select texture first",
-                                                          L"Format change|Select texture first",
-                                                          L"Delete|Select texture first",
-                                                          L"Replace|Select texture first"}));
+        EXPECT_EQ(TakeMessages(d),
+                  (std::vector<std::wstring>{L"Duplicate|Select texture first", L"Rename|Select texture first",
+                                             L"Format change|Select texture first", L"Delete|Select texture first",
+                                             L"Replace|Select texture first"}));
 
         // Cancel in every dialog, a name typed or not: Escape, the Cancel button, the close box.
         d.Select(list, 1);
-        const std::tuple<WORD, const wchar_t*, int> cancels[] = {{IDM_TEXTURE_RENAME, L"Rename", VK_ESCAPE},
-                                                                 {IDM_TEXTURE_DUPLICATE, L"Duplicate", IDCANCEL},
-                                                                 {IDM_TEXTURE_FORMAT_CHANGE, L"Change format", SC_CLOSE}};
+        const std::tuple<WORD, const wchar_t*, int> cancels[] = {
+            {IDM_TEXTURE_RENAME, L"Rename", VK_ESCAPE},
+            {IDM_TEXTURE_DUPLICATE, L"Duplicate", IDCANCEL},
+            {IDM_TEXTURE_FORMAT_CHANGE, L"Change format", SC_CLOSE}};
         for (const auto& [command, title, how] : cancels) {
             HWND dialog = d.Open(command, title);
             ASSERT_TRUE(dialog);
@@ -130,7 +131,7 @@ TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
         d.Press(dialog, IDOK);
         EXPECT_TRUE(IsWindow(dialog));
         EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Format change|Select texture format first"});
-        SendMessageW(combo, CB_SETCURSEL, 2, 0);  // DXT5
+        SendMessageW(combo, CB_SETCURSEL, 2, 0); // DXT5
         d.Press(dialog, IDOK);
         EXPECT_EQ(d.Cell(list, interior, 3), L"DXT5");
         EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT5");
@@ -150,7 +151,7 @@ TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
         // A conversion that fails: the error is shown, the texture and the flag stay.
         detail::InjectConversionFailure("compress", HResult(0x80004005));
         d.Post(IDM_TEXTURE_FORMAT_CHANGE);
-        d.ChooseFormat(L"Change format", 0);  // DXT1
+        d.ChooseFormat(L"Change format", 0); // DXT1
         detail::InjectConversionFailure("compress", kOk);
         EXPECT_EQ(d.StatusText(0), L"ERROR: Failed to compress the texture. Error code: 0x80004005");
         EXPECT_EQ(d.Cell(list, interior, 3), L"DXT5");
@@ -161,7 +162,7 @@ TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
         HWND edit = GetDlgItem(dialog, IDC_TEXT_EDIT), ok = GetDlgItem(dialog, IDOK);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_LABEL)), L"Enter texture name:");
         EXPECT_EQ(Driver::Text(edit), L"NIS_240_SX_INTERIOR");
-        EXPECT_TRUE(IsWindowEnabled(ok));  // until the text is first edited
+        EXPECT_TRUE(IsWindowEnabled(ok)); // until the text is first edited
         d.Shoot(dialog, "dialog-rename");
 
         char badging[16];
@@ -181,7 +182,7 @@ TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
         Driver::Type(edit, std::wstring(70, L'x'));
         EXPECT_EQ(Driver::Text(edit).size(), 64u);
         Driver::Type(edit, L"Road");
-        d.Key(edit, VK_RETURN);  // Enter is OK
+        d.Key(edit, VK_RETURN); // Enter is OK
         EXPECT_EQ(d.Cell(list, interior, 0), L"Road");
         EXPECT_EQ(d.StatusText(0), L"Renamed texture: NIS_240_SX_INTERIOR -> Road");
         EXPECT_TRUE(Modified(d));
@@ -252,9 +253,11 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
         // to each format of the dialog (-1: none); RGBA from a block format.
         d.Post(IDM_TEXTURE_ADD);
         d.ChooseFile(kImportTitle, road);
-        const std::tuple<const wchar_t*, const wchar_t*, int> copies[] = {
-            {L"road", L"road_copy", -1}, {L"road", L"fmt_dxt1", 0}, {L"road", L"fmt_dxt3", 1},
-            {L"road", L"fmt_dxt5", 2},   {L"fmt_dxt1", L"fmt_rgba", 3}};
+        const std::tuple<const wchar_t*, const wchar_t*, int> copies[] = {{L"road", L"road_copy", -1},
+                                                                          {L"road", L"fmt_dxt1", 0},
+                                                                          {L"road", L"fmt_dxt3", 1},
+                                                                          {L"road", L"fmt_dxt5", 2},
+                                                                          {L"fmt_dxt1", L"fmt_rgba", 3}};
         for (const auto& [source, name, choice] : copies) {
             ASSERT_TRUE(d.SelectNamed(list, source));
             d.Post(IDM_TEXTURE_DUPLICATE);
@@ -279,14 +282,13 @@ TEST_F(TextureCommands, SavedArchiveHoldsEveryEdit) {
         byName[t->name] = t;
         ++count;
     });
-    EXPECT_EQ(count, 10u);  // five, less one deleted, and six new
+    EXPECT_EQ(count, 10u); // five, less one deleted, and six new
     EXPECT_EQ(byName.count("NIS_240_SX_TIRE") + byName.count("NIS_240_SX_BADGING"), 0u);
     EXPECT_EQ(byName.count("NIS_240_SX_INTERIOR"), 1u);
     // {name, format, largest mean error per channel}
     const std::tuple<const char*, uint32_t, double> expected[] = {
-        {"road", kFormatARGB, 0.0},     {"road_copy", kFormatARGB, 0.0},
-        {"fmt_dxt1", kFormatDXT1, 4.0},  {"fmt_dxt3", kFormatDXT3, 4.0}, {"fmt_dxt5", kFormatDXT5, 4.0},
-        {"fmt_rgba", kFormatARGB, 4.0}};
+        {"road", kFormatARGB, 0.0},     {"road_copy", kFormatARGB, 0.0}, {"fmt_dxt1", kFormatDXT1, 4.0},
+        {"fmt_dxt3", kFormatDXT3, 4.0}, {"fmt_dxt5", kFormatDXT5, 4.0},  {"fmt_rgba", kFormatARGB, 4.0}};
     ASSERT_EQ(byName.count("BADGE"), 1u);
     EXPECT_EQ(byName["BADGE"]->format, kFormatDXT5);
     EXPECT_LE(MeanError(*byName["BADGE"], big), 4.0);

@@ -24,7 +24,8 @@ void WritePicture(const std::filesystem::path& path, size_t side, uint8_t tone) 
     const Image& level = *picture.GetImage(0, 0, 0);
     const auto format = ImageFileFormatFromExtension(path);
     ASSERT_TRUE(format.has_value());
-    const HResult hr = *format == ImageFileFormat::DDS ? SaveToDDSFile(level, path) : SaveToImageFile(level, *format, path);
+    const HResult hr = *format == ImageFileFormat::DDS ? SaveToDDSFile(level, path)
+                                                       : SaveToImageFile(level, *format, path);
     ASSERT_EQ(hr, kOk) << path.string();
 }
 
@@ -101,24 +102,23 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
             pack.modified = false;
         });
         const std::wstring before = d.StatusText(0);
-        ImportFolder(d, empty);  // nothing to do, nothing said
+        ImportFolder(d, empty); // nothing to do, nothing said
         EXPECT_EQ(d.StatusText(0), before);
         EXPECT_FALSE(Modified(d));
 
         {
             test::StatusRecorder status(d);
             ImportFolder(d, in);
-            EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"Importing textures from folder " + in.wstring(),
-                                                                 L"PROCESSING: Replacing (0%): ROAD",
-                                                                 L"PROCESSING: Replacing (25%): road",
-                                                                 L"PROCESSING: Replacing (50%): road",
-                                                                 L"PROCESSING: Replacing (75%): sky",
-                                                                 L"Processed textures: 4"}));
+            EXPECT_EQ(status.Texts(),
+                      (std::vector<std::wstring>{
+                          L"Importing textures from folder " + in.wstring(), L"PROCESSING: Replacing (0%): ROAD",
+                          L"PROCESSING: Replacing (25%): road", L"PROCESSING: Replacing (50%): road",
+                          L"PROCESSING: Replacing (75%): sky", L"Processed textures: 4"}));
         }
-        EXPECT_TRUE(TakeMessages(d).empty());  // no Result dialog
+        EXPECT_TRUE(TakeMessages(d).empty()); // no Result dialog
         EXPECT_EQ(Tone(*d.Ui([&] { return d.editor.Container()->FindTexture("road"); })), 30);
         EXPECT_EQ(d.Cell(list, d.RowNamed(list, L"road"), 1), L"32");
-        EXPECT_EQ(d.Rows(list), 7);  // ROAD (a hash of its own) and sky added
+        EXPECT_EQ(d.Rows(list), 7); // ROAD (a hash of its own) and sky added
         EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"sky");
         EXPECT_EQ(d.StatusText(2), L"Files: 3 Textures: 14");
         EXPECT_TRUE(Modified(d));
@@ -133,9 +133,10 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         for (int row = 0; row < 2; ++row) {
             const std::wstring text = Driver::Cell(rows, row, 0);
             const auto file = bad / (row == 0 ? "notes.txt" : "road.txt");
-            EXPECT_TRUE(text.starts_with(file.wstring() + L": Unable to load the file")) << std::string(text.begin(), text.end());
+            EXPECT_TRUE(text.starts_with(file.wstring() + L": Unable to load the file"))
+                << std::string(text.begin(), text.end());
         }
-        EXPECT_GT(SendMessageW(rows, LVM_GETCOLUMNWIDTH, 0, 0), 100);  // sized to the longest row
+        EXPECT_GT(SendMessageW(rows, LVM_GETCOLUMNWIDTH, 0, 0), 100); // sized to the longest row
         d.Shoot(result, "dialog-result");
         d.Key(rows, VK_RETURN);
         EXPECT_FALSE(IsWindow(result));
@@ -144,8 +145,8 @@ TEST_F(TransferCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) 
         // A dropped image file is taken alone, without the folder line.
         test::StatusRecorder status(d);
         d.Ui([&] { d.editor.OnDropFile((folder.path() / "dropped.png").wstring()); });
-        EXPECT_EQ(status.Texts(), (std::vector<std::wstring>{L"PROCESSING: Replacing (0%): dropped",
-                                                             L"Processed textures: 1"}));
+        EXPECT_EQ(status.Texts(),
+                  (std::vector<std::wstring>{L"PROCESSING: Replacing (0%): dropped", L"Processed textures: 1"}));
         EXPECT_EQ(d.Rows(list), 8);
     });
 }
@@ -154,7 +155,7 @@ TEST_F(TransferCommands, FolderImportIntoAnArchivePatchedInPlaceOnlyReplaces) {
     const auto stream = folder.path() / "STREAM_SAMPLE.BIN";
     std::filesystem::rename(sample, stream);
     const auto in = Folder("in");
-    WritePicture(in / "NIS_240_SX_INTERIOR.dds", 32, 60);  // fitted to the texture's 128 x 64
+    WritePicture(in / "NIS_240_SX_INTERIOR.dds", 32, 60); // fitted to the texture's 128 x 64
     WritePicture(in / "sky.png", 16, 40);
     const auto size = std::filesystem::file_size(stream);
     Run(Environment({L"ZRC-Zelko.exe", stream.wstring()}), [&](Driver& d) {
@@ -182,7 +183,7 @@ TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
     const auto out = Folder("out"), all = Folder("all");
     Run(WithSample(), [&](Driver& d) {
         ListView* list = d.editor.TextureList();
-        d.Command(IDM_TEXTURE_EXPORT_CHECKED);  // nothing checked: no dialog
+        d.Command(IDM_TEXTURE_EXPORT_CHECKED); // nothing checked: no dialog
         EXPECT_EQ(d.StatusText(0), L"No checked textures.");
 
         d.Ui([&] {
@@ -198,7 +199,7 @@ TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
         // The rows still show the old texts. {row, format, hash names}: BMP
         // three times, PNG by hash and by the shown name, TIFF, JPEG.
         const int wall = d.RowNamed(list, L"NIS_240_SX_INTERIOR"), cut = d.RowNamed(list, L"NIS_240_SX_TIRE");
-        const std::tuple<int, int, bool> checked[] = {{wall, 1, true},  {wall, 1, true}, {wall, 1, true}, {cut, 5, true},
+        const std::tuple<int, int, bool> checked[] = {{wall, 1, true}, {wall, 1, true}, {wall, 1, true}, {cut, 5, true},
                                                       {cut, 5, false}, {wall, 3, true}, {wall, 4, true}};
         for (const auto& [row, format, hashNames] : checked) {
             Check(d, row);
@@ -206,9 +207,10 @@ TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
             EXPECT_FALSE(d.Ui([&] { return d.editor.TextureList()->GetItems()[size_t(row)]->IsChecked(); }));
         }
         EXPECT_EQ(d.StatusText(0), L"Texture exported: wall");
-        EXPECT_EQ(FilesIn(out), (std::vector<std::filesystem::path>{
-                                    std::string(hash) + ".png", "NIS_240_SX_TI (" + std::string(hash) + ").png",
-                                    "wall (1).bmp", "wall (2).bmp", "wall.bmp", "wall.jpg", "wall.tiff"}));
+        EXPECT_EQ(FilesIn(out),
+                  (std::vector<std::filesystem::path>{std::string(hash) + ".png",
+                                                      "NIS_240_SX_TI (" + std::string(hash) + ").png", "wall (1).bmp",
+                                                      "wall (2).bmp", "wall.bmp", "wall.jpg", "wall.tiff"}));
 
         // Every texture of the list, as DDS (what each format holds is the command-line tool's test).
         Export(d, IDM_TEXTURE_EXPORT_LIST, all, 0);
@@ -222,7 +224,7 @@ TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
         EXPECT_EQ(FilesIn(disk).size(), 12u);
         EXPECT_TRUE(std::filesystem::exists(disk / "NIS_240_SX_INTERIOR.png"));
         EXPECT_FALSE(std::filesystem::exists(disk / "wall.png"));
-        EXPECT_TRUE(Modified(d));  // untouched by any export
+        EXPECT_TRUE(Modified(d)); // untouched by any export
 
         // A pack damaged on disk since the file was opened: reported, the others still written.
         const ArchiveEntry second = d.Ui([&] { return d.editor.OpenedDocument().entries.at(1); });
@@ -234,7 +236,7 @@ TEST_F(TransferCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
         }
         const auto damaged = Folder("damaged");
         Export(d, IDM_TEXTURE_EXPORT_ARCHIVE, damaged, 0);
-        EXPECT_EQ(FilesIn(damaged).size(), 8u);  // the first and third packs
+        EXPECT_EQ(FilesIn(damaged).size(), 8u); // the first and third packs
         EXPECT_NE(LogText().find("ERROR: 2 Texture file: "), std::string::npos);
     });
 }

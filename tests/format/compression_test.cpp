@@ -16,7 +16,9 @@ using Bytes = std::vector<uint8_t>;
 using Command = std::pair<uint32_t, uint32_t>; // (length, distance); a literal is (1, 0)
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-void Put32(Bytes& b, size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i)); }
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
 
 Bytes Header(const char* magic, uint8_t b4, uint16_t at6, uint32_t at8, uint32_t at12, const Bytes& payload = {}) {
     Bytes h(16, 0);
@@ -62,13 +64,17 @@ std::vector<Command> Commands(const Bytes& s) {
     std::vector<Command> commands;
     size_t in = 18, produced = 0;
     uint32_t a = s[16] | 0x100u, b = s[17] | 0x100u;
-    auto reload = [&](uint32_t& f) { if (f == 1 && in < s.size()) f = s[in++] | 0x100u; };
+    auto reload = [&](uint32_t& f) {
+        if (f == 1 && in < s.size()) f = s[in++] | 0x100u;
+    };
     while (produced < size_t(s[8] | s[9] << 8 | s[10] << 16)) {
         if (a & 1) {
             const uint32_t b0 = s[in], b1 = s[in + 1];
             in += 2;
-            if (b & 1) commands.push_back({(((b0 & 0xF0) << 4) | b1) + 3, (b0 & 0x0F) + 1});
-            else commands.push_back({(b0 & 0x1F) + 3, (((b0 & 0xE0) << 3) | b1) + 17});
+            if (b & 1)
+                commands.push_back({(((b0 & 0xF0) << 4) | b1) + 3, (b0 & 0x0F) + 1});
+            else
+                commands.push_back({(b0 & 0x1F) + 3, (((b0 & 0xE0) << 3) | b1) + 17});
             a >>= 1, b >>= 1;
             reload(a), reload(b);
         } else {
@@ -82,7 +88,7 @@ std::vector<Command> Commands(const Bytes& s) {
 }
 
 std::vector<Command> RoundTrip(const Bytes& data) {
-    const Bytes stream = Compress(data);  // within the bound it was given
+    const Bytes stream = Compress(data); // within the bound it was given
     EXPECT_TRUE(Decode(stream, data.size()) == std::make_pair(uint32_t(data.size()), data)) << data.size();
     return Commands(stream);
 }
@@ -163,9 +169,9 @@ TEST(Jdlz, UsesBothMatchFormsUpToTheirLimits) {
 TEST(Jdlz, RejectsReferencesOutsideTheOutput) {
     auto stream = [](uint32_t size, const Bytes& coded) { return Header("JDLZ", 2, 0, size, 0, coded); };
     EXPECT_EQ(Decode(stream(4, {0x02, 0x01, 'a', 0x00, 0x00}), 4).second, ToBytes("aaaa"));
-    EXPECT_EQ(Decode(stream(4, {0x02, 0x01, 'a', 0x01, 0x00}), 4).first, 0u);    // distance 2
-    EXPECT_EQ(Decode(stream(3, {0x01, 0x00, 0x00, 0x00}), 3).first, 0u);         // long form, empty
-    EXPECT_EQ(Decode(stream(3, {0x02, 0x01, 'a', 0x00, 0x02}), 100).first, 0u);  // past declared size
+    EXPECT_EQ(Decode(stream(4, {0x02, 0x01, 'a', 0x01, 0x00}), 4).first, 0u); // distance 2
+    EXPECT_EQ(Decode(stream(3, {0x01, 0x00, 0x00, 0x00}), 3).first, 0u); // long form, empty
+    EXPECT_EQ(Decode(stream(3, {0x02, 0x01, 'a', 0x00, 0x02}), 100).first, 0u); // past declared size
     Bytes bad = stream(4, {0x02, 0x01, 'a', 0x00, 0x00});
     bad[4] = 1;
     EXPECT_EQ(Decode(bad, 4).first, 0u);
@@ -205,7 +211,8 @@ struct RfpkBuilder {
     }
     void Four(uint32_t lit, uint32_t len, uint32_t dist) {
         Match({uint8_t(0xC0 | lit | ((len - 5) >> 8) << 2 | ((dist - 1) >> 16) << 4), uint8_t((dist - 1) >> 8),
-               uint8_t(dist - 1), uint8_t(len - 5)}, lit, len, dist);
+               uint8_t(dist - 1), uint8_t(len - 5)},
+              lit, len, dist);
     }
     void LiteralBlock(uint32_t n) { data.push_back(uint8_t(0xE0 + n / 4 - 1)), Literals(n); } // n = 4..112
     void Stop(uint32_t lit) { data.push_back(uint8_t(0xFC | lit)), Literals(lit); }

@@ -24,7 +24,9 @@ std::vector<uint8_t> Archive() {
     return bytes;
 }
 
-std::string ExpandError(const fs::path& path) { return ErrorText([&] { ExpandCompressedArchive(path); }); }
+std::string ExpandError(const fs::path& path) {
+    return ErrorText([&] { ExpandCompressedArchive(path); });
+}
 
 } // namespace
 
@@ -41,17 +43,19 @@ TEST(GameFiles, ExpandsCompressedArchivesOnly) {
     }
     // "RFPK": one command of 8 literals, then the end command.
     const fs::path rfpk = dir.path() / "r.lzc";
-    WriteFile(rfpk, {'R', 'F', 'P', 'K', 0, 0, 0, 0, 8, 0, 0, 0, 30, 0, 0, 0,
-                     0x10, 0xFB, 0, 0, 8, 0xE1, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0xFC});
+    WriteFile(rfpk, {'R',  'F',  'P', 'K', 0, 0,    0,   0,   8,   0,   0,   0,   30,  0,   0,   0,
+                     0x10, 0xFB, 0,   0,   8, 0xE1, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0xFC});
     ExpandCompressedArchive(rfpk);
     EXPECT_EQ(ReadFileBytes(rfpk), std::vector<uint8_t>({'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}));
 
     std::vector<uint8_t> corrupt = compressed, comp = compressed;
     corrupt[4] = 3;
     std::copy_n("COMP", 4, comp.begin());
-    const std::pair<const char*, std::vector<uint8_t>> untouched[] = {
-        {"gameplay.lzc", compressed}, {"GAMEPLAY.LZC", compressed}, {"level.bin", compressed},
-        {"a.lzc", corrupt}, {"b.lzc", comp}};
+    const std::pair<const char*, std::vector<uint8_t>> untouched[] = {{"gameplay.lzc", compressed},
+                                                                      {"GAMEPLAY.LZC", compressed},
+                                                                      {"level.bin", compressed},
+                                                                      {"a.lzc", corrupt},
+                                                                      {"b.lzc", comp}};
     for (const auto& [name, bytes] : untouched) {
         WriteFile(dir.path() / name, bytes);
         EXPECT_EQ(ExpandError(dir.path() / name), "") << name;
@@ -68,7 +72,8 @@ TEST(GameFiles, ResetsExistingMemoryFilesOfGameFolders) {
     const uint32_t header[] = {0, 0, 0x53219999, 1, 0x97E7DAA1, 36, 330, 330, 366};
     for (size_t i = 0; i < 9; ++i) EXPECT_EQ(LoadU32(&global[4 * i]), header[i]) << i;
     EXPECT_EQ(std::string(global.end() - 28, global.end()), "BuildVersionFullName:\t\"\"\r\n\r\n");
-    EXPECT_EQ(EmptyMemoryFileContent(), std::vector<uint8_t>({0, 0, 0, 0, 0, 0, 0, 0, 0x99, 0x99, 0x21, 0x53, 0, 0, 0, 0}));
+    EXPECT_EQ(EmptyMemoryFileContent(),
+              std::vector<uint8_t>({0, 0, 0, 0, 0, 0, 0, 0, 0x99, 0x99, 0x21, 0x53, 0, 0, 0, 0}));
 
     TempFolder game;
     fs::create_directories(game.path() / "tracks");

@@ -13,9 +13,18 @@ namespace {
 // Chunk sequences: a group (size not read), a header, a chunk with a zero payload.
 struct Seq {
     ByteWriter w;
-    Seq& Group(uint32_t id) { w.WriteU32(id), w.WriteU32(0); return *this; }
-    Seq& Header(uint32_t v) { w.WriteU32(0x33310001), w.WriteU32(124), w.WriteU32(v), w.Fill(0, 120); return *this; }
-    Seq& Chunk(uint32_t id, uint32_t size = 0) { w.WriteU32(id), w.WriteU32(size), w.Fill(0, size); return *this; }
+    Seq& Group(uint32_t id) {
+        w.WriteU32(id), w.WriteU32(0);
+        return *this;
+    }
+    Seq& Header(uint32_t v) {
+        w.WriteU32(0x33310001), w.WriteU32(124), w.WriteU32(v), w.Fill(0, 120);
+        return *this;
+    }
+    Seq& Chunk(uint32_t id, uint32_t size = 0) {
+        w.WriteU32(id), w.WriteU32(size), w.Fill(0, size);
+        return *this;
+    }
     std::vector<uint8_t> Bytes() const { return w.ToVector(); }
 };
 
@@ -35,8 +44,8 @@ TEST(GameVersion, GameNumbersAndPackVersions) {
     EXPECT_STREQ(GameName(8), "");
     const uint32_t versions[] = {0, 4, 5, 5, 8, 8, 9, 10};
     for (int g = 0; g <= kLastGame; ++g) EXPECT_EQ(PackVersionOf(g), versions[g]) << g;
-    const std::pair<uint32_t, int> games[] = {{4, GameUnderground}, {5, GameUnderground2}, {8, GameCarbon},
-                                              {9, GameUndercover}, {10, GameWorld}};
+    const std::pair<uint32_t, int> games[] = {
+        {4, GameUnderground}, {5, GameUnderground2}, {8, GameCarbon}, {9, GameUndercover}, {10, GameWorld}};
     for (auto [v, game] : games) EXPECT_EQ(GameFromVersion(v), game);
     for (uint32_t bad : {0u, 6u, 11u}) EXPECT_THROW(GameFromVersion(bad), Error) << bad;
 }
@@ -47,14 +56,21 @@ TEST(GameVersion, DetectsTheVersionFromTheChunkSequence) {
     compressed.Group(0xB3300000).Group(0xB3310000).Header(8).Chunk(0x5A4C444A, 100);
     bare.Group(0xB3300000).Group(0xB3310000).Chunk(0x55441122, 4).w.Fill(0, 4);
     unknown.Group(0xB3300000).Header(5).Chunk(0x12345678, 4).Chunk(0x33320002);
-    const struct { std::vector<uint8_t> bytes; uint32_t version; bool raw; } cases[] = {
-        {Typical(4, false).Bytes(), 4, false}, {Typical(5, true).Bytes(), 10, false},
-        {Typical(9, false).Bytes(), 9, false}, {later.Bytes(), 8, false}, {compressed.Bytes(), 8, true},
-        {bare.Bytes(), 0, true}, {unknown.Bytes(), 0, false}};
+    const struct {
+        std::vector<uint8_t> bytes;
+        uint32_t version;
+        bool raw;
+    } cases[] = {{Typical(4, false).Bytes(), 4, false},
+                 {Typical(5, true).Bytes(), 10, false},
+                 {Typical(9, false).Bytes(), 9, false},
+                 {later.Bytes(), 8, false},
+                 {compressed.Bytes(), 8, true},
+                 {bare.Bytes(), 0, true},
+                 {unknown.Bytes(), 0, false}};
     for (const auto& c : cases) {
         bool raw = !c.raw;
         ByteReader r(c.bytes.data(), c.bytes.size());
-        r.Skip(8);  // inside the root group; the caller's position does not move
+        r.Skip(8); // inside the root group; the caller's position does not move
         EXPECT_EQ(DetectPackVersion(r, raw), c.version);
         EXPECT_EQ(std::pair(raw, r.Tell()), std::pair(c.raw, size_t(8))) << c.version;
     }

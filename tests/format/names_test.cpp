@@ -20,11 +20,19 @@ std::string KnownName(std::string_view name) {
 }
 
 TEST(NameHash, TextAndHexPrefix) {
-    const std::pair<std::string_view, uint32_t> cases[] = {
-        {"", 0xFFFFFFFF}, {"A", 0x20}, {"ab", 0x8A2}, {"0", 0xF}, {"0X1A", 0x9B699}, // prefix is case-sensitive
-        {"\xE9", 0xFFFFFFC8},                                                         // signed: -33 - 23
-        {std::string_view("A\0", 2), 0x420}, {"0x1a2b3cZZ", 0x1A2B3C}, {"0xffffffff", 0xFFFFFFFF},
-        {"0x", 0}, {"0xZ1", 0}, {"0x123456789", 0x23456789}, {"0x00000000DEADBEEF", 0xDEADBEEF}};
+    const std::pair<std::string_view, uint32_t> cases[] = {{"", 0xFFFFFFFF},
+                                                           {"A", 0x20},
+                                                           {"ab", 0x8A2},
+                                                           {"0", 0xF},
+                                                           {"0X1A", 0x9B699}, // prefix is case-sensitive
+                                                           {"\xE9", 0xFFFFFFC8}, // signed: -33 - 23
+                                                           {std::string_view("A\0", 2), 0x420},
+                                                           {"0x1a2b3cZZ", 0x1A2B3C},
+                                                           {"0xffffffff", 0xFFFFFFFF},
+                                                           {"0x", 0},
+                                                           {"0xZ1", 0},
+                                                           {"0x123456789", 0x23456789},
+                                                           {"0x00000000DEADBEEF", 0xDEADBEEF}};
     for (const auto& [name, hash] : cases) EXPECT_EQ(hash, NameHash(name)) << name;
 }
 
@@ -60,7 +68,8 @@ TEST_F(NameListsTest, LoadsTheFolderLayout) {
     EXPECT_EQ(NameSet{"NULL_TEXTURE"}, NameDatabase.InvalidHashes);
     // Byte-wise order: 0xE9 sorts after every ASCII letter.
     const NameSet& cars = NameDatabase.Cars.at(GameUnderground);
-    EXPECT_EQ((std::vector<std::string>{"MAZ_RX7", "ZED", "\xE9T"}), std::vector<std::string>(cars.begin(), cars.end()));
+    EXPECT_EQ((std::vector<std::string>{"MAZ_RX7", "ZED", "\xE9T"}),
+              std::vector<std::string>(cars.begin(), cars.end()));
     EXPECT_EQ(NameSet{"HOOD"}, NameDatabase.Parts.at(GameUnderground));
     EXPECT_EQ(NameSet{"SKY"}, NameDatabase.GenericTextures.at(GameWorld));
     EXPECT_TRUE(NameDatabase.Vinyls.at(GameUnderground).empty());
@@ -76,9 +85,9 @@ TEST_F(NameListsTest, FindCarNameTakesFirstGameThenSetOrder) {
     Write(GameMostWanted, "Cars.txt", "NIS_240_SX\n");
     Write(GameUnderground, "Cars.txt", "NIS_240\nMAZ_RX7_FD\nMAZ_RX7\n");
     LoadNameDatabase(dir_);
-    EXPECT_EQ("NIS_240", FindCarName("NIS_240_SX_BADGING"));  // game 1 before game 3
-    EXPECT_EQ("MAZ_RX7", FindCarName("MAZ_RX7_FD_TIRE"));     // set order within a game
-    EXPECT_EQ("", FindCarName("NIS_240SX_TIRE"));             // no underscore after the car
+    EXPECT_EQ("NIS_240", FindCarName("NIS_240_SX_BADGING")); // game 1 before game 3
+    EXPECT_EQ("MAZ_RX7", FindCarName("MAZ_RX7_FD_TIRE")); // set order within a game
+    EXPECT_EQ("", FindCarName("NIS_240SX_TIRE")); // no underscore after the car
     EXPECT_EQ("", FindCarName("NIS_240"));
 }
 
@@ -100,8 +109,8 @@ TEST_F(NameListsTest, RegisterCarNames) {
     EXPECT_EQ("MAZ_RX7_BADGING", KnownName("MAZ_RX7_BADGING"));
     EXPECT_EQ("MAZ_RX7_BA", KnownName("MAZ_RX7_Ab"));
     EXPECT_EQ("MAZ_RX7_YA", KnownName("MAZ_RX7_Xb"));
-    EXPECT_EQ(generic.size() + 4, KnownNames.size());  // HOOD, BADGING and one of each pair
-    EXPECT_EQ("<none>", KnownName("MAZ_RX7_SPOILER"));  // another game's part
+    EXPECT_EQ(generic.size() + 4, KnownNames.size()); // HOOD, BADGING and one of each pair
+    EXPECT_EQ("<none>", KnownName("MAZ_RX7_SPOILER")); // another game's part
 
     // A second pack of the same car registers nothing again: an override stays.
     RegisterName("MAZ_RX7_Ab");

@@ -19,13 +19,21 @@ struct Bytes {
     std::vector<uint8_t> data;
     size_t size() const { return data.size(); }
     void U8(uint8_t v) { data.push_back(v); }
-    void U32(uint32_t v) { for (int i = 0; i < 4; ++i) U8(uint8_t(v >> (8 * i))); }
+    void U32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) U8(uint8_t(v >> (8 * i)));
+    }
     void Raw(const std::vector<uint8_t>& v) { data.insert(data.end(), v.begin(), v.end()); }
     void Fill(uint8_t v, size_t n) { data.insert(data.end(), n, v); }
-    void FillTo(size_t position, uint8_t v = 0) { if (position > size()) Fill(v, position - size()); }
+    void FillTo(size_t position, uint8_t v = 0) {
+        if (position > size()) Fill(v, position - size());
+    }
     void Put32(size_t at, uint32_t v) { zelko::StoreU32(&data[at], v); }
     void Put16(size_t at, uint16_t v) { data[at] = uint8_t(v), data[at + 1] = uint8_t(v >> 8); }
-    size_t Open(uint32_t id) { size_t at = size(); U32(id), U32(0); return at; }
+    size_t Open(uint32_t id) {
+        size_t at = size();
+        U32(id), U32(0);
+        return at;
+    }
     void Close(size_t at) { Put32(at + 4, uint32_t(size() - at - 8)); }
 };
 
@@ -98,8 +106,10 @@ inline std::vector<uint8_t> InfoRecord(uint32_t v, const Tex& t, uint32_t dataOf
 inline std::vector<uint8_t> FormatRecord(uint32_t v, const Tex& t) {
     Bytes r;
     r.Fill(0, v == 8 || v == 9 ? 24 : 32);
-    if (v <= 5) r.Put32(0x08, t.formatFlag), r.Put32(0x0C, 5), r.Put32(0x10, 6), r.Put32(0x14, t.format);
-    else r.Put32(0x0C, t.format);
+    if (v <= 5)
+        r.Put32(0x08, t.formatFlag), r.Put32(0x0C, 5), r.Put32(0x10, 6), r.Put32(0x14, t.format);
+    else
+        r.Put32(0x0C, t.format);
     return r.data;
 }
 

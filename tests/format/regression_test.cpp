@@ -51,12 +51,8 @@ TEST(Regressions, VinylInputsOpenOrFailCleanly) { Replay("fuzz_vinyl", fuzz_viny
 
 TEST(Regressions, ThumbnailInputsOpenOrFailCleanly) { Replay("fuzz_stp", fuzz_stp::RunStpInput); }
 
-TEST(Regressions, LoadCacheInputsReadOrFailCleanly) {
-    Replay("fuzz_load_cache", fuzz_load_cache::RunLoadCacheInput);
-}
+TEST(Regressions, LoadCacheInputsReadOrFailCleanly) { Replay("fuzz_load_cache", fuzz_load_cache::RunLoadCacheInput); }
 
 TEST(Regressions, CompressedArchiveInputsExpandOrFailCleanly) { Replay("fuzz_lzc", fuzz_lzc::RunLzcInput); }
 
-TEST(Regressions, ImageFileInputsDecodeOrFailCleanly) {
-    Replay("fuzz_image_file", fuzz_image_file::RunImageFileInput);
-}
+TEST(Regressions, ImageFileInputsDecodeOrFailCleanly) { Replay("fuzz_image_file", fuzz_image_file::RunImageFileInput); }

@@ -89,7 +89,8 @@ TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressed) {
                   std::tuple(v, "Pack", "PACK.BIN", false));
         ExpectMatches(file, texs, v);
         for (size_t i = 0; i < texs.size(); ++i) // dataOffset is the pixels' position in the pack
-            EXPECT_TRUE(std::equal(texs[i].pixels.begin(), texs[i].pixels.end(), bytes.begin() + file.textures[i]->dataOffset));
+            EXPECT_TRUE(
+                std::equal(texs[i].pixels.begin(), texs[i].pixels.end(), bytes.begin() + file.textures[i]->dataOffset));
         for (StreamMaker stream : {&RawwStream, &Jdlz}) {
             for (int pieces : {1, 3}) {
                 TextureFile packed;
@@ -106,7 +107,8 @@ TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressed) {
 TEST(TextureFileRead, ConvertsXbox360TexturesToLinear) {
     // 256x256 DXT1, 64 blocks wide: 2x2 tiles; 32x32 ARGB: one whole tile.
     const std::vector<uint8_t> dxt1 = Pattern(64 * 64 * 8, 1), argb = Pattern(32 * 32 * 4, 2);
-    Tex a = MakeTex(0x10, "xdxt1", kXboxTiledDXT1, 256, 256, 1, 0), b = MakeTex(0x20, "xargb", kXboxTiledARGB, 32, 32, 1, 0);
+    Tex a = MakeTex(0x10, "xdxt1", kXboxTiledDXT1, 256, 256, 1, 0),
+        b = MakeTex(0x20, "xargb", kXboxTiledARGB, 32, 32, 1, 0);
     a.pixels = TileForXbox(dxt1, 64, 64, 8);
     b.pixels = TileForXbox(argb, 32, 32, 4);
     for (bool compressed : {false, true}) {
@@ -117,7 +119,9 @@ TEST(TextureFileRead, ConvertsXbox360TexturesToLinear) {
         EXPECT_EQ(std::tuple(t0.format, t1.format, t0.fromXbox360), std::tuple(kFormatDXT1, kFormatARGB, 1u));
         EXPECT_EQ(std::vector<uint8_t>(t0.pixels.get(), t0.pixels.get() + t0.pixelsSize), dxt1);
         EXPECT_EQ(std::vector<uint8_t>(t1.pixels.get(), t1.pixels.get() + t1.pixelsSize), argb);
-        if (!compressed) { EXPECT_EQ(t0.dataOffset % 4096, 0u); }
+        if (!compressed) {
+            EXPECT_EQ(t0.dataOffset % 4096, 0u);
+        }
     }
 }
 
@@ -156,10 +160,17 @@ TEST(TextureFileMalformed, ReportsThePacksMessages) {
 }
 
 TEST(TextureFileMalformed, TruncatedPacksFailCleanly) {
-    const std::set<std::string> messages = {
-        "End of file", "File is not a texture archive.", "Unable to detect game version.", "Unexpected data type",
-        "Decompression failed", "Missing texture record", "invalid hash", "Invalid width", "Invalid height",
-        "Invalid mip map count", "Not supported texture format"};
+    const std::set<std::string> messages = {"End of file",
+                                            "File is not a texture archive.",
+                                            "Unable to detect game version.",
+                                            "Unexpected data type",
+                                            "Decompression failed",
+                                            "Missing texture record",
+                                            "invalid hash",
+                                            "Invalid width",
+                                            "Invalid height",
+                                            "Invalid mip map count",
+                                            "Not supported texture format"};
     const std::vector<Tex> texs = {Small(1), Small(2, kFormatARGB, 4, 2)};
     for (uint32_t v : {4u, 5u, 8u, 9u, 10u}) {
         for (const std::vector<uint8_t>& pack : {PlainPack(v, texs), CompressedPack(v, texs, &Jdlz)}) {

@@ -21,8 +21,10 @@ namespace {
 uint32_t ImageSize(uint32_t format, uint32_t w, uint32_t h, uint32_t mips) {
     uint32_t total = 0;
     for (uint32_t m = 0; m < mips; ++m, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
-        total += format == kFormatARGB ? w * h * 4 : format == kFormatP8 ? w * h
-               : ((w + 3) / 4) * ((h + 3) / 4) * (format == kFormatDXT1 || format == kFormatATI1 ? 8 : 16);
+        total += format == kFormatARGB ? w * h * 4
+            : format == kFormatP8
+            ? w * h
+            : ((w + 3) / 4) * ((h + 3) / 4) * (format == kFormatDXT1 || format == kFormatATI1 ? 8 : 16);
     return total;
 }
 
@@ -30,8 +32,8 @@ std::unique_ptr<TextureObject> MakeTexture(const std::string& name, uint32_t for
                                            uint32_t mips, bool packed = false) {
     const std::vector<uint8_t> pixels = Pattern(ImageSize(format, w, h, mips), NameHash(name));
     const std::vector<uint8_t> palette = format == kFormatP8 ? Pattern(1024, 5) : std::vector<uint8_t>();
-    auto t = TextureObject::Create(packed, w, h, format, mips, pixels.data(), uint32_t(pixels.size()),
-                                   palette.data(), uint32_t(palette.size()), 1, 0, 0);
+    auto t = TextureObject::Create(packed, w, h, format, mips, pixels.data(), uint32_t(pixels.size()), palette.data(),
+                                   uint32_t(palette.size()), 1, 0, 0);
     t->name = name;
     t->hash = NameHash(name);
     return t;
@@ -123,7 +125,9 @@ TEST(TextureFileWrite, WritesTheLayoutOfEachGame) {
     ASSERT_EQ(read.textures.size(), 5u);
     for (const auto& t : read.textures) {
         EXPECT_EQ((t->paletteSize ? t->paletteOffset : t->dataOffset) % 128, 0u) << t->name;
-        if (t->paletteSize) { EXPECT_EQ(t->dataOffset, t->paletteOffset + 1024); }
+        if (t->paletteSize) {
+            EXPECT_EQ(t->dataOffset, t->paletteOffset + 1024);
+        }
     }
     // Plain version 4 has no table.
     const std::vector<uint8_t> v4 = Save(pal, GameUnderground);

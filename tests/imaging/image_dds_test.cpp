@@ -22,19 +22,35 @@ void Put32(Bytes& b, size_t at, uint32_t v) { StoreU32(&b[at], v); }
 
 // File offsets of header fields ("DDS " takes the first four bytes).
 enum : size_t {
-    kFlags = 8, kHeight = 12, kWidth = 16, kPitch = 20, kDepth = 24, kMips = 28,
-    kPfFlags = 80, kFourCC = 84, kBits = 88, kRMask = 92, kGMask = 96, kBMask = 100, kAMask = 104,
-    kCaps = 108, kCaps2 = 112, kDx10Format = 128, kDx10Dimension = 132, kDx10Misc = 136, kDx10Array = 140,
+    kFlags = 8,
+    kHeight = 12,
+    kWidth = 16,
+    kPitch = 20,
+    kDepth = 24,
+    kMips = 28,
+    kPfFlags = 80,
+    kFourCC = 84,
+    kBits = 88,
+    kRMask = 92,
+    kGMask = 96,
+    kBMask = 100,
+    kAMask = 104,
+    kCaps = 108,
+    kCaps2 = 112,
+    kDx10Format = 128,
+    kDx10Dimension = 132,
+    kDx10Misc = 136,
+    kDx10Array = 140,
 };
 
 // A legacy header in the style of the games' own DDS views.
-Bytes LegacyHeader(uint32_t width, uint32_t height, uint32_t mips, uint32_t pfFlags, uint32_t fourCC,
-                   uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
+Bytes LegacyHeader(uint32_t width, uint32_t height, uint32_t mips, uint32_t pfFlags, uint32_t fourCC, uint32_t bits = 0,
+                   uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
     Bytes h(128, 0);
     const std::pair<size_t, uint32_t> fields[] = {
-        {0, FourCC("DDS ")}, {4, 124},       {kFlags, 0x81007}, {kHeight, height}, {kWidth, width},
-        {kMips, mips},       {76, 32},       {kPfFlags, pfFlags}, {kFourCC, fourCC}, {kBits, bits},
-        {kRMask, r},         {kGMask, g},    {kBMask, b},         {kAMask, a},       {kCaps, 0x401008}};
+        {0, FourCC("DDS ")}, {4, 124},    {kFlags, 0x81007},   {kHeight, height}, {kWidth, width},
+        {kMips, mips},       {76, 32},    {kPfFlags, pfFlags}, {kFourCC, fourCC}, {kBits, bits},
+        {kRMask, r},         {kGMask, g}, {kBMask, b},         {kAMask, a},       {kCaps, 0x401008}};
     for (auto [at, value] : fields) Put32(h, at, value);
     return h;
 }
@@ -53,13 +69,19 @@ ScratchImage Pattern(DxgiFormat format, size_t width, size_t height, size_t mips
     return image;
 }
 
-struct HeaderCase { DxgiFormat format; uint32_t pfFlags = 0, fourCC = 0, bits = 0, r = 0, g = 0, b = 0, a = 0; };
+struct HeaderCase {
+    DxgiFormat format;
+    uint32_t pfFlags = 0, fourCC = 0, bits = 0, r = 0, g = 0, b = 0, a = 0;
+};
 
 TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
     const HeaderCase cases[] = {
-        {DxgiFormat::BC1_UNORM, 0x4, FourCC("DXT1")}, {DxgiFormat::BC2_UNORM, 0x4, FourCC("DXT3")},
-        {DxgiFormat::BC3_UNORM, 0x4, FourCC("DXT5")}, {DxgiFormat::BC4_UNORM, 0x4, FourCC("ATI1")},
-        {DxgiFormat::BC5_UNORM, 0x4, FourCC("ATI2")}, {DxgiFormat::BC5_SNORM, 0x4, FourCC("BC5S")},
+        {DxgiFormat::BC1_UNORM, 0x4, FourCC("DXT1")},
+        {DxgiFormat::BC2_UNORM, 0x4, FourCC("DXT3")},
+        {DxgiFormat::BC3_UNORM, 0x4, FourCC("DXT5")},
+        {DxgiFormat::BC4_UNORM, 0x4, FourCC("ATI1")},
+        {DxgiFormat::BC5_UNORM, 0x4, FourCC("ATI2")},
+        {DxgiFormat::BC5_SNORM, 0x4, FourCC("BC5S")},
         {DxgiFormat::R16G16B16A16_FLOAT, 0x4, 113},
         {DxgiFormat::B8G8R8A8_UNORM, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
         {DxgiFormat::R8G8B8A8_UNORM, 0x41, 0, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
@@ -67,9 +89,11 @@ TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
         {DxgiFormat::B5G6R5_UNORM, 0x40, 0, 16, 0xF800, 0x7E0, 0x1F, 0},
         {DxgiFormat::B5G5R5A1_UNORM, 0x41, 0, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
         {DxgiFormat::B4G4R4A4_UNORM, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000},
-        {DxgiFormat::R8_UNORM, 0x20000, 0, 8, 0xFF, 0, 0, 0}, {DxgiFormat::A8_UNORM, 0x2, 0, 8, 0, 0, 0, 0xFF},
+        {DxgiFormat::R8_UNORM, 0x20000, 0, 8, 0xFF, 0, 0, 0},
+        {DxgiFormat::A8_UNORM, 0x2, 0, 8, 0, 0, 0, 0xFF},
         // No legacy layout says these exactly.
-        {DxgiFormat::R8G8_UNORM, 0x4, FourCC("DX10")}, {DxgiFormat::BC1_UNORM_SRGB, 0x4, FourCC("DX10")},
+        {DxgiFormat::R8G8_UNORM, 0x4, FourCC("DX10")},
+        {DxgiFormat::BC1_UNORM_SRGB, 0x4, FourCC("DX10")},
         {DxgiFormat::BC7_UNORM, 0x4, FourCC("DX10")},
     };
     for (const HeaderCase& c : cases) {
@@ -85,7 +109,9 @@ TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
         EXPECT_EQ(Get32(file, kFlags), 0x21007u | (compressed ? 0x80000u : 0x8u));
         EXPECT_EQ(Get32(file, kPitch), compressed ? image.GetImages()[0].slicePitch : image.GetImages()[0].rowPitch);
         EXPECT_EQ(Get32(file, kCaps), 0x401008u);
-        if (dx10) { EXPECT_EQ(Get32(file, kDx10Format), uint32_t(c.format)); }
+        if (dx10) {
+            EXPECT_EQ(Get32(file, kDx10Format), uint32_t(c.format));
+        }
 
         TexMetadata metadata;
         ScratchImage loaded;
@@ -128,14 +154,17 @@ TEST(Dds, ReadsLegacyLayouts) {
     EXPECT_EQ(image.GetMetadata().format, DxgiFormat::B5G5R5A1_UNORM);
     EXPECT_EQ(image.GetPixels()[1], 0x92);
 
-    struct Mapping { Bytes header; DxgiFormat format; };
+    struct Mapping {
+        Bytes header;
+        DxgiFormat format;
+    };
     const Mapping mappings[] = {
         {LegacyHeader(4, 4, 1, 0x4, FourCC("DXT2")), DxgiFormat::BC2_UNORM},
         {LegacyHeader(4, 4, 1, 0x4, FourCC("DXT4")), DxgiFormat::BC3_UNORM},
         {LegacyHeader(4, 4, 1, 0x4, FourCC("BC4U")), DxgiFormat::BC4_UNORM},
         {LegacyHeader(4, 4, 1, 0x4, FourCC("BC5U")), DxgiFormat::BC5_UNORM},
         {LegacyHeader(4, 4, 1, 0x4, 36), DxgiFormat::R16G16B16A16_UNORM},
-        {LegacyHeader(4, 4, 1, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00), DxgiFormat::R8G8_UNORM},  // A8L8
+        {LegacyHeader(4, 4, 1, 0x20001, 0, 16, 0xFF, 0, 0, 0xFF00), DxgiFormat::R8G8_UNORM}, // A8L8
         {LegacyHeader(4, 4, 1, 0x40, 0, 8, 0xFF, 0, 0, 0), DxgiFormat::R8_UNORM},
         {LegacyHeader(4, 4, 1, 0x40, 0, 32, 0xFFFF, 0xFFFF0000, 0, 0), DxgiFormat::R16G16_UNORM},
         {LegacyHeader(4, 4, 1, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0), DxgiFormat::B8G8R8X8_UNORM},
@@ -148,9 +177,8 @@ TEST(Dds, ReadsLegacyLayouts) {
         file = WithData(m.header, slice);
         ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
         EXPECT_EQ(image.GetMetadata().format, m.format);
-        const bool x = m.header[kBits] == 32 && Get32(m.header, kGMask) == 0xFF00;  // X8 layouts: opaque
-        for (size_t i = 0; i < slice; ++i)
-            ASSERT_EQ(image.GetPixels()[i], x && i % 4 == 3 ? 255 : file[128 + i]) << i;
+        const bool x = m.header[kBits] == 32 && Get32(m.header, kGMask) == 0xFF00; // X8 layouts: opaque
+        for (size_t i = 0; i < slice; ++i) ASSERT_EQ(image.GetPixels()[i], x && i % 4 == 3 ? 255 : file[128 + i]) << i;
     }
 }
 
@@ -187,7 +215,7 @@ TEST(Dds, EveryTruncationFails) {
         ScratchImage image;
         ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
         for (size_t size = 0; size < file.size(); ++size) {
-            Bytes cut(file.begin(), file.begin() + long(size));  // exact-size buffer for ASan
+            Bytes cut(file.begin(), file.begin() + long(size)); // exact-size buffer for ASan
             const HResult hr = LoadFromDDSMemory(cut.data(), cut.size(), nullptr, image);
             ASSERT_TRUE(size >= 4 ? hr == kHandleEof : Failed(hr)) << size << " " << HResultHex(hr);
             EXPECT_EQ(image.GetPixels(), nullptr);
@@ -202,22 +230,35 @@ TEST(Dds, RefusesDamagedAndUnsupportedHeaders) {
     Put32(dx10, kDx10Format, 28);
     Put32(dx10, kDx10Dimension, 3);
     Put32(dx10, kDx10Array, 1);
-    struct Case { const Bytes* file; size_t at; uint32_t value; HResult expected; };
+    struct Case {
+        const Bytes* file;
+        size_t at;
+        uint32_t value;
+        HResult expected;
+    };
     const Case cases[] = {
-        {&legacy, 0, FourCC("DDS!"), kInvalidData}, {&legacy, 4, 123, kInvalidData},
-        {&legacy, 76, 0, kInvalidData},             {&legacy, kWidth, 0, kInvalidData},
-        {&legacy, kHeight, 0, kInvalidData},        {&legacy, kWidth, 16385, kNotSupported},
+        {&legacy, 0, FourCC("DDS!"), kInvalidData},
+        {&legacy, 4, 123, kInvalidData},
+        {&legacy, 76, 0, kInvalidData},
+        {&legacy, kWidth, 0, kInvalidData},
+        {&legacy, kHeight, 0, kInvalidData},
+        {&legacy, kWidth, 16385, kNotSupported},
         {&legacy, kHeight, 0xFFFFFFFF, kNotSupported},
-        {&legacy, kMips, 4, kInvalidData},  // a 4x4 texture has 3 levels
-        {&legacy, kMips, 0xFFFFFFFF, kInvalidData}, {&legacy, kMips, 2, kHandleEof},
+        {&legacy, kMips, 4, kInvalidData}, // a 4x4 texture has 3 levels
+        {&legacy, kMips, 0xFFFFFFFF, kInvalidData},
+        {&legacy, kMips, 2, kHandleEof},
         {&legacy, kFourCC, FourCC("DXT9"), kNotSupported},
-        {&legacy, kCaps2, 0xFE00, kNotSupported},    // cube map
-        {&legacy, kCaps2, 0x200000, kNotSupported},  // volume
-        {&legacy, kPfFlags, 0x40, kNotSupported},    // RGB without masks
-        {&dx10, kDx10Format, 28, kOk},               {&dx10, kDx10Format, 23, kNotSupported},
-        {&dx10, kDx10Format, 0, kNotSupported},      {&dx10, kDx10Dimension, 4, kNotSupported},
-        {&dx10, kDx10Dimension, 9, kInvalidData},    {&dx10, kDx10Misc, 4, kNotSupported},
-        {&dx10, kDx10Array, 2, kNotSupported},       {&dx10, kDx10Array, 0, kInvalidData},
+        {&legacy, kCaps2, 0xFE00, kNotSupported}, // cube map
+        {&legacy, kCaps2, 0x200000, kNotSupported}, // volume
+        {&legacy, kPfFlags, 0x40, kNotSupported}, // RGB without masks
+        {&dx10, kDx10Format, 28, kOk},
+        {&dx10, kDx10Format, 23, kNotSupported},
+        {&dx10, kDx10Format, 0, kNotSupported},
+        {&dx10, kDx10Dimension, 4, kNotSupported},
+        {&dx10, kDx10Dimension, 9, kInvalidData},
+        {&dx10, kDx10Misc, 4, kNotSupported},
+        {&dx10, kDx10Array, 2, kNotSupported},
+        {&dx10, kDx10Array, 0, kInvalidData},
     };
     ScratchImage image;
     for (const Case& c : cases) {

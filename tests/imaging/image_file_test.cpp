@@ -64,8 +64,8 @@ double Psnr(const ScratchImage& a, const ScratchImage& b, bool colourOnly) {
     return 10 * std::log10(255.0 * 255.0 * n / sum);
 }
 
-const ImageFileFormat kAll[] = {ImageFileFormat::BMP,  ImageFileFormat::PNG,  ImageFileFormat::JPEG,
-                                ImageFileFormat::GIF,  ImageFileFormat::TIFF, ImageFileFormat::TGA};
+const ImageFileFormat kAll[] = {ImageFileFormat::BMP, ImageFileFormat::PNG,  ImageFileFormat::JPEG,
+                                ImageFileFormat::GIF, ImageFileFormat::TIFF, ImageFileFormat::TGA};
 
 const char* Ext(ImageFileFormat f) {
     const char* names[] = {".bmp", ".png", ".jpg", ".gif", ".tif", ".tga"};
@@ -75,8 +75,7 @@ const char* Ext(ImageFileFormat f) {
 }
 
 HResult Load(ImageFileFormat f, const fs::path& path, ScratchImage& out, TexMetadata* meta = nullptr) {
-    return f == ImageFileFormat::TGA ? LoadFromTGAFile(path, meta, out)
-                                     : LoadFromImageFile(path, meta, out);
+    return f == ImageFileFormat::TGA ? LoadFromTGAFile(path, meta, out) : LoadFromImageFile(path, meta, out);
 }
 
 HResult LoadMemory(ImageFileFormat f, const std::vector<uint8_t>& bytes, ScratchImage& out) {
@@ -92,11 +91,13 @@ TEST(ImageFileType, ExtensionsAndSignatures) {
     auto detect = [](const std::string& s) {
         return DetectImageFileFormat(reinterpret_cast<const uint8_t*>(s.data()), s.size());
     };
-    const std::pair<std::string, ImageFileFormat> magics[] = {
-        {"BM....", ImageFileFormat::BMP}, {"\x89PNG\r\n\x1a\n", ImageFileFormat::PNG},
-        {"\xFF\xD8\xFF\xE0", ImageFileFormat::JPEG}, {"GIF89a", ImageFileFormat::GIF},
-        {std::string("II*\0", 4), ImageFileFormat::TIFF}, {std::string("MM\0*", 4), ImageFileFormat::TIFF},
-        {"DDS ", ImageFileFormat::DDS}};
+    const std::pair<std::string, ImageFileFormat> magics[] = {{"BM....", ImageFileFormat::BMP},
+                                                              {"\x89PNG\r\n\x1a\n", ImageFileFormat::PNG},
+                                                              {"\xFF\xD8\xFF\xE0", ImageFileFormat::JPEG},
+                                                              {"GIF89a", ImageFileFormat::GIF},
+                                                              {std::string("II*\0", 4), ImageFileFormat::TIFF},
+                                                              {std::string("MM\0*", 4), ImageFileFormat::TIFF},
+                                                              {"DDS ", ImageFileFormat::DDS}};
     for (const auto& [magic, format] : magics) EXPECT_EQ(detect(magic), format) << magic;
     for (const char* magic : {"\x89PN", "", "GIF90a"}) EXPECT_FALSE(detect(magic)) << magic;
 }
@@ -107,7 +108,7 @@ TEST_P(LosslessRoundTrip, ColourAndAlphaSurvive) {
     TempFolder dir;
     const ImageFileFormat f = GetParam();
     for (const ScratchImage& source : {Colourful(), Opaque(1, 1)}) {
-        fs::path path = dir.path() / (fs::path(u8"t\u00ebxture_\u0436") += Ext(f));  // non-ASCII too
+        fs::path path = dir.path() / (fs::path(u8"t\u00ebxture_\u0436") += Ext(f)); // non-ASCII too
         ASSERT_EQ(SaveToImageFile(*source.GetImages(), f, path), kOk);
         ScratchImage back;
         TexMetadata meta;
@@ -119,20 +120,20 @@ TEST_P(LosslessRoundTrip, ColourAndAlphaSurvive) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LosslessRoundTrip,
-                         ::testing::Values(ImageFileFormat::PNG, ImageFileFormat::BMP,
-                                           ImageFileFormat::TIFF, ImageFileFormat::TGA),
+                         ::testing::Values(ImageFileFormat::PNG, ImageFileFormat::BMP, ImageFileFormat::TIFF,
+                                           ImageFileFormat::TGA),
                          [](const auto& info) { return std::string(Ext(info.param) + 1); });
 
 TEST(ImageFileRoundTrip, BmpIs24BitWhenOpaqueAnd32BitV5WithAlpha) {
     std::vector<uint8_t> bytes;
     ASSERT_EQ(SaveToImageMemory(*Opaque().GetImages(), ImageFileFormat::BMP, bytes), kOk);
-    ASSERT_EQ(bytes.size(), 54u + 23 * 112);  // rows of 37 * 3 padded to 112
-    EXPECT_EQ(bytes[28], 24);                 // bits per pixel
+    ASSERT_EQ(bytes.size(), 54u + 23 * 112); // rows of 37 * 3 padded to 112
+    EXPECT_EQ(bytes[28], 24); // bits per pixel
     ASSERT_EQ(SaveToImageMemory(*Colourful().GetImages(), ImageFileFormat::BMP, bytes), kOk);
     ASSERT_EQ(bytes.size(), 138u + 37 * 23 * 4);
-    EXPECT_EQ(bytes[14], 124);  // BITMAPV5HEADER
+    EXPECT_EQ(bytes[14], 124); // BITMAPV5HEADER
     EXPECT_EQ(bytes[28], 32);
-    EXPECT_EQ(LoadU32(&bytes[14 + 52]), 0xFF000000u);  // alpha mask
+    EXPECT_EQ(LoadU32(&bytes[14 + 52]), 0xFF000000u); // alpha mask
 }
 
 ScratchImage GifRoundTrip(const ScratchImage& source) {
@@ -171,7 +172,7 @@ TEST(ImageFileRoundTrip, GifExactTransparentAndQuantized) {
 TEST(ImageFileRoundTrip, JpegIsCloseAndOpaque) {
     TempFolder dir;
     ScratchImage source = Smooth();
-    for (size_t i = 3; i < source.GetPixelsSize(); i += 8) source.GetPixels()[i] = 0;  // must not disturb colour
+    for (size_t i = 3; i < source.GetPixelsSize(); i += 8) source.GetPixels()[i] = 0; // must not disturb colour
     ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::JPEG, dir.path() / "p.jpeg"), kOk);
     ScratchImage back;
     ASSERT_EQ(LoadFromImageFile(dir.path() / "p.jpeg", nullptr, back), kOk);
@@ -182,9 +183,12 @@ TEST(ImageFileRoundTrip, JpegIsCloseAndOpaque) {
 
 TEST(ImageFileSource, RgbaAndBgrxAreConverted) {
     ScratchImage bgra = Colourful();
-    ScratchImage rgba = MakeImage(37, 23, [](size_t x, size_t y) {
-        return Bgra{uint8_t(x * y), uint8_t(y * 11), uint8_t(x * 7), uint8_t((x + y * 5) * 3)};
-    }, DxgiFormat::R8G8B8A8_UNORM_SRGB);
+    ScratchImage rgba = MakeImage(
+        37, 23,
+        [](size_t x, size_t y) {
+            return Bgra{uint8_t(x * y), uint8_t(y * 11), uint8_t(x * 7), uint8_t((x + y * 5) * 3)};
+        },
+        DxgiFormat::R8G8B8A8_UNORM_SRGB);
     std::vector<uint8_t> a, b;
     ASSERT_EQ(SaveToImageMemory(*bgra.GetImages(), ImageFileFormat::PNG, a), kOk);
     ASSERT_EQ(SaveToImageMemory(*rgba.GetImages(), ImageFileFormat::PNG, b), kOk);
@@ -203,8 +207,9 @@ TEST(ImageFileSource, RgbaAndBgrxAreConverted) {
     ScratchImage packed = Colourful(5, 4);
     std::vector<uint8_t> padded(4 * 32, 0xEE);
     for (size_t y = 0; y < 4; ++y) std::memcpy(&padded[y * 32], packed.GetPixels() + y * 20, 20);
-    ASSERT_EQ(SaveToImageMemory(Image{5, 4, DxgiFormat::B8G8R8A8_UNORM, 32, 128, padded.data()},
-                                ImageFileFormat::TGA, b), kOk);
+    ASSERT_EQ(
+        SaveToImageMemory(Image{5, 4, DxgiFormat::B8G8R8A8_UNORM, 32, 128, padded.data()}, ImageFileFormat::TGA, b),
+        kOk);
     ASSERT_EQ(LoadFromTGAMemory(b.data(), b.size(), nullptr, back), kOk);
     EXPECT_EQ(Bytes(back), Bytes(packed));
 }
@@ -303,20 +308,20 @@ TEST(ImageFileNames, ContentDecidesTheDecoder) {
 
 TEST(ImageFileTga, ReadsRleBottomUpAndColourMapped) {
     // 3 x 2, 24-bit RLE, bottom-up: a run of 3 red, then 3 literal pixels.
-    std::vector<uint8_t> rle = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, 24, 0,
-                                0x82, 0, 0, 255, 0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
+    std::vector<uint8_t> rle = {0,  0, 10,   0, 0, 0,   0,    0,   0, 0, 0, 0,   3, 0, 2, 0,
+                                24, 0, 0x82, 0, 0, 255, 0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
     ScratchImage out;
     ASSERT_EQ(LoadFromTGAMemory(rle.data(), rle.size(), nullptr, out), kOk);
-    const std::vector<uint8_t> expected = {255, 0, 0, 255, 0, 255, 0, 255, 1, 2, 3, 255,
-                                           0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255};
+    const std::vector<uint8_t> expected = {255, 0, 0,   255, 0, 255, 0,   255, 1, 2, 3,   255,
+                                           0,   0, 255, 255, 0, 0,   255, 255, 0, 0, 255, 255};
     EXPECT_EQ(Bytes(out), expected);
 
     // 2 x 1 colour-mapped, 32-bit map of 2 entries starting at 0, top-down.
-    std::vector<uint8_t> mapped = {0, 1, 1, 0, 0, 2, 0, 32, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0x28,
-                                   1, 2, 3, 4, 5, 6, 7, 8, 1, 0};
+    std::vector<uint8_t> mapped = {0, 1, 1, 0,    0, 2, 0, 32, 0, 0, 0, 0, 2, 0,
+                                   1, 0, 8, 0x28, 1, 2, 3, 4,  5, 6, 7, 8, 1, 0};
     ASSERT_EQ(LoadFromTGAMemory(mapped.data(), mapped.size(), nullptr, out), kOk);
     EXPECT_EQ(Bytes(out), (std::vector<uint8_t>{5, 6, 7, 8, 1, 2, 3, 4}));
-    mapped.back() = 2;  // index past the map
+    mapped.back() = 2; // index past the map
     EXPECT_TRUE(Failed(LoadFromTGAMemory(mapped.data(), mapped.size(), nullptr, out)));
 
     // A run longer than the image is refused, not written past the end.

@@ -49,8 +49,9 @@ Bytes Gradient(size_t width, size_t height) {
     Bytes b;
     for (size_t y = 0; y < height; ++y)
         for (size_t x = 0; x < width; ++x)
-            b.insert(b.end(), {uint8_t(x % 256), uint8_t(y % 256), uint8_t(64 + (x + y) / 2 % 128),
-                               uint8_t(255 - y * 200 / height)});
+            b.insert(
+                b.end(),
+                {uint8_t(x % 256), uint8_t(y % 256), uint8_t(64 + (x + y) / 2 % 128), uint8_t(255 - y * 200 / height)});
     return b;
 }
 
@@ -70,13 +71,21 @@ Bytes ConvertTo(DxgiFormat from, const Bytes& bytes, size_t count, DxgiFormat to
 }
 
 TEST(DxgiFormat, PitchesAndBitsPerPixel) {
-    struct PitchCase { DxgiFormat format; size_t width, height, bits, rowPitch, slicePitch; };
+    struct PitchCase {
+        DxgiFormat format;
+        size_t width, height, bits, rowPitch, slicePitch;
+    };
     const PitchCase cases[] = {
-        {DxgiFormat::R8G8B8A8_UNORM, 3, 5, 32, 12, 60},      {DxgiFormat::R8_UNORM, 7, 3, 8, 7, 21},
-        {DxgiFormat::R8G8_UNORM, 5, 2, 16, 10, 20},          {DxgiFormat::B5G6R5_UNORM, 3, 3, 16, 6, 18},
-        {DxgiFormat::R16G16B16A16_FLOAT, 2, 3, 64, 16, 48},  {DxgiFormat::R32G32B32A32_FLOAT, 1, 2, 128, 16, 32},
-        {DxgiFormat::BC1_UNORM, 1, 1, 4, 8, 8},              {DxgiFormat::BC1_UNORM, 5, 9, 4, 16, 48},
-        {DxgiFormat::BC2_UNORM, 2, 2, 8, 16, 16},            {DxgiFormat::BC3_UNORM_SRGB, 100, 60, 8, 400, 6000},
+        {DxgiFormat::R8G8B8A8_UNORM, 3, 5, 32, 12, 60},
+        {DxgiFormat::R8_UNORM, 7, 3, 8, 7, 21},
+        {DxgiFormat::R8G8_UNORM, 5, 2, 16, 10, 20},
+        {DxgiFormat::B5G6R5_UNORM, 3, 3, 16, 6, 18},
+        {DxgiFormat::R16G16B16A16_FLOAT, 2, 3, 64, 16, 48},
+        {DxgiFormat::R32G32B32A32_FLOAT, 1, 2, 128, 16, 32},
+        {DxgiFormat::BC1_UNORM, 1, 1, 4, 8, 8},
+        {DxgiFormat::BC1_UNORM, 5, 9, 4, 16, 48},
+        {DxgiFormat::BC2_UNORM, 2, 2, 8, 16, 16},
+        {DxgiFormat::BC3_UNORM_SRGB, 100, 60, 8, 400, 6000},
         {DxgiFormat::BC7_UNORM, 4, 4, 8, 16, 16},
     };
     for (const PitchCase& c : cases) {
@@ -95,7 +104,7 @@ TEST(DxgiFormat, PitchesAndBitsPerPixel) {
 }
 
 TEST(ScratchImage, MipChainOfOddSizeEndsAtOnePixel) {
-    EXPECT_EQ(CountMips(100, 60), 7u);  // the height reaches 1 first; the width goes on
+    EXPECT_EQ(CountMips(100, 60), 7u); // the height reaches 1 first; the width goes on
     ScratchImage image;
     ASSERT_EQ(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, 100, 60, 1, 0), kOk);
     ASSERT_EQ(image.GetImageCount(), 7u);
@@ -105,7 +114,7 @@ TEST(ScratchImage, MipChainOfOddSizeEndsAtOnePixel) {
         const Image* level = image.GetImage(mip, 0, 0);
         ASSERT_NE(level, nullptr);
         EXPECT_EQ(std::pair(level->width, level->height), std::pair(widths[mip], heights[mip])) << mip;
-        EXPECT_EQ(level->pixels, image.GetPixels() + offset);  // levels without gaps
+        EXPECT_EQ(level->pixels, image.GetPixels() + offset); // levels without gaps
         offset += level->slicePitch;
     }
     EXPECT_EQ(image.GetPixelsSize(), offset);
@@ -117,7 +126,7 @@ TEST(ScratchImage, MipChainOfOddSizeEndsAtOnePixel) {
 
     // Impossible textures are refused.
     EXPECT_EQ(image.Initialize2D(DxgiFormat::R8_UNORM, 0, 4), kInvalidArg);
-    EXPECT_EQ(image.Initialize2D(DxgiFormat::R8_UNORM, 4, 4, 1, 4), kInvalidArg);  // 3 levels at most
+    EXPECT_EQ(image.Initialize2D(DxgiFormat::R8_UNORM, 4, 4, 1, 4), kInvalidArg); // 3 levels at most
     EXPECT_EQ(image.Initialize2D(DxgiFormat::UNKNOWN, 4, 4), kInvalidArg);
     EXPECT_EQ(image.Initialize2D(DxgiFormat::R8_UNORM, kMaxTextureDimension + 1, 1), kInvalidArg);
     TexMetadata cube;
@@ -130,10 +139,10 @@ TEST(ScratchImage, MipChainOfOddSizeEndsAtOnePixel) {
 TEST(ScratchImage, ArraysRelabelsAndRepacks) {
     ScratchImage image;
     ASSERT_EQ(image.Initialize2D(DxgiFormat::R8G8B8A8_UNORM, 4, 2, 2, 2), kOk);
-    EXPECT_EQ(image.GetImage(0, 1, 0), image.GetImages() + 2);  // items outer, levels inner
+    EXPECT_EQ(image.GetImage(0, 1, 0), image.GetImages() + 2); // items outer, levels inner
     EXPECT_TRUE(image.OverrideFormat(DxgiFormat::R8G8B8A8_UNORM_SRGB));
     EXPECT_EQ(image.GetImage(1, 1, 0)->format, DxgiFormat::R8G8B8A8_UNORM_SRGB);
-    EXPECT_FALSE(image.OverrideFormat(DxgiFormat::B8G8R8A8_UNORM));  // another byte order
+    EXPECT_FALSE(image.OverrideFormat(DxgiFormat::B8G8R8A8_UNORM)); // another byte order
 
     uint8_t wide[2 * 16] = {};
     for (int i = 0; i < 8; ++i) wide[i] = wide[16 + i] = uint8_t(i + 1);
@@ -141,22 +150,28 @@ TEST(ScratchImage, ArraysRelabelsAndRepacks) {
     ASSERT_EQ(image.InitializeFromImage(view), kOk);
     EXPECT_EQ(image.GetPixelsSize(), 16u);
     EXPECT_EQ(std::memcmp(image.GetPixels() + 8, wide + 16, 8), 0);
-    view.rowPitch = 4;  // narrower than a row
+    view.rowPitch = 4; // narrower than a row
     EXPECT_EQ(image.InitializeFromImage(view), kInvalidArg);
 }
 
 TEST(Convert, ExpandsMissingChannelsAndDropsTheRest) {
     using F = DxgiFormat;
-    struct Case { F from; Bytes in; F to; Bytes out; TexFilterFlags filter = kTexFilterDefault; };
+    struct Case {
+        F from;
+        Bytes in;
+        F to;
+        Bytes out;
+        TexFilterFlags filter = kTexFilterDefault;
+    };
     const Case cases[] = {
         {F::R8_UNORM, {7, 200}, F::R8G8B8A8_UNORM, {7, 0, 0, 255, 200, 0, 0, 255}},
         {F::A8_UNORM, {9}, F::B8G8R8A8_UNORM, {0, 0, 0, 9}},
         {F::R8G8_UNORM, {1, 2}, F::B8G8R8A8_UNORM, {0, 2, 1, 255}},
-        {F::B8G8R8X8_UNORM, {1, 2, 3, 0}, F::R8G8B8A8_UNORM, {3, 2, 1, 255}},  // X reads opaque
+        {F::B8G8R8X8_UNORM, {1, 2, 3, 0}, F::R8G8B8A8_UNORM, {3, 2, 1, 255}}, // X reads opaque
         {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::B8G8R8X8_UNORM, {3, 2, 1, 255}},
         {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::A8_UNORM, {4}},
         {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::R8G8_UNORM, {1, 2}},
-        {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {54}},  // luminance
+        {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {54}}, // luminance
         {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {255}, kTexFilterRgbCopyRed},
     };
     for (const Case& c : cases)
@@ -191,11 +206,10 @@ TEST(Convert, PackedFormatsRoundAndThreshold) {
     for (size_t v = 0; v < 65536; ++v) every565[2 * v] = uint8_t(v), every565[2 * v + 1] = uint8_t(v >> 8);
     Bytes rgba = ConvertTo(DxgiFormat::B5G6R5_UNORM, every565, 65536, DxgiFormat::R8G8B8A8_UNORM);
     EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, rgba, 65536, DxgiFormat::B5G6R5_UNORM), every565);
-    EXPECT_EQ(rgba[4 * (3 << 11)], 25);  // 3 / 31 rounded to nearest, not bit-replicated 24
+    EXPECT_EQ(rgba[4 * (3 << 11)], 25); // 3 / 31 rounded to nearest, not bit-replicated 24
 
     Bytes alphas = {0, 0, 0, 127, 0, 0, 0, 128};
-    EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, alphas, 2, DxgiFormat::B5G5R5A1_UNORM),
-              (Bytes{0, 0x00, 0, 0x80}));
+    EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, alphas, 2, DxgiFormat::B5G5R5A1_UNORM), (Bytes{0, 0x00, 0, 0x80}));
     EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, alphas, 2, DxgiFormat::B5G5R5A1_UNORM, 0, 0.0f),
               (Bytes{0, 0x80, 0, 0x80}));
     // SNORM and UNORM meet at [-1, 1] <-> [0, 1].
@@ -213,7 +227,7 @@ TEST(Convert, RefusesBlocksAndUnknownFormats) {
 TEST(Decompress, WritesEveryTargetLayoutOfPartialBlocks) {
     // 5x3: partial blocks keep only the pixels inside the image.
     Bytes blocks = RandomBytes(2 * 8, 11);
-    blocks[0] = 0x00, blocks[1] = 0x10, blocks[2] = 0x00, blocks[3] = 0x20;  // c0 < c1: index 3 transparent
+    blocks[0] = 0x00, blocks[1] = 0x10, blocks[2] = 0x00, blocks[3] = 0x20; // c0 < c1: index 3 transparent
     ScratchImage bc1 = Make(DxgiFormat::BC1_UNORM_SRGB, 5, 3, blocks), rgba, bgra, bgrx;
     ASSERT_EQ(Decompress(*bc1.GetImages(), DxgiFormat::UNKNOWN, rgba), kOk);
     EXPECT_EQ(rgba.GetMetadata().format, DxgiFormat::R8G8B8A8_UNORM_SRGB);
@@ -266,7 +280,7 @@ TEST(Compress, ChainsRoundTripAboveAQualityFloor) {
             Bytes original = Contents(chain), decoded = Contents(back);
             if (format == DxgiFormat::BC1_UNORM)
                 for (size_t i = 3; i < original.size(); i += 4) original[i] = 255;
-            EXPECT_GT(Psnr(original, decoded), 38.5);  // BC2 loses most: 4-bit alpha
+            EXPECT_GT(Psnr(original, decoded), 38.5); // BC2 loses most: 4-bit alpha
         }
     }
 }
@@ -322,7 +336,7 @@ TEST(Compress, SingleChannelFormatsReadRedAndGreen) {
     ASSERT_EQ(Compress(*source.GetImages(), DxgiFormat::BC4_UNORM, 0, 0.5f, bc4), kOk);
     ASSERT_EQ(Decompress(*bc4.GetImages(), DxgiFormat::UNKNOWN, back), kOk);
     EXPECT_EQ(back.GetMetadata().format, DxgiFormat::R8_UNORM);
-    EXPECT_EQ(Contents(back), Bytes(16, 0));  // red, not luminance
+    EXPECT_EQ(Contents(back), Bytes(16, 0)); // red, not luminance
     ASSERT_EQ(Compress(*source.GetImages(), DxgiFormat::BC5_UNORM, 0, 0.5f, bc5), kOk);
     ASSERT_EQ(Decompress(*bc5.GetImages(), DxgiFormat::UNKNOWN, back), kOk);
     EXPECT_EQ(back.GetMetadata().format, DxgiFormat::R8G8_UNORM);
@@ -394,7 +408,7 @@ TEST(GenerateMipMaps, ChainsOfOddSizes) {
 
     ScratchImage flat = Make(DxgiFormat::B8G8R8X8_UNORM, 25, 15, Bytes(25 * 15 * 4, 200)), flatChain;
     ASSERT_EQ(GenerateMipMaps(*flat.GetImages(), kTexFilterDefault, 3, flatChain), kOk);
-    EXPECT_EQ(Contents(flatChain, 2), Bytes(6 * 3 * 4, 200));  // 25x15 -> 6x3, still flat
+    EXPECT_EQ(Contents(flatChain, 2), Bytes(6 * 3 * 4, 200)); // 25x15 -> 6x3, still flat
 
     ScratchImage result;
     EXPECT_EQ(GenerateMipMaps(*base.GetImages(), 0, 8, result), kInvalidArg);
@@ -411,7 +425,7 @@ TEST(CopyRectangle, CopiesInsideBoundsOnly) {
     const Image& dst = *target.GetImages();
     ASSERT_EQ(CopyRectangle(*source.GetImages(), Rect{1, 2, 2, 2}, dst, 0, 6, 6), kOk);
     for (size_t y = 0; y < 8; ++y)
-        for (size_t x = 0; x < 32; ++x)  // bytes of a row
+        for (size_t x = 0; x < 32; ++x) // bytes of a row
             ASSERT_EQ(dst.pixels[y * 32 + x], x >= 24 && y >= 6 ? random[(y - 4) * 16 + x - 20] : 0) << x << "," << y;
     EXPECT_EQ(CopyRectangle(*source.GetImages(), Rect{1, 2, 2, 2}, dst, 0, 7, 0), kInvalidArg);
     EXPECT_EQ(CopyRectangle(*source.GetImages(), Rect{3, 0, 2, 1}, dst, 0, 0, 0), kInvalidArg);
@@ -428,7 +442,7 @@ TEST(CopyRectangle, CopiesInsideBoundsOnly) {
 // --- single blocks ---
 
 using namespace block;
-using Pixels = std::vector<uint8_t>;  // 4 bytes per pixel, RGBA
+using Pixels = std::vector<uint8_t>; // 4 bytes per pixel, RGBA
 
 std::mt19937 Random() { return std::mt19937(20240611); }
 
@@ -468,7 +482,7 @@ TEST(BlockDecode, MatchesLibsquishBitForBit) {
     uint8_t block[16], ours[64], bgra[64], reference[64], alpha[16] = {}, red[16], rg[32];
     for (int n = 0; n < 20000; ++n) {
         for (uint8_t& b : block) b = uint8_t(rng());
-        if (n % 4 == 0) std::memcpy(block + 10, block + 8, 2);  // equal endpoints
+        if (n % 4 == 0) std::memcpy(block + 10, block + 8, 2); // equal endpoints
         if (n % 4 == 1) std::memcpy(block + 2, block, 2);
         DecodeBC1(block, ours);
         squish::Decompress(reference, block, squish::kDxt1);
@@ -485,7 +499,7 @@ TEST(BlockDecode, MatchesLibsquishBitForBit) {
         squish::Decompress(reference, block, squish::kDxt5);
         ASSERT_EQ(std::memcmp(ours, reference, 64), 0) << "BC3 block " << n;
 
-        if (n % 3 == 0) block[1] = block[0];  // equal alpha endpoints take the 6-step ramp
+        if (n % 3 == 0) block[1] = block[0]; // equal alpha endpoints take the 6-step ramp
         DecodeBC4(block, red);
         DecodeBC5(block, rg);
         for (int half = 0; half < 2; ++half) {
@@ -540,7 +554,7 @@ TEST(BlockEncode, Bc1AlphaFollowsTheReferenceOnly) {
             // in three-colour mode, where index 3 is transparent.
             const Pixels opaque = Bc1(source, 0, quality);
             for (int i = 0; i < 16; ++i) ASSERT_EQ(opaque[4 * i + 3], 255) << n;
-            const bool grey = n >= 300 && n < 556;  // single greys are matched within 1
+            const bool grey = n >= 300 && n < 556; // single greys are matched within 1
             for (int c = 0; c < 3 && grey && quality == EncodeQuality::kRefined; ++c)
                 ASSERT_LE(std::abs(opaque[c] - source[c]), 1) << n;
 
@@ -555,7 +569,9 @@ TEST(BlockEncode, Bc1AlphaFollowsTheReferenceOnly) {
                     error += std::pow(double(decoded[4 * i + c]) - source[4 * i + c], 2);
                 kept += !transparent;
             }
-            if (kept) { EXPECT_LT(error / (3 * kept), 60.0) << n; }  // a gradient in three colours
+            if (kept) {
+                EXPECT_LT(error / (3 * kept), 60.0) << n;
+            } // a gradient in three colours
         }
     }
 }

@@ -54,8 +54,8 @@ ScratchImage Bgra8(uint32_t w, uint32_t h, uint32_t mips, uint8_t fill) {
 }
 
 // A one-level BGRA image file, left half one colour, right half another.
-void WriteImage(const std::filesystem::path& path, ImageFileFormat type, uint32_t width, uint32_t height,
-                Bgra left, Bgra right) {
+void WriteImage(const std::filesystem::path& path, ImageFileFormat type, uint32_t width, uint32_t height, Bgra left,
+                Bgra right) {
     ScratchImage image = Bgra8(width, height, 1, 0);
     for (uint32_t i = 0; i < width * height; ++i)
         std::memcpy(image.GetPixels() + size_t(i) * 4, (i % width < width / 2 ? left : right).data(), 4);
@@ -89,8 +89,8 @@ Bytes SolidDxt1Chain() {
 
 std::unique_ptr<TextureObject> SolidDxt1Texture(bool packed = false) {
     const Bytes data = SolidDxt1Chain();
-    return TextureObject::Create(packed, 256, 256, kFormatDXT1, 9, data.data(), uint32_t(data.size()), nullptr, 0,
-                                 0, 0, 0);
+    return TextureObject::Create(packed, 256, 256, kFormatDXT1, 9, data.data(), uint32_t(data.size()), nullptr, 0, 0, 0,
+                                 0);
 }
 
 // Checks a BGRA chain (or a P8 chain through its palette) against BlockColour.
@@ -118,7 +118,12 @@ protected:
 };
 
 TEST_F(ConversionTest, ImportRaisesSidesToMultiplesOfFour) {
-    struct Case { const char* name; ImageFileFormat type; uint32_t width, height, wantWidth, wantHeight; bool pack; };
+    struct Case {
+        const char* name;
+        ImageFileFormat type;
+        uint32_t width, height, wantWidth, wantHeight;
+        bool pack;
+    };
     const Case cases[] = {
         {"a.png", ImageFileFormat::PNG, 100, 60, 100, 60, false},
         {"b.PNG", ImageFileFormat::PNG, 102, 61, 104, 64, false},
@@ -134,7 +139,7 @@ TEST_F(ConversionTest, ImportRaisesSidesToMultiplesOfFour) {
         // Stretched, not padded: the right edge is still blue.
         EXPECT_EQ(At(t->PixelView().data(), c.wantHeight / 2 * c.wantWidth), kRed);
         EXPECT_EQ(At(t->PixelView().data(), c.wantWidth * c.wantHeight - 1), kBlue);
-        EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode, t->flagsEdited), std::tuple(0, 1, true));  // game 0, ARGB
+        EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode, t->flagsEdited), std::tuple(0, 1, true)); // game 0, ARGB
     }
 }
 
@@ -187,26 +192,31 @@ TEST_F(ConversionTest, ConvertKeepsCutsGeneratesAndResizes) {
     ScratchImage image = Bgra8(16, 8, 3, 9);
     const uint8_t* before = image.GetPixels();
     EXPECT_TRUE(ConvertImage(image, kFormatARGB, 16, 8, 3, true, error));
-    EXPECT_EQ(image.GetPixels(), before);  // already matching: untouched
+    EXPECT_EQ(image.GetPixels(), before); // already matching: untouched
 
     image = Bgra8(16, 16, 5, 0);
     for (size_t i = 0; i < 16 * 16 * 4; ++i) image.GetPixels()[i] = uint8_t(i);
     ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 1, false, error)) << error;
-    ASSERT_EQ(image.GetPixelsSize(), 16u * 16 * 4);  // one level
+    ASSERT_EQ(image.GetPixelsSize(), 16u * 16 * 4); // one level
     for (size_t i = 0; i < 16 * 16 * 4; ++i) ASSERT_EQ(image.GetPixels()[i], uint8_t(i));
     ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 5, false, error)) << error;
     EXPECT_EQ(image.GetPixelsSize(), (256u + 64 + 16 + 4 + 1) * 4);
 
     image = Bgra8(8, 8, 1, 5);
     ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, false, error));
-    EXPECT_EQ(image.GetMetadata().width, 8u);  // resizing not allowed
+    EXPECT_EQ(image.GetMetadata().width, 8u); // resizing not allowed
     ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, true, error));
     EXPECT_EQ(image.GetMetadata().width * image.GetMetadata().height, 16u * 4);
     EXPECT_EQ(ErrorText([&] { ConvertImage(image, 23, 4, 4, 1, false, error); }), "Not supported texture format");
 }
 
 TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
-    struct Case { const char* step; DxgiFormat source; uint32_t target, size, mips, sourceMips; const char* message; };
+    struct Case {
+        const char* step;
+        DxgiFormat source;
+        uint32_t target, size, mips, sourceMips;
+        const char* message;
+    };
     const DxgiFormat bgra = DxgiFormat::B8G8R8A8_UNORM;
     const Case cases[] = {
         {"decompress", DxgiFormat::BC1_UNORM, kFormatARGB, 8, 1, 1, "Failed to decompress the texture."},
@@ -227,7 +237,7 @@ TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
         std::string error;
         EXPECT_FALSE(ConvertImage(image, c.target, c.size, c.size, c.mips, true, error));
         EXPECT_EQ(error, std::string(c.message) + " Error code: 0x80070057");
-        EXPECT_EQ(image.GetPixels(), before);  // the caller's image is kept
+        EXPECT_EQ(image.GetPixels(), before); // the caller's image is kept
         EXPECT_EQ(image.GetMetadata().format, c.source);
         detail::InjectConversionFailure(c.step, kOk);
     }
@@ -247,7 +257,7 @@ TEST_F(ConversionTest, ChangeFormatKeepsTheChain) {
     ChangeFormat(*t, 4, kFormatARGB);
     EXPECT_EQ(std::tuple(t->format, t->mipCount, t->pixelsSize), std::tuple(kFormatARGB, 9u, 87381u * 4));
     ExpectSolidChain(*t);
-    EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode), std::tuple(0, 0));  // ARGB, game 4
+    EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode), std::tuple(0, 0)); // ARGB, game 4
 
     // P8: one index per pixel of every level, each through a full palette to its colour.
     t = SolidDxt1Texture(true);
@@ -327,8 +337,8 @@ constexpr Bgra kBlueHalf{255, 0, 0, 128}, kBlack{0, 0, 0, 255}, kGrey120{120, 12
 
 TEST(QuantizerHash, BucketsAndCollisions) {
     // Three rounds of v - rotr(v, 13), worked by hand.
-    const uint32_t buckets[][2] = {{0x00000000u, 0},     {0xFFFFFFFFu, 0},     {0xFFFF0000u, 59048},
-                                   {0xFF00FF00u, 26204}, {0x800000FFu, 22316}};
+    const uint32_t buckets[][2] = {
+        {0x00000000u, 0}, {0xFFFFFFFFu, 0}, {0xFFFF0000u, 59048}, {0xFF00FF00u, 26204}, {0x800000FFu, 22316}};
     for (auto [colour, bucket] : buckets) EXPECT_EQ(PaletteQuantizer::Bucket(colour), bucket) << colour;
 
     // White and transparent black share bucket 0 and must not merge.
@@ -370,8 +380,7 @@ TEST(QuantizerPalette, HandWorkedPalettes) {
         q.AddPixels(px.data(), c.colours.size());
         uint8_t palette[1024];
         q.BuildPalette(palette);
-        for (size_t i = 0; i < 256; ++i)
-            EXPECT_EQ(At(palette, i), i < c.palette.size() ? c.palette[i] : kClear) << i;
+        for (size_t i = 0; i < 256; ++i) EXPECT_EQ(At(palette, i), i < c.palette.size() ? c.palette[i] : kClear) << i;
         Bytes idx(c.colours.size());
         q.MapLevel(px.data(), c.width, c.height, c.width * 4, idx.data());
         EXPECT_EQ(idx, c.indices);
@@ -379,7 +388,7 @@ TEST(QuantizerPalette, HandWorkedPalettes) {
 }
 
 TEST(QuantizerPalette, ManyColoursStayClose) {
-    std::vector<Bgra> colours;  // 64x64 gradient, 4096 colours
+    std::vector<Bgra> colours; // 64x64 gradient, 4096 colours
     for (int i = 0; i < 64 * 64; ++i)
         colours.push_back({uint8_t(i % 64 * 4), uint8_t(i / 64 * 4), uint8_t(255 - i % 64 * 2), 255});
     Bytes px = Pixels(colours), idx(colours.size());
@@ -391,7 +400,7 @@ TEST(QuantizerPalette, ManyColoursStayClose) {
     long worst = 0, total = 0;
     for (size_t i = 0; i < px.size(); ++i) {
         const long d = std::labs(long(px[i]) - long(palette[idx[i / 4] * 4 + i % 4]));
-        ASSERT_TRUE(i % 4 != 3 || d == 0) << i;  // alpha exact
+        ASSERT_TRUE(i % 4 != 3 || d == 0) << i; // alpha exact
         worst = std::max(worst, d);
         total += d;
     }

@@ -136,8 +136,16 @@ TEST(DdsView, HeadersPerFormat) {
     Bytes dds;
     ASSERT_TRUE(BuildDdsView(*Make(kFormatARGB, 2, 2, 1, Pattern(16)), dds));
     ASSERT_EQ(dds.size(), 128u + 16);
-    ExpectFields(dds, {{0, MakeFourCC('D', 'D', 'S', ' ')}, {4, 124}, {8, 0x2100F}, {20, 4}, {80, 0x41},
-                       {88, 32}, {92, 0x00FF0000}, {104, 0xFF000000}, {108, 0x401008}});
+    ExpectFields(dds,
+                 {{0, MakeFourCC('D', 'D', 'S', ' ')},
+                  {4, 124},
+                  {8, 0x2100F},
+                  {20, 4},
+                  {80, 0x41},
+                  {88, 32},
+                  {92, 0x00FF0000},
+                  {104, 0xFF000000},
+                  {108, 0x401008}});
     auto dxt5 = Make(kFormatDXT5, 8, 8, 2, Pattern(80), true);
     ASSERT_TRUE(BuildDdsView(*dxt5, dds));
     ExpectFields(dds, {{8, 0x81007}, {20, 8 * 8 * 4}, {28, 2}, {80, 4}, {84, kFormatDXT5}});

@@ -35,17 +35,17 @@ TEST_F(ControlTest, ChildrenAreWrappedAndResizedBeforeTheirParent) {
     EXPECT_EQ(IControl::FromWindow(list->window), list.get());
     RECT client{};
     GetClientRect(app->window, &client);
-    EXPECT_EQ(list->placement.right, client.right);  // fills the parent
+    EXPECT_EQ(list->placement.right, client.right); // fills the parent
     EXPECT_EQ(app->children, std::vector<IControl*>{list.get()});
-    SetWindowPos(list->window, nullptr, 5, 6, 150, 120, SWP_NOZORDER);  // no callback: as proposed
+    SetWindowPos(list->window, nullptr, 5, 6, 150, 120, SWP_NOZORDER); // no callback: as proposed
     EXPECT_EQ(Placement(list->window), (std::vector<LONG>{5, 6, 150, 120}));
     HWND orphan = list->window;
     list.reset();
     EXPECT_TRUE(app->children.empty());
     EXPECT_EQ(IControl::FromWindow(orphan), nullptr);
-    SetWindowPos(orphan, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER);  // must not reach the old object
+    SetWindowPos(orphan, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER); // must not reach the old object
     EXPECT_EQ(Placement(orphan)[2], 50);
-    IControl empty(app.get(), L"", 0);  // no class, no window
+    IControl empty(app.get(), L"", 0); // no class, no window
     EXPECT_THROW(empty.GetClientArea(client), ControlError);
 
     ListView first(app.get(), false), second(app.get(), false);
@@ -82,7 +82,7 @@ TEST_F(ControlTest, MessagesReachTheOwningObjectsAndCloseAsksFirst) {
     EXPECT_EQ(info.ptMinTrackSize.x * 1000 + info.ptMinTrackSize.y, 640480);
 
     // Only the first of several dropped files is delivered; the window frees the drop.
-    const wchar_t names[] = L"C:\\a\\first.bin\0C:\\a\\second.png\0C:\\a\\third.dds\0";  // ends in two nulls
+    const wchar_t names[] = L"C:\\a\\first.bin\0C:\\a\\second.png\0C:\\a\\third.dds\0"; // ends in two nulls
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + sizeof names);
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
@@ -111,9 +111,9 @@ TEST(MonitorListTest, FitsNeedsOverlapAndAtMostTheUnionSize) {
     MonitorList monitors({RECT{0, 0, 1920, 1080}, RECT{1920, 0, 3200, 1024}});
     EXPECT_EQ(monitors.Union().right + monitors.Union().bottom, 3200 + 1080);
     // Inside; across both; partly off screen; empty; on no monitor; wider, taller than all.
-    const std::pair<RECT, bool> cases[] = {{{100, 100, 1124, 868}, true}, {{1800, 50, 2500, 700}, true},
+    const std::pair<RECT, bool> cases[] = {{{100, 100, 1124, 868}, true},  {{1800, 50, 2500, 700}, true},
                                            {{-500, -300, 200, 200}, true}, {{0, 0, 0, 0}, false},
-                                           {{4000, 0, 5000, 700}, false}, {{0, 0, 3300, 500}, false},
+                                           {{4000, 0, 5000, 700}, false},  {{0, 0, 3300, 500}, false},
                                            {{0, -10, 500, 1080}, false}};
     for (const auto& [rect, fits] : cases) EXPECT_EQ(monitors.Fits(rect), fits) << rect.left << "," << rect.top;
     EXPECT_FALSE(MonitorList().Monitors().empty());

@@ -16,7 +16,10 @@ namespace zelko::test {
 struct TestApplication : Application {
     bool OnCreate() override { return true; }
     void OnCommand(WORD id, WORD) override { commands.push_back(id); }
-    bool OnClose() override { ++closeRequests; return allowClose; }
+    bool OnClose() override {
+        ++closeRequests;
+        return allowClose;
+    }
     void OnDropFile(const std::wstring& path) override { droppedFiles.push_back(path); }
 
     std::vector<WORD> commands;
@@ -30,8 +33,10 @@ inline bool DrainQuitMessage() {
     MSG message{};
     bool quit = false;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) quit = true;
-        else DispatchMessageW(&message);
+        if (message.message == WM_QUIT)
+            quit = true;
+        else
+            DispatchMessageW(&message);
     }
     return quit;
 }

@@ -62,7 +62,7 @@ TEST_F(ListViewTest, RowsShowItemTextsAndClearingRestartsTheIndices) {
     IListItem* second = AddRow(L"road", L"128");
     EXPECT_EQ(Column(0), (Texts{L"tex2", L"road"}));
     EXPECT_EQ(Column(1), (Texts{L"64", L"128"}));
-    first->SetText(0, std::string("car\xE9"));  // ANSI code page
+    first->SetText(0, std::string("car\xE9")); // ANSI code page
     wchar_t expected[8]{};
     MultiByteToWideChar(CP_ACP, 0, "car\xE9", -1, expected, 8);
     EXPECT_EQ(Column(0)[0], expected);
@@ -74,32 +74,32 @@ TEST_F(ListViewTest, RowsShowItemTextsAndClearingRestartsTheIndices) {
     list->Clear();
     EXPECT_TRUE(list->GetItems().empty());
     EXPECT_EQ(list->GetSelectedItem(), nullptr);
-    EXPECT_EQ(AddRow(L"three")->GetIndex(), 0);  // indices restart
+    EXPECT_EQ(AddRow(L"three")->GetIndex(), 0); // indices restart
     EXPECT_EQ(Column(0), Texts{L"three"});
 }
 
 TEST_F(ListViewTest, ColumnClicksSortNaturallyAndAlternate) {
     IListItem* a = AddRow(L"tex2", L"3");
     IListItem* b = AddRow(L"tex10", L"1");
-    IListItem* c = AddRow(L"Tex1");  // no size: sorts as empty
+    IListItem* c = AddRow(L"Tex1"); // no size: sorts as empty
     list->SelectRow(1);
     EXPECT_EQ(list->GetItems(), (std::vector<IListItem*>{a, b, c}));
     ClickHeader(0);
     EXPECT_EQ(Column(0), (Texts{L"Tex1", L"tex2", L"tex10"}));
     EXPECT_EQ(list->GetItems(), (std::vector<IListItem*>{c, a, b}));
-    EXPECT_EQ(a->GetIndex(), 0);            // the index of addition, not of the row
-    EXPECT_EQ(list->GetSelectedItem(), b);  // the selection follows its item
+    EXPECT_EQ(a->GetIndex(), 0); // the index of addition, not of the row
+    EXPECT_EQ(list->GetSelectedItem(), b); // the selection follows its item
     EXPECT_EQ(SendMessageW(list->window, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED), 2);
     ClickHeader(0);
     EXPECT_EQ(Column(0), (Texts{L"tex10", L"tex2", L"Tex1"}));
     ClickHeader(0);
     EXPECT_EQ(Column(0), (Texts{L"Tex1", L"tex2", L"tex10"}));
-    ClickHeader(1);  // each column starts ascending
+    ClickHeader(1); // each column starts ascending
     EXPECT_EQ(Column(1), (Texts{L"", L"1", L"3"}));
 }
 
 TEST_F(ListViewTest, ImagesComeOnDemandAndColumnsSizeToContents) {
-    list->AutoSizeColumns(true);  // nothing without rows
+    list->AutoSizeColumns(true); // nothing without rows
     EXPECT_EQ(Send(LVM_GETCOLUMNWIDTH, 0, nullptr), 100);
     list->CreateImageList();
     BITMAPINFO info{};
@@ -110,12 +110,12 @@ TEST_F(ListViewTest, ImagesComeOnDemandAndColumnsSizeToContents) {
     HBITMAP first = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     EXPECT_EQ(item->SetImage(first), nullptr);
     BitmapHandle handedBack(item->SetImage(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
-    EXPECT_EQ(handedBack.Get(), first);  // the caller owns the old one again
+    EXPECT_EQ(handedBack.Get(), first); // the caller owns the old one again
     LVITEMW request{};
     request.mask = LVIF_IMAGE;
     request.iItem = 1;
     Send(LVM_GETITEMW, 0, &request);
-    EXPECT_EQ(request.iImage, 1);  // the second image added
+    EXPECT_EQ(request.iImage, 1); // the second image added
     list->AutoSizeColumns(true);
     EXPECT_GT(Send(LVM_GETCOLUMNWIDTH, 0, nullptr), 100);
 }

@@ -53,7 +53,7 @@ TEST_F(StatusTest, PartsFollowTheClientWidthAndTheLogTakesTimeStampedLinesOnlyWh
     EXPECT_EQ((std::vector<LONG>{bar.top, bar.bottom, bar.right - bar.left}),
               (std::vector<LONG>{area.bottom, client.bottom, 1000}));
 
-    status->SetText(L"Ready", 0, false);  // not logged
+    status->SetText(L"Ready", 0, false); // not logged
     status->SetText(L"PC", 3, false);
     EXPECT_EQ(PartText(0) + L"|" + PartText(2) + L"|" + PartText(3), L"Ready||PC");
     status->SetLogEnabled(false);
@@ -64,14 +64,14 @@ TEST_F(StatusTest, PartsFollowTheClientWidthAndTheLogTakesTimeStampedLinesOnlyWh
 
     status->SetLogEnabled(true);
     status->SetText(L"Loaded 12 textures", 0, true);
-    ASSERT_TRUE(std::filesystem::exists(logFile));  // created when missing
+    ASSERT_TRUE(std::filesystem::exists(logFile)); // created when missing
     status->WriteLog("ERROR: Invalid width");
     const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} \| )";
     const std::regex lines(stamp + "Loaded 12 textures\r\n" + stamp + "ERROR: Invalid width\r\n");
     EXPECT_TRUE(std::regex_match(LogText(), lines)) << LogText();
 
     status->SetLogPath((folder.path() / "missing" / "log.txt").wstring());
-    EXPECT_NO_THROW(status->SetText(L"Still shown", 0, true));  // the line is lost silently
+    EXPECT_NO_THROW(status->SetText(L"Still shown", 0, true)); // the line is lost silently
     EXPECT_EQ(PartText(0), L"Still shown");
 }
 
