@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   googletest libgtest-dev libbenchmark-dev
   liblz4-dev libsquish-dev libstb-dev libtiff-dev libgif-dev libpng-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine64 fonts-wine xvfb xauth x11-apps imagemagick
   dpkg-dev

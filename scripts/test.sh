@@ -7,6 +7,12 @@ cd "$root"
 
 bash scripts/setup.sh
 
+echo "== Formatting (.clang-format)"
+if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "Formatting differs from .clang-format. To fix: git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i"
+  exit 1
+fi
+
 echo "== Native build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native -DZELKO_SANITIZE=ON >/dev/null
 cmake --build --preset native
