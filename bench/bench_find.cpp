@@ -41,8 +41,12 @@ struct BigDocument {
             for (int t = 0; t < kTexturesPerPack; ++t) {
                 char name[64];
                 std::snprintf(name, sizeof name, "CAR_%02d_%s_%03d", p, kParts[t % 8], t);
-                auto texture = TextureObject::Create(false, 8, 8, kFormatDXT1, 1, pixels.data(), 32, nullptr, 0, 0, 0,
-                                                     0);
+                auto texture = TextureObject::Create({.width = 8,
+                                                      .height = 8,
+                                                      .format = kFormatDXT1,
+                                                      .mipCount = 1,
+                                                      .pixels = pixels.data(),
+                                                      .pixelCount = 32});
                 texture->name = name;
                 texture->hash = NameHash(name);
                 pack.textures.push_back(std::move(texture));

@@ -160,8 +160,12 @@ const Corpus& GetCorpus() {
             while ((size >> mips) >= 1) ++mips;
             std::vector<uint8_t> pixels(ImageSize(format, size, mips));
             FillPixels(rng, pixels.data(), pixels.size());
-            auto texture = TextureObject::Create(false, size, size, format, mips, pixels.data(),
-                                                 uint32_t(pixels.size()), nullptr, 0, 0, 0, 0);
+            auto texture = TextureObject::Create({.width = size,
+                                                  .height = size,
+                                                  .format = format,
+                                                  .mipCount = mips,
+                                                  .pixels = pixels.data(),
+                                                  .pixelCount = uint32_t(pixels.size())});
             texture->SetGameFlags(GameCarbon);
             file.AddTexture("BENCH_TEXTURE_" + std::to_string(i), std::move(texture));
             c.pixelBytes += pixels.size();

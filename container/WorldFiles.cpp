@@ -118,8 +118,12 @@ bool ZRCWorldIconsFolder::LoadFile(const std::filesystem::path& file) {
 
     const uint8_t* record = data.data() + data.size() - kThumbnailRecordSize;
     const uint32_t pixelCount = uint32_t(data.size() - kThumbnailRecordSize);
-    auto texture = TextureObject::Create(false, LoadU32(record + 32), LoadU32(record + 36), LoadU32(record + 192),
-                                         record[49], data.data(), pixelCount, nullptr, 0, 0, 0, 0);
+    auto texture = TextureObject::Create({.width = LoadU32(record + 32),
+                                          .height = LoadU32(record + 36),
+                                          .format = LoadU32(record + 192),
+                                          .mipCount = record[49],
+                                          .pixels = data.data(),
+                                          .pixelCount = pixelCount});
     const char* nameStart = reinterpret_cast<const char*>(record + 145);
     texture->name.assign(nameStart, strnlen(nameStart, kThumbnailRecordSize - 145));
     texture->hash = NameHash(texture->name);

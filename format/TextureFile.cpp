@@ -23,9 +23,13 @@ TextureObject& TextureFile::AddTexture(const std::string& name, const ScratchIma
         metadata.depth != 1 || image.GetPixelsSize() > UINT32_MAX) {
         throw Error("Not supported texture format");
     }
-    auto texture = TextureObject::Create(packInMemory, uint32_t(metadata.width), uint32_t(metadata.height), format,
-                                         uint32_t(metadata.mipLevels), image.GetPixels(),
-                                         uint32_t(image.GetPixelsSize()), nullptr, 0, 0, 0, 0);
+    auto texture = TextureObject::Create({.width = uint32_t(metadata.width),
+                                          .height = uint32_t(metadata.height),
+                                          .format = format,
+                                          .mipCount = uint32_t(metadata.mipLevels),
+                                          .pixels = image.GetPixels(),
+                                          .pixelCount = uint32_t(image.GetPixelsSize())},
+                                         packInMemory);
     // The format's default game bytes, as an import gives every new texture.
     texture->SetGameFlags(GameNone);
     return AddTexture(name, std::move(texture));

@@ -371,9 +371,9 @@ void PackReader::Append(const Shape& shape, uint32_t format, uint8_t formatFlag,
                         uint32_t pixelCount, const uint8_t* palette, uint32_t paletteCount, uint32_t hash,
                         std::string name, const uint8_t* info, uint64_t dataOffset, uint64_t paletteOffset) {
     if (hash == 0) throw Error("invalid hash");
-    auto texture = TextureObject::Create(file_.packInMemory, shape.width, shape.height, format, shape.mips, pixels,
-                                         pixelCount, palette, paletteCount, formatFlag, shape.alphaMode,
-                                         shape.blendMode);
+    auto texture = TextureObject::Create({shape.width, shape.height, format, shape.mips, pixels, pixelCount, palette,
+                                          paletteCount, formatFlag, shape.alphaMode, shape.blendMode},
+                                         file_.packInMemory);
     texture->hash = hash;
     texture->name = std::move(name);
     texture->dataOffset = uint32_t(dataOffset);

@@ -217,9 +217,13 @@ std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::
     }
 
     const TexMetadata& done = image.GetMetadata();
-    std::unique_ptr<TextureObject> texture = TextureObject::Create(
-        packInMemory, uint32_t(done.width), uint32_t(done.height), format, uint32_t(done.mipLevels), image.GetPixels(),
-        uint32_t(FirstItemSize(image)), nullptr, 0, 0, 0, 0);
+    std::unique_ptr<TextureObject> texture = TextureObject::Create({.width = uint32_t(done.width),
+                                                                    .height = uint32_t(done.height),
+                                                                    .format = format,
+                                                                    .mipCount = uint32_t(done.mipLevels),
+                                                                    .pixels = image.GetPixels(),
+                                                                    .pixelCount = uint32_t(FirstItemSize(image))},
+                                                                   packInMemory);
     ChangeFormat(*texture, 0, format);
     return texture;
 }

@@ -58,11 +58,9 @@ std::unique_ptr<uint8_t[]> CopyBytes(const uint8_t* bytes, uint32_t count) {
 
 } // namespace
 
-std::unique_ptr<TextureObject> TextureObject::Create(bool packInMemory, uint32_t width, uint32_t height,
-                                                     uint32_t format, uint32_t mipCount, const uint8_t* pixelBytes,
-                                                     uint32_t pixelCount, const uint8_t* paletteBytes,
-                                                     uint32_t paletteCount, uint8_t formatRecordFlag, uint8_t alphaMode,
-                                                     uint8_t blendMode) {
+std::unique_ptr<TextureObject> TextureObject::Create(const TextureSource& source, bool packInMemory) {
+    const auto& [width, height, format, mipCount, pixelBytes, pixelCount, paletteBytes, paletteCount, formatRecordFlag,
+                 alphaMode, blendMode] = source;
     if (format == 0) throw Error("Not supported texture format");
     if (width == 0) throw Error("Invalid width");
     if (height == 0) throw Error("Invalid height");

@@ -38,6 +38,22 @@ uint32_t PcFormatOf(uint32_t format);
 // "ARGB", "P8", "L8", "DXT1".."DXT5", "BC4", "BC5"; "UNKNOWN" for anything else.
 const char* FormatName(uint32_t format);
 
+// What a texture record is made from: its shape, format and bytes (copied),
+// and the game's bytes for its format record and blending.
+struct TextureSource {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t format = 0;
+    uint32_t mipCount = 0;
+    const uint8_t* pixels = nullptr;
+    uint32_t pixelCount = 0;
+    const uint8_t* palette = nullptr;
+    uint32_t paletteCount = 0;
+    uint8_t formatRecordFlag = 0;
+    uint8_t alphaMode = 0;
+    uint8_t blendMode = 0;
+};
+
 class TextureObject {
 public:
     // A read-only view of the unpacked pixels; owns a temporary copy while the
@@ -81,10 +97,7 @@ public:
     // Checks format, width, height, mip count in that order ("Not supported
     // texture format", "Invalid width", "Invalid height", "Invalid mip map
     // count"), copies the bytes, converts Xbox 360 data, then packs if asked.
-    static std::unique_ptr<TextureObject> Create(bool packInMemory, uint32_t width, uint32_t height, uint32_t format,
-                                                 uint32_t mipCount, const uint8_t* pixelBytes, uint32_t pixelCount,
-                                                 const uint8_t* paletteBytes, uint32_t paletteCount,
-                                                 uint8_t formatRecordFlag, uint8_t alphaMode, uint8_t blendMode);
+    static std::unique_ptr<TextureObject> Create(const TextureSource& source, bool packInMemory = false);
 
     // A copy under a new name (and its hash); the pixel store is copied as held.
     static std::unique_ptr<TextureObject> Duplicate(const TextureObject& source, const std::string& newName);

@@ -20,7 +20,7 @@ inline std::unique_ptr<zelko::TextureObject> SolidTexture(const std::string& nam
     const uint32_t bytes = format == kFormatARGB ? size * size * 4 : ((size + 3) / 4) * ((size + 3) / 4) * 8;
     std::vector<uint8_t> px(bytes);
     for (uint32_t i = 0; i < bytes; ++i) px[i] = uint8_t(fill + i * 13);
-    auto t = TextureObject::Create(false, size, size, format, 1, px.data(), bytes, nullptr, 0, 0, 0, 0);
+    auto t = TextureObject::Create({size, size, format, 1, px.data(), bytes});
     t->name = name;
     t->hash = NameHash(name);
     return t;

@@ -32,8 +32,9 @@ std::unique_ptr<TextureObject> MakeTexture(const std::string& name, uint32_t for
                                            uint32_t mips, bool packed = false) {
     const std::vector<uint8_t> pixels = Pattern(ImageSize(format, w, h, mips), NameHash(name));
     const std::vector<uint8_t> palette = format == kFormatP8 ? Pattern(1024, 5) : std::vector<uint8_t>();
-    auto t = TextureObject::Create(packed, w, h, format, mips, pixels.data(), uint32_t(pixels.size()), palette.data(),
-                                   uint32_t(palette.size()), 1, 0, 0);
+    auto t = TextureObject::Create(
+        {w, h, format, mips, pixels.data(), uint32_t(pixels.size()), palette.data(), uint32_t(palette.size()), 1},
+        packed);
     t->name = name;
     t->hash = NameHash(name);
     return t;

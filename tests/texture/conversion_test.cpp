@@ -89,8 +89,7 @@ Bytes SolidDxt1Chain() {
 
 std::unique_ptr<TextureObject> SolidDxt1Texture(bool packed = false) {
     const Bytes data = SolidDxt1Chain();
-    return TextureObject::Create(packed, 256, 256, kFormatDXT1, 9, data.data(), uint32_t(data.size()), nullptr, 0, 0, 0,
-                                 0);
+    return TextureObject::Create({256, 256, kFormatDXT1, 9, data.data(), uint32_t(data.size())}, packed);
 }
 
 // Checks a BGRA chain (or a P8 chain through its palette) against BlockColour.
@@ -292,14 +291,14 @@ TEST_F(ConversionTest, FailedChangeOrDecodeLeavesTextureUnchanged) {
 
     // A P8 record without a full palette cannot be shown as DDS.
     const Bytes idx(16, 0), pal(512, 0);
-    auto p8 = TextureObject::Create(false, 4, 4, kFormatP8, 1, idx.data(), 16, pal.data(), 512, 0, 0, 0);
+    auto p8 = TextureObject::Create({4, 4, kFormatP8, 1, idx.data(), 16, pal.data(), 512});
     ScratchImage image;
     std::string error;
     EXPECT_FALSE(DecodeTexture(*p8, image, error));
     EXPECT_EQ(error, "Failed to load the texture.");
     EXPECT_EQ(ErrorText([&] { ChangeFormat(*p8, 0, kFormatARGB); }), "Failed to load the texture.");
     // Fewer pixel bytes than the header announces.
-    auto shortArgb = TextureObject::Create(false, 8, 8, kFormatARGB, 1, idx.data(), 16, nullptr, 0, 0, 0, 0);
+    auto shortArgb = TextureObject::Create({8, 8, kFormatARGB, 1, idx.data(), 16});
     EXPECT_FALSE(DecodeTexture(*shortArgb, image, error));
     EXPECT_EQ(error.rfind("Failed to load the texture. Error code: 0x8", 0), 0u) << error;
 

@@ -26,8 +26,8 @@ Bytes Pattern(size_t n, uint32_t seed = 1) { return packtest::Pattern(n, seed); 
 
 std::unique_ptr<TextureObject> Make(uint32_t format, uint32_t w, uint32_t h, uint32_t mips, const Bytes& px,
                                     bool pack = false, const Bytes& palette = {}) {
-    return TextureObject::Create(pack, w, h, format, mips, px.data(), uint32_t(px.size()), palette.data(),
-                                 uint32_t(palette.size()), 0, 0, 0);
+    return TextureObject::Create(
+        {w, h, format, mips, px.data(), uint32_t(px.size()), palette.data(), uint32_t(palette.size())}, pack);
 }
 
 Bytes Unpacked(const TextureObject& t) {
