@@ -35,23 +35,22 @@ std::string BoundedText(const uint8_t* text, size_t limit) {
 }
 
 // The size, mip count and mode bytes every version keeps in its info record.
-struct Shape {
-    uint32_t width;
-    uint32_t height;
-    uint32_t mips;
-    uint8_t alphaMode;
-    uint8_t blendMode;
-};
-
-Shape ShapeOf(const uint8_t* info, const Layout& layout) {
-    Shape shape;
-    shape.width = layout.wideSizes ? LoadU32(info + layout.width) : LoadU16(info + layout.width);
-    shape.height = layout.wideSizes ? LoadU32(info + layout.height) : LoadU16(info + layout.height);
-    shape.mips = info[layout.mipCount];
-    shape.alphaMode = info[layout.alphaMode];
-    shape.blendMode = info[layout.blendMode];
-    return shape;
+// A texture's shape and blending as its info record gives them.
+void ReadShape(const uint8_t* info, const Layout& layout, TextureSource& source) {
+    source.width = layout.wideSizes ? LoadU32(info + layout.width) : LoadU16(info + layout.width);
+    source.height = layout.wideSizes ? LoadU32(info + layout.height) : LoadU16(info + layout.height);
+    source.mipCount = info[layout.mipCount];
+    source.alphaMode = info[layout.alphaMode];
+    source.blendMode = info[layout.blendMode];
 }
+
+// Who a texture is and where its bytes lay in the pack.
+struct Placement {
+    uint32_t hash = 0;
+    std::string name;
+    uint64_t dataOffset = 0;
+    uint64_t paletteOffset = 0;
+};
 
 // An uncompressed texture buffer. Bytes no stream wrote are zeroed so a
 // texture built from a damaged block never carries stale heap contents.
@@ -100,9 +99,9 @@ private:
     void BuildTextures();
     void BuildPlain(const Entry& entry, uint64_t dataStart);
     void BuildVersion4Compressed(const Entry& entry);
-    void Append(const Shape& shape, uint32_t format, uint8_t formatFlag, const uint8_t* pixels, uint32_t pixelCount,
-                const uint8_t* palette, uint32_t paletteCount, uint32_t hash, std::string name, const uint8_t* info,
-                uint64_t dataOffset = 0, uint64_t paletteOffset = 0);
+    // A texture from its info record, its format and bytes (`source`, whose
+    // shape the record fills in) and its placement.
+    void Append(const uint8_t* info, TextureSource source, Placement placement);
 
     TextureFile& file_;
     ByteReader& reader_;
@@ -263,8 +262,14 @@ void PackReader::BuildPlain(const Entry& entry, uint64_t dataStart) {
     const uint32_t pixelCount = LoadU32(info + layout.pixelBytes);
     const uint8_t* pixels = PackBytes(dataOffset, pixelCount);
     const uint8_t* palette = paletteCount ? PackBytes(paletteOffset, paletteCount) : nullptr;
-    Append(ShapeOf(info, layout), format, flag, pixels, pixelCount, palette, paletteCount, entry.hash, entry.name, info,
-           dataOffset, paletteOffset);
+    Append(info,
+           {.format = format,
+            .pixels = pixels,
+            .pixelCount = pixelCount,
+            .palette = palette,
+            .paletteCount = paletteCount,
+            .formatRecordFlag = flag},
+           {entry.hash, entry.name, dataOffset, paletteOffset});
 }
 
 void PackReader::BuildVersion4Compressed(const Entry& entry) {
@@ -281,8 +286,14 @@ void PackReader::BuildVersion4Compressed(const Entry& entry) {
     if (pixelCount > buffer.size || paletteCount > buffer.size) throw Error("End of file");
     const uint8_t* palette = paletteCount ? buffer.bytes.get() + (buffer.size - paletteCount) : nullptr;
     const uint8_t flag = LoadU32(entry.format + layout_->formatFlag) != 0;
-    Append(ShapeOf(info, *layout_), LoadU32(entry.format + layout_->formatCode), flag, buffer.bytes.get(), pixelCount,
-           palette, paletteCount, entry.hash, entry.name, info);
+    Append(info,
+           {.format = LoadU32(entry.format + layout_->formatCode),
+            .pixels = buffer.bytes.get(),
+            .pixelCount = pixelCount,
+            .palette = palette,
+            .paletteCount = paletteCount,
+            .formatRecordFlag = flag},
+           {entry.hash, entry.name});
 }
 
 void PackReader::ReadCompressedTextures(uint32_t size) {
@@ -305,9 +316,14 @@ void PackReader::ReadCompressedTextures(uint32_t size) {
             if (paletteCount > total - layout.compressedTail) throw Error("End of file");
             const uint32_t pixelCount = total - layout.compressedTail - paletteCount;
             const uint8_t* palette = paletteCount ? buffer.bytes.get() + pixelCount : nullptr;
-            Append(ShapeOf(info, layout), LoadU32(format + layout.formatCode), LoadU32(format + layout.formatFlag) != 0,
-                   buffer.bytes.get(), pixelCount, palette, paletteCount, LoadU32(info + layout.hash),
-                   BoundedText(info + layout.name, 24), info);
+            Append(info,
+                   {.format = LoadU32(format + layout.formatCode),
+                    .pixels = buffer.bytes.get(),
+                    .pixelCount = pixelCount,
+                    .palette = palette,
+                    .paletteCount = paletteCount,
+                    .formatRecordFlag = LoadU32(format + layout.formatFlag) != 0},
+                   {LoadU32(info + layout.hash), BoundedText(info + layout.name, 24)});
             continue;
         }
 
@@ -324,8 +340,8 @@ void PackReader::ReadCompressedTextures(uint32_t size) {
             pixels = bytes + head;
             pixelCount = total - head;
         }
-        Append(ShapeOf(info, layout), format, 0, pixels, pixelCount, nullptr, 0, LoadU32(info + layout.hash),
-               BoundedText(name, pack::kCompressedNameMax), info);
+        Append(info, {.format = format, .pixels = pixels, .pixelCount = pixelCount},
+               {LoadU32(info + layout.hash), BoundedText(name, pack::kCompressedNameMax)});
     }
 }
 
@@ -367,17 +383,14 @@ Buffer PackReader::DecodePieces(uint32_t offset, uint32_t size) const {
     return buffer;
 }
 
-void PackReader::Append(const Shape& shape, uint32_t format, uint8_t formatFlag, const uint8_t* pixels,
-                        uint32_t pixelCount, const uint8_t* palette, uint32_t paletteCount, uint32_t hash,
-                        std::string name, const uint8_t* info, uint64_t dataOffset, uint64_t paletteOffset) {
-    if (hash == 0) throw Error("invalid hash");
-    auto texture = TextureObject::Create({shape.width, shape.height, format, shape.mips, pixels, pixelCount, palette,
-                                          paletteCount, formatFlag, shape.alphaMode, shape.blendMode},
-                                         file_.packInMemory);
-    texture->hash = hash;
-    texture->name = std::move(name);
-    texture->dataOffset = uint32_t(dataOffset);
-    texture->paletteOffset = uint32_t(paletteOffset);
+void PackReader::Append(const uint8_t* info, TextureSource source, Placement placement) {
+    if (placement.hash == 0) throw Error("invalid hash");
+    ReadShape(info, *layout_, source);
+    auto texture = TextureObject::Create(source, file_.packInMemory);
+    texture->hash = placement.hash;
+    texture->name = std::move(placement.name);
+    texture->dataOffset = uint32_t(placement.dataOffset);
+    texture->paletteOffset = uint32_t(placement.paletteOffset);
     if (file_.keepGameRecords) texture->gameRecord.assign(info, info + layout_->infoSize);
     file_.textures.push_back(std::move(texture));
 }
