@@ -319,6 +319,21 @@ HResult CheckGifScreen(const uint8_t* data, size_t size) {
     return width * height > uint64_t(size) * 8192 + 65536 ? kInvalidData : kOk;
 }
 
+// A PNG's chunks up to IEND, each within the file: a decoder grows its
+// buffer to a chunk's declared length before reading it (a 129-byte file
+// asked for 1.3 GB).
+HResult CheckPngChunks(const uint8_t* data, size_t size) {
+    size_t at = 8;  // after the signature
+    while (size - at >= 12) {
+        const uint64_t length = uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 |
+                                uint32_t(data[at + 2]) << 8 | data[at + 3];
+        if (length > size - at - 12) return kInvalidData;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return kOk;
+        at += 12 + size_t(length);
+    }
+    return kInvalidData;  // no IEND: the file was cut
+}
+
 } // namespace
 
 HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metadata, ScratchImage& out) {
@@ -329,6 +344,7 @@ HResult LoadFromImageMemory(const uint8_t* data, size_t size, TexMetadata* metad
     HResult hr = kOk;
     if (*format == ImageFileFormat::BMP && Failed(hr = CheckBmpHeader(data, size))) return hr;
     if (*format == ImageFileFormat::GIF && Failed(hr = CheckGifScreen(data, size))) return hr;
+    if (*format == ImageFileFormat::PNG && Failed(hr = CheckPngChunks(data, size))) return hr;
     Bgra picture;
     hr = DecodeWithBackEnd(data, size, *format, picture);
     if (Failed(hr)) return hr;
