@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace zelko {
@@ -37,7 +38,18 @@ void RunInOrder(size_t count, unsigned jobs, const std::function<void(size_t)>& 
     };
     std::vector<std::thread> threads;
     threads.reserve(jobs);
-    for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(worker);
+    try {
+        for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for do the same work; none at all, this one does it.
+        if (threads.empty()) {
+            for (size_t i = 0; i < count; ++i) {
+                work(i);
+                ready(i);
+            }
+            return;
+        }
+    }
     const auto finish = [&] {
         {
             std::lock_guard lock(mutex);

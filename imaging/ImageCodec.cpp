@@ -208,6 +208,7 @@ HResult EncodeImage(const Image& source, const Image& destination, TexCompressFl
     if (bands <= 1) return EncodeRows(source, destination, compress, alphaRef, 0, blocksHigh);
     std::vector<HResult> results(bands, kOk);
     std::vector<std::thread> workers;
+    workers.reserve(bands);
     try {
         for (size_t band = 1; band < bands; ++band) {
             workers.emplace_back([&, band] {
