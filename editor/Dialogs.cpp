@@ -3,6 +3,7 @@
 #include "editor/Ids.h"
 #include "texture/TextureObject.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/ReportList.h"
 
 #include <commctrl.h>
 
@@ -216,26 +217,11 @@ struct ResultDialog {
         if (message == WM_INITDIALOG) {
             SetDlgItemTextW(dialog, IDC_RESULT_HEADER, report->header.c_str());
             HWND list = GetDlgItem(dialog, IDC_RESULT_LIST);
-            const DWORD extended = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
-            SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.pszText = const_cast<wchar_t*>(L"Message");
-            column.cx = 100;
-            SendMessageW(list, LVM_INSERTCOLUMNW, 0, LPARAM(&column));
-            SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-            SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-            int row = 0;
-            for (const std::wstring& text : report->messages) {
-                LVITEMW item{};
-                item.mask = LVIF_TEXT;
-                item.iItem = row++;
-                item.pszText = const_cast<wchar_t*>(text.c_str());
-                SendMessageW(list, LVM_INSERTITEMW, 0, LPARAM(&item));
-            }
-            SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE);
-            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(list, nullptr, TRUE);
+            SetUpReportList(list, {{L"Message", 100}});
+            std::vector<std::vector<std::wstring>> rows;
+            for (const std::wstring& text : report->messages) rows.push_back({text});
+            FillReportList(list, rows);
+            FitReportColumn(list, 0);
             return TRUE;
         }
         if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {

@@ -1,6 +1,7 @@
 #include "editor/FindDialog.h"
 
 #include "editor/Ids.h"
+#include "toolkit/ReportList.h"
 
 #include <commctrl.h>
 
@@ -38,16 +39,7 @@ INT_PTR FindDialog::Message(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND list = GetDlgItem(window, IDC_FIND_LIST);
     switch (message) {
     case WM_INITDIALOG: {
-        const DWORD extended = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
-        SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
-        int index = 0;
-        for (auto [title, width] : {std::pair{L"File ID", 100}, std::pair{L"Texture", 300}}) {
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.pszText = const_cast<wchar_t*>(title);
-            column.cx = width;
-            SendMessageW(list, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&column));
-        }
+        SetUpReportList(list, {{L"File ID", 100}, {L"Texture", 300}});
         SendDlgItemMessageW(window, IDC_FIND_TEXT, EM_LIMITTEXT, kMaxPattern, 0);
         return TRUE;
     }
@@ -61,7 +53,7 @@ INT_PTR FindDialog::Message(UINT message, WPARAM wParam, LPARAM lParam) {
             if (HIWORD(wParam) == BN_CLICKED) Search();
             return TRUE;
         case IDOK: // Enter: on a row of the list it goes there
-            if (GetFocus() == list) GoTo(int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
+            if (GetFocus() == list) GoTo(SelectedReportRow(list));
             return TRUE;
         case IDCANCEL: ShowWindow(window, SW_HIDE); return TRUE; // Escape
         default: return FALSE;
@@ -106,25 +98,13 @@ void FindDialog::Search() {
 }
 
 void FindDialog::FillList() {
-    HWND list = GetDlgItem(window, IDC_FIND_LIST);
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        const std::wstring id = std::to_wstring(uint64_t(rows_[row]->entryId) + 1);
-        const std::wstring name(rows_[row]->shown.begin(), rows_[row]->shown.end());
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = int(row);
-        item.pszText = const_cast<wchar_t*>(id.c_str());
-        item.lParam = LPARAM(row);
-        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        LVITEMW sub{};
-        sub.iSubItem = 1;
-        sub.pszText = const_cast<wchar_t*>(name.c_str());
-        SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
+    std::vector<std::vector<std::wstring>> rows;
+    rows.reserve(rows_.size());
+    for (const FindRecord* record : rows_) {
+        rows.push_back(
+            {std::to_wstring(uint64_t(record->entryId) + 1), std::wstring(record->shown.begin(), record->shown.end())});
     }
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    FillReportList(GetDlgItem(window, IDC_FIND_LIST), rows);
 }
 
 void FindDialog::GoTo(int row) {

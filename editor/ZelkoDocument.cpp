@@ -34,22 +34,6 @@ void SetEntryTexts(IListItem& item, const ArchiveEntry& entry) {
     item.SetText(3, std::to_wstring(entry.textureCount));
 }
 
-// Sized to the contents, but never so narrow that the column's title is cut.
-void FitColumns(ListView& list) {
-    list.AutoSizeColumns(false);
-    for (int column = 0; column < list.ColumnCount(); ++column) {
-        wchar_t title[64] = {};
-        LVCOLUMNW info{};
-        info.mask = LVCF_TEXT;
-        info.pszText = title;
-        info.cchTextMax = 64;
-        SendMessageW(list.window, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
-        const int titleWidth = int(SendMessageW(list.window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title)));
-        const int width = int(SendMessageW(list.window, LVM_GETCOLUMNWIDTH, column, 0));
-        if (width < titleWidth + 20) SendMessageW(list.window, LVM_SETCOLUMNWIDTH, column, titleWidth + 20);
-    }
-}
-
 } // namespace
 
 Host Zelko::MakeHost() {
@@ -143,14 +127,14 @@ void Zelko::FillFileList() {
         item->SetData(&entry);
         SetEntryTexts(*item, entry);
     }
-    FitColumns(*fileList_);
+    fileList_->FitColumnsToContentsAndTitles(20); // a title is never cut
 }
 
 void Zelko::RefreshFileList() {
     for (IListItem* item : fileList_->GetItems()) {
         if (auto* entry = static_cast<ArchiveEntry*>(item->GetData())) SetEntryTexts(*item, *entry);
     }
-    FitColumns(*fileList_);
+    fileList_->FitColumnsToContentsAndTitles(20); // a title is never cut
     InvalidateRect(fileList_->window, nullptr, TRUE);
 }
 
@@ -162,7 +146,7 @@ void Zelko::RefreshEntryRow() {
     InvalidateRect(fileList_->window, nullptr, FALSE);
 }
 
-void Zelko::FitTextureColumns() { FitColumns(*textureList_); }
+void Zelko::FitTextureColumns() { textureList_->FitColumnsToContentsAndTitles(20); }
 
 void Zelko::UpdateCounts() {
     if (status_) status_->SetText(Wide(CountsText(document_.entries)), 2, false);

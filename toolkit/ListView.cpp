@@ -193,6 +193,21 @@ void ListView::AutoSizeColumns(bool useHeader) {
     }
 }
 
+void ListView::FitColumnsToContentsAndTitles(int margin) {
+    AutoSizeColumns(false);
+    for (int column = 0; column < ColumnCount(); ++column) {
+        wchar_t title[64] = {};
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT;
+        info.pszText = title;
+        info.cchTextMax = 64;
+        SendMessageW(window, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+        const int titleWidth = int(SendMessageW(window, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title)));
+        const int width = int(SendMessageW(window, LVM_GETCOLUMNWIDTH, column, 0));
+        if (width < titleWidth + margin) SendMessageW(window, LVM_SETCOLUMNWIDTH, column, titleWidth + margin);
+    }
+}
+
 void ListView::SortByColumn(int column) {
     bool up = sortAscending_.try_emplace(column, true).first->second;
     SortRequest request{column, up};

@@ -103,6 +103,8 @@ public:
     std::vector<IListItem*> GetItems() const;
     // Sizes each column to its contents (and its header when useHeader); nothing without rows.
     void AutoSizeColumns(bool useHeader);
+    // AutoSizeColumns(false), but no column narrower than its title plus `margin`.
+    void FitColumnsToContentsAndTitles(int margin);
     // Sorts by column as a click on its header does: alternately ascending and descending.
     void SortByColumn(int column);
 
