@@ -106,7 +106,6 @@ uint8_t* ByteWriter::Reserve(size_t count) {
 }
 
 void ByteWriter::WriteU32(uint32_t value) { StoreU32(Reserve(4), value); }
-void ByteWriter::WriteU16(uint16_t value) { StoreU16(Reserve(2), value); }
 void ByteWriter::WriteU8(uint8_t value) { *Reserve(1) = value; }
 
 void ByteWriter::Write(const void* bytes, size_t count) {

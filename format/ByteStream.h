@@ -105,7 +105,6 @@ public:
     ByteWriter& operator=(const ByteWriter&) = delete;
 
     void WriteU32(uint32_t value);
-    void WriteU16(uint16_t value);
     void WriteU8(uint8_t value);
     void Write(const void* bytes, size_t count);
     // Writes `count` copies of one byte; more than 1 MiB throws "Invalid padding value".

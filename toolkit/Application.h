@@ -32,14 +32,11 @@ public:
     virtual bool OnCreate() = 0;
     // Called once after the window was shown.
     virtual void OnShown() {}
-    // Reserved for the main window; does nothing here.
-    virtual void OnReady() {}
 
     // Control + key (a virtual-key code such as 'O') runs command.
     void AddAccelerator(WORD key, WORD command);
     // F3 without modifiers runs command.
     void AddFindAccelerator(WORD command);
-    const std::vector<AcceleratorEntry>& Accelerators() const { return accelerators_; }
     // Turns the list into a table owned by this object; null when the list is empty.
     HACCEL BuildAcceleratorTable();
     HACCEL AcceleratorTable() const { return acceleratorTable_.Get(); }

@@ -26,7 +26,6 @@ public:
     void SetLogEnabled(bool enabled) { logEnabled_ = enabled; }
     bool IsLogEnabled() const { return logEnabled_; }
     void SetLogPath(std::wstring path) { logPath_ = std::move(path); }
-    const std::wstring& LogPath() const { return logPath_; }
 
 private:
     std::wstring logPath_;
