@@ -323,15 +323,15 @@ HResult CheckGifScreen(const uint8_t* data, size_t size) {
 // buffer to a chunk's declared length before reading it (a 129-byte file
 // asked for 1.3 GB).
 HResult CheckPngChunks(const uint8_t* data, size_t size) {
-    size_t at = 8;  // after the signature
+    size_t at = 8; // after the signature
     while (size - at >= 12) {
-        const uint64_t length = uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 |
-                                uint32_t(data[at + 2]) << 8 | data[at + 3];
+        const uint64_t length = uint32_t(data[at]) << 24 | uint32_t(data[at + 1]) << 16 | uint32_t(data[at + 2]) << 8 |
+            data[at + 3];
         if (length > size - at - 12) return kInvalidData;
         if (std::memcmp(data + at + 4, "IEND", 4) == 0) return kOk;
         at += 12 + size_t(length);
     }
-    return kInvalidData;  // no IEND: the file was cut
+    return kInvalidData; // no IEND: the file was cut
 }
 
 } // namespace
