@@ -50,9 +50,8 @@ std::optional<fs::path> FindIgnoringCase(const fs::path& folder, std::initialize
 }
 
 void AppendU32(std::vector<uint8_t>& out, uint32_t value) {
-    uint8_t bytes[4];
-    StoreU32(bytes, value);
-    out.insert(out.end(), bytes, bytes + 4);
+    out.resize(out.size() + 4);
+    StoreU32(out.data() + out.size() - 4, value);
 }
 
 } // namespace
