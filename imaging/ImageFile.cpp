@@ -100,6 +100,21 @@ HResult CheckBmpHeader(const uint8_t* data, size_t size) {
     if (compression != 0 && compression != 3 && compression != 6) return kOk;
     const uint64_t rowBytes = ((width * bits + 31) / 32) * 4;
     if (uint64_t(offset) + rowBytes * height > size) return kHandleEof;
+    if (compression != 0 || (bits != 1 && bits != 4 && bits != 8)) return kOk;
+    // Indexed pixels: the palette entries present are counted as the decoder
+    // counts them, from the pixel data's offset; an index past them would
+    // take a colour from memory the file never filled.
+    const int64_t paletteBytes = int64_t(offset) - 14 - (headerSize == 12 ? 24 : int64_t(headerSize));
+    const int64_t entries = paletteBytes <= 0 ? 0 : headerSize == 12 ? paletteBytes / 3 : paletteBytes / 4;
+    if (entries >= (int64_t(1) << bits)) return kOk;
+    for (uint64_t y = 0; y < height; ++y) {
+        const uint8_t* row = data + offset + y * rowBytes;
+        for (uint64_t x = 0; x < width; ++x) {
+            const uint64_t bit = x * bits;
+            const int index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+            if (index >= entries) return kInvalidData;
+        }
+    }
     return kOk;
 }
 
