@@ -134,6 +134,8 @@ size_t SourceRowBytes(const Parsed& dds, size_t width, size_t height, size_t& ro
     return dds.expansion == Expansion::Bgr24 ? width * 3 : rowPitch;
 }
 
+HResult CheckShape(const Parsed& dds, size_t available);
+
 HResult ParseHeader(const uint8_t* data, size_t size, Parsed& dds) {
     if (!data) return kInvalidArg;
     if (size >= 4 && Read32(data) != kMagic) return kInvalidData;
@@ -169,21 +171,10 @@ HResult ParseHeader(const uint8_t* data, size_t size, Parsed& dds) {
         md.format = layout.format;
         dds.expansion = layout.expansion;
     }
-    if (width == 0 || height == 0) return kInvalidData;
-    if (width > kMaxTextureDimension || height > kMaxTextureDimension) return kNotSupported;
     md.width = width;
     md.height = height;
     md.mipLevels = mipCount == 0 ? 1 : mipCount;
-    if (md.mipLevels > CountMips(width, height)) return kInvalidData;
-
-    // Every level's bytes must be present; 64-bit sums cannot wrap here.
-    uint64_t needed = 0;
-    for (size_t mip = 0; mip < md.mipLevels; ++mip) {
-        size_t w = std::max<size_t>(1, width >> mip), hgt = std::max<size_t>(1, height >> mip), rows;
-        needed += uint64_t(SourceRowBytes(dds, w, hgt, rows)) * rows;
-    }
-    if (needed > uint64_t(size - dds.dataOffset)) return kHandleEof;
-    return kOk;
+    return CheckShape(dds, size - dds.dataOffset);
 }
 
 void CopyRow(const uint8_t* source, uint8_t* destination, size_t width, size_t bytes, Expansion expansion) {
@@ -208,6 +199,37 @@ void CopyRow(const uint8_t* source, uint8_t* destination, size_t width, size_t b
         return;
     case Expansion::None: std::memcpy(destination, source, bytes); return;
     }
+}
+
+// The rules on the shape and the data length, whether the shape comes from
+// a header or from the caller.
+HResult CheckShape(const Parsed& dds, size_t available) {
+    const TexMetadata& md = dds.metadata;
+    if (md.width == 0 || md.height == 0) return kInvalidData;
+    if (md.width > kMaxTextureDimension || md.height > kMaxTextureDimension) return kNotSupported;
+    if (md.mipLevels > CountMips(md.width, md.height)) return kInvalidData;
+
+    // Every level's bytes must be present; 64-bit sums cannot wrap here.
+    uint64_t needed = 0;
+    for (size_t mip = 0; mip < md.mipLevels; ++mip) {
+        size_t w = std::max<size_t>(1, md.width >> mip), hgt = std::max<size_t>(1, md.height >> mip), rows;
+        needed += uint64_t(SourceRowBytes(dds, w, hgt, rows)) * rows;
+    }
+    if (needed > uint64_t(available)) return kHandleEof;
+    return kOk;
+}
+
+// Copies the levels of checked data into `image`.
+HResult LoadParsed(const Parsed& dds, const uint8_t* source, ScratchImage& image) {
+    if (HResult hr = image.Initialize(dds.metadata); Failed(hr)) return hr;
+    for (size_t mip = 0; mip < dds.metadata.mipLevels; ++mip) {
+        const Image& level = *image.GetImage(mip, 0, 0);
+        size_t rows;
+        size_t sourceRow = SourceRowBytes(dds, level.width, level.height, rows);
+        for (size_t y = 0; y < rows; ++y, source += sourceRow)
+            CopyRow(source, level.pixels + y * level.rowPitch, level.width, level.rowPitch, dds.expansion);
+    }
+    return kOk;
 }
 
 // The legacy pixel format that writes `format` exactly, if there is one.
@@ -256,17 +278,23 @@ HResult LoadFromDDSMemory(const void* data, size_t size, TexMetadata* metadata, 
     Parsed dds;
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     if (HResult hr = ParseHeader(bytes, size, dds); Failed(hr)) return hr;
-    if (HResult hr = image.Initialize(dds.metadata); Failed(hr)) return hr;
-    const uint8_t* source = bytes + dds.dataOffset;
-    for (size_t mip = 0; mip < dds.metadata.mipLevels; ++mip) {
-        const Image& level = *image.GetImage(mip, 0, 0);
-        size_t rows;
-        size_t sourceRow = SourceRowBytes(dds, level.width, level.height, rows);
-        for (size_t y = 0; y < rows; ++y, source += sourceRow)
-            CopyRow(source, level.pixels + y * level.rowPitch, level.width, level.rowPitch, dds.expansion);
-    }
+    if (HResult hr = LoadParsed(dds, bytes + dds.dataOffset, image); Failed(hr)) return hr;
     if (metadata) *metadata = image.GetMetadata();
     return kOk;
+}
+
+HResult LoadFromDDSPixels(DxgiFormat format, size_t width, size_t height, size_t mipLevels, const void* data,
+                          size_t size, ScratchImage& image) {
+    image.Release();
+    if (!data && size) return kInvalidArg;
+    if (BitsPerPixel(format) == 0) return kNotSupported;
+    Parsed dds;
+    dds.metadata.format = format;
+    dds.metadata.width = width;
+    dds.metadata.height = height;
+    dds.metadata.mipLevels = mipLevels == 0 ? 1 : mipLevels;
+    if (HResult hr = CheckShape(dds, size); Failed(hr)) return hr;
+    return LoadParsed(dds, static_cast<const uint8_t*>(data), image);
 }
 
 HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMetadata* metadata, ScratchImage& image) {

@@ -39,6 +39,12 @@ HResult LoadFromDDSFile(const std::filesystem::path& path, TexMetadata* metadata
 HResult LoadFromDDSMemory(const void* data, size_t size, DdsFlags flags, TexMetadata* metadata, ScratchImage& image);
 HResult LoadFromDDSFile(const std::filesystem::path& path, DdsFlags flags, TexMetadata* metadata, ScratchImage& image);
 
+// A DDS file's data without its header (levels one after another, rows
+// packed), the shape given by the caller: the same checks, codes and image
+// as loading the file. mipLevels 0 counts as 1.
+HResult LoadFromDDSPixels(DxgiFormat format, size_t width, size_t height, size_t mipLevels, const void* data,
+                          size_t size, ScratchImage& image);
+
 // Only the header: the metadata a load would produce, without reading pixels
 // (the data length is still checked).
 HResult GetMetadataFromDDSMemory(const void* data, size_t size, TexMetadata& metadata);

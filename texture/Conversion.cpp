@@ -258,22 +258,42 @@ void ChangeFormat(TextureObject& texture, int game, uint32_t newFormat) {
 }
 
 bool DecodeTexture(const TextureObject& texture, ScratchImage& image, std::string& error) {
-    ScratchImage decoded;
-    {
-        std::vector<uint8_t> view;
-        bool built = false;
-        try {
-            built = BuildDdsView(texture, view);
-        } catch (const Error&) {
-            built = false; // packed pixels that do not unpack
-        }
-        if (!built) {
+    uint32_t dxgi = 0;
+    TextureObject::Pixels pixels;
+    try {
+        dxgi = ToDxgi(texture.format);
+        pixels = texture.PixelView();
+    } catch (const Error&) {
+        error = "Failed to load the texture."; // an unknown format, or packed pixels that do not unpack
+        return false;
+    }
+    // Xbox 360 ARGB has no PC layout before the record is converted.
+    if (texture.format == kXboxLinearARGB || texture.format == kXboxTiledARGB)
+        return Fail(error, "Failed to load the texture. Error code: ", kNotSupported);
+
+    // The bytes are read as a DDS file's data would be: P8 expanded through
+    // its palette, any other record's palette bytes first.
+    std::vector<uint8_t> joined;
+    const uint8_t* data = pixels.data();
+    size_t size = pixels.size();
+    if (texture.format == kFormatP8) {
+        if (texture.paletteSize != 1024 || texture.palette.size() != 1024) {
             error = "Failed to load the texture.";
             return false;
         }
-        const HResult hr = LoadFromDDSMemory(view.data(), view.size(), kDdsFlagsNone, nullptr, decoded);
-        if (Failed(hr)) return Fail(error, "Failed to load the texture. Error code: ", hr);
+        joined.resize(size_t(size) * 4);
+        for (size_t i = 0; i < size; ++i) std::memcpy(&joined[i * 4], &texture.palette[size_t(data[i]) * 4], 4);
+    } else if (texture.paletteSize) {
+        joined.assign(texture.palette.begin(),
+                      texture.palette.begin() + std::min<size_t>(texture.paletteSize, texture.palette.size()));
+        joined.insert(joined.end(), data, data + size);
     }
+    if (!joined.empty() || texture.format == kFormatP8) data = joined.data(), size = joined.size();
+
+    ScratchImage decoded;
+    const HResult hr = LoadFromDDSPixels(DxgiFormat(dxgi), texture.width, texture.height, texture.mipCount, data, size,
+                                         decoded);
+    if (Failed(hr)) return Fail(error, "Failed to load the texture. Error code: ", hr);
     image = std::move(decoded);
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Pack format codes against the imaging layer's DXGI formats, the Xbox 360
-// conversion, and a record seen as an in-memory DDS file.
+// Pack format codes against the imaging layer's DXGI formats, and the Xbox
+// 360 conversion.
 #include <cstdint>
 #include <vector>
 
@@ -31,9 +31,5 @@ void ConvertFromXbox360(TextureObject& texture);
 // The tiled element index of (x, y) on a surface P elements wide, for
 // elements of e bytes (4, 8 or 16).
 uint32_t XboxTiledOffset(uint32_t x, uint32_t y, uint32_t P, uint32_t e);
-
-// "DDS " + header + data of the record; false when it cannot be shown that
-// way (a P8 record without a full 256-entry palette, or an unknown format).
-bool BuildDdsView(const TextureObject& texture, std::vector<uint8_t>& out);
 
 } // namespace zelko

@@ -1,4 +1,4 @@
-// Texture records, Xbox 360 untiling, DDS views, and preview pixels.
+// Texture records, Xbox 360 untiling, decoding, and preview pixels.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -128,39 +128,43 @@ TEST(Xbox360, TiledOffsetsAndLinearArgb) {
     EXPECT_THROW(ConvertFromXbox360(*t), Error);
 }
 
-void ExpectFields(const Bytes& dds, const std::vector<std::pair<size_t, uint32_t>>& fields) {
-    for (auto [at, value] : fields) EXPECT_EQ(LoadU32(&dds[at]), value) << "offset " << at;
+Bytes Decoded(const TextureObject& t, DxgiFormat format, std::string& error) {
+    ScratchImage image;
+    if (!DecodeTexture(t, image, error)) return {};
+    EXPECT_EQ(image.GetMetadata().format, format);
+    EXPECT_EQ(image.GetMetadata().mipLevels, t.mipCount);
+    return Bytes(image.GetPixels(), image.GetPixels() + image.GetPixelsSize());
 }
 
-TEST(DdsView, HeadersPerFormat) {
-    Bytes dds;
-    ASSERT_TRUE(BuildDdsView(*Make(kFormatARGB, 2, 2, 1, Pattern(16)), dds));
-    ASSERT_EQ(dds.size(), 128u + 16);
-    ExpectFields(dds,
-                 {{0, MakeFourCC('D', 'D', 'S', ' ')},
-                  {4, 124},
-                  {8, 0x2100F},
-                  {20, 4},
-                  {80, 0x41},
-                  {88, 32},
-                  {92, 0x00FF0000},
-                  {104, 0xFF000000},
-                  {108, 0x401008}});
+TEST(DecodeTexture, ReadsEachFormatsBytesAsTheyStand) {
+    std::string error;
+    const Bytes argb = Pattern(16);
+    EXPECT_EQ(Decoded(*Make(kFormatARGB, 2, 2, 1, argb), DxgiFormat::B8G8R8A8_UNORM, error), argb);
     auto dxt5 = Make(kFormatDXT5, 8, 8, 2, Pattern(80), true);
-    ASSERT_TRUE(BuildDdsView(*dxt5, dds));
-    ExpectFields(dds, {{8, 0x81007}, {20, 8 * 8 * 4}, {28, 2}, {80, 4}, {84, kFormatDXT5}});
-    EXPECT_EQ(Bytes(dds.begin() + 128, dds.end()), Unpacked(*dxt5));
-    ASSERT_TRUE(BuildDdsView(*Make(kFormatL8, 4, 1, 1, Pattern(4)), dds));
-    ExpectFields(dds, {{80, 0x20000}, {88, 8}, {92, 0xFF}});
+    EXPECT_EQ(Decoded(*dxt5, DxgiFormat::BC3_UNORM, error), Unpacked(*dxt5));
+    EXPECT_EQ(Decoded(*Make(kFormatDXT2, 4, 4, 1, Pattern(16)), DxgiFormat::BC2_UNORM, error), Pattern(16));
+    EXPECT_EQ(Decoded(*Make(kFormatATI2, 4, 4, 1, Pattern(16)), DxgiFormat::BC5_UNORM, error), Pattern(16));
+    EXPECT_EQ(Decoded(*Make(kFormatL8, 4, 1, 1, Pattern(4)), DxgiFormat::R8_UNORM, error), Pattern(4));
 
     // P8 expands every index through the palette; a short palette fails.
     Bytes pal(1024);
     for (int i = 0; i < 256; ++i) StoreU32(&pal[i * 4], 0xFF000000u | uint32_t(i) * 0x010101u);
-    ASSERT_TRUE(BuildDdsView(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), dds));
-    ASSERT_EQ(dds.size(), 128u + 16);
-    ExpectFields(dds, {{8, 0x2100F}, {132, 0xFF050505}, {136, 0xFFFFFFFF}});
+    const Bytes p8 = Decoded(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), DxgiFormat::B8G8R8A8_UNORM, error);
+    ASSERT_EQ(p8.size(), 16u);
+    EXPECT_EQ(std::tuple(LoadU32(&p8[4]), LoadU32(&p8[8])), std::tuple(0xFF050505u, 0xFFFFFFFFu));
     pal.resize(512);
-    EXPECT_FALSE(BuildDdsView(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), dds));
+    EXPECT_TRUE(Decoded(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), {}, error).empty());
+    EXPECT_EQ(error, "Failed to load the texture.");
+
+    // Xbox 360 ARGB before conversion, and more levels than the sides allow.
+    auto xbox = Make(kFormatARGB, 2, 1, 1, Pattern(8));
+    xbox->format = kXboxTiledARGB;
+    EXPECT_TRUE(Decoded(*xbox, {}, error).empty());
+    EXPECT_EQ(error, "Failed to load the texture. Error code: 0x80070032");
+    xbox->format = kFormatARGB;
+    xbox->mipCount = 3;
+    EXPECT_TRUE(Decoded(*xbox, {}, error).empty());
+    EXPECT_EQ(error, "Failed to load the texture. Error code: 0x8007000d");
 }
 
 // Preview pixels: the checkerboard behind alpha, then bottom-up rows of each kind of texture.
