@@ -13,6 +13,9 @@ if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; t
   exit 1
 fi
 
+echo "== Include directions"
+bash scripts/check-includes.sh
+
 echo "== Native build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native -DZELKO_SANITIZE=ON >/dev/null
 cmake --build --preset native
