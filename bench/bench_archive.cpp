@@ -92,7 +92,7 @@ std::vector<std::unique_ptr<TextureObject>> DistinctTextures() {
         [](size_t i) {
             ScratchImage image = Picture(uint32_t(i));
             std::string error;
-            if (!ConvertImage(image, kFormatDXT5, kSide, kSide, 10, false, error)) throw Error(error);
+            if (!ConvertImage(image, kFormatDXT5, kSide, kSide, 10, Resizing::KeepSize, error)) throw Error(error);
             TextureFile scratch;
             return TextureObject::Duplicate(scratch.AddTexture("BASE", image), "BASE");
         },
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
                 ScratchImage image;
                 std::string error;
                 DecodeTexture(*t, image, error);
-                ConvertImage(image, kFormatARGB, t->width, t->height, t->mipCount, false, error);
+                ConvertImage(image, kFormatARGB, t->width, t->height, t->mipCount, Resizing::KeepSize, error);
                 const Image& base = *image.GetImage(0, 0, 0);
                 std::vector<uint8_t> out(32 * 32 * 4);
                 stbir_resize(base.pixels, int(base.width), int(base.height), int(base.rowPitch), out.data(), 32, 32,

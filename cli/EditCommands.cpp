@@ -190,7 +190,8 @@ int CmdReplace(const Args& args) {
     TextureObject& t = s.Find(opt.Positional()[1]);
     ScratchImage image;
     std::string error;
-    if (!LoadImageForTexture(PathFromUtf8(opt.Positional()[2]), t, !s.container->CanRebuild(), image, error)) {
+    if (!LoadImageForTexture(PathFromUtf8(opt.Positional()[2]), t,
+                             s.container->CanRebuild() ? Resizing::KeepSize : Resizing::ToTarget, image, error)) {
         throw Error(error);
     }
     if (!s.container->ReplaceImage(&t, image)) throw Error("Failed to import the file: " + opt.Positional()[2]);

@@ -88,7 +88,7 @@ struct SampleTexture {
 void AddSample(TextureFile& pack, const SampleTexture& s, uint32_t seed) {
     ScratchImage image = Generate(s.pattern, s.width, s.height, seed);
     std::string error;
-    if (!ConvertImage(image, s.format, s.width, s.height, s.mips, false, error)) throw Error(error);
+    if (!ConvertImage(image, s.format, s.width, s.height, s.mips, Resizing::KeepSize, error)) throw Error(error);
     pack.AddTexture(s.name, image);
 }
 

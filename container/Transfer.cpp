@@ -71,7 +71,8 @@ ImportOutcome ImportFiles(IBinFile& container, const std::vector<TextureObject*>
         result.ready = true;
         if (target[i]) {
             // Archives patched in place keep every size: the image is fitted to the texture.
-            result.ok = LoadImageForTexture(files[i], *target[i], !canRebuild, result.image, result.error);
+            result.ok = LoadImageForTexture(files[i], *target[i], canRebuild ? Resizing::KeepSize : Resizing::ToTarget,
+                                            result.image, result.error);
         } else {
             try {
                 result.added = ImportAsNewTexture(container.pack->packInMemory, files[i]);
@@ -209,7 +210,7 @@ EncodedTexture EncodeTexture(const TextureObject& texture, int format) {
     } else if (result.ok) {
         const TexMetadata& m = image.GetMetadata();
         result.ok = ConvertImage(image, kFormatARGB, uint32_t(m.width), uint32_t(m.height), uint32_t(m.mipLevels),
-                                 false, result.error);
+                                 Resizing::KeepSize, result.error);
         if (result.ok) result.encoded = SaveToImageMemory(*image.GetImage(0, 0, 0), kWicFormats[format], result.bytes);
     }
     return result;

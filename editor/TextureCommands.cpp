@@ -199,7 +199,9 @@ bool Zelko::ReplaceTextureFromFile(const std::wstring& path, TextureObject& text
     ScratchImage image;
     std::string error;
     // Archives patched in place keep every size: the image is fitted to the texture.
-    bool replaced = LoadImageForTexture(std::filesystem::path(path), texture, !container_->CanRebuild(), image, error);
+    bool replaced = LoadImageForTexture(std::filesystem::path(path), texture,
+                                        container_->CanRebuild() ? Resizing::KeepSize : Resizing::ToTarget, image,
+                                        error);
     if (replaced && !container_->ReplaceImage(&texture, image)) {
         replaced = false;
         error = "The image does not fit the texture's format.";

@@ -55,7 +55,7 @@ ScratchImage Picture(uint32_t w, uint32_t h, bool alpha) {
 ScratchImage Encoded(uint32_t format, uint32_t w, uint32_t h, uint32_t mips) {
     ScratchImage image = Picture(w, h, true);
     std::string error;
-    if (!ConvertImage(image, format, w, h, mips, false, error)) throw Error(error);
+    if (!ConvertImage(image, format, w, h, mips, Resizing::KeepSize, error)) throw Error(error);
     return image;
 }
 

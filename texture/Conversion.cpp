@@ -74,7 +74,7 @@ bool LoadImageFile(const std::filesystem::path& path, ScratchImage& image, std::
 }
 
 bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, uint32_t height, uint32_t mipCount,
-                  bool allowResize, std::string& error) {
+                  Resizing resizing, std::string& error) {
     const DxgiFormat target = DxgiFormat(ToDxgi(targetFormat));
     {
         const TexMetadata& m = image.GetMetadata();
@@ -132,7 +132,8 @@ bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, ui
         replace(next);
     }
 
-    if (allowResize && (current->GetMetadata().width != width || current->GetMetadata().height != height)) {
+    if (resizing == Resizing::ToTarget &&
+        (current->GetMetadata().width != width || current->GetMetadata().height != height)) {
         ScratchImage next;
         const HResult hr = RunStep("resize", [&] {
             return Resize(current->GetImages(), current->GetImageCount(), current->GetMetadata(), width, height,
@@ -213,7 +214,8 @@ std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::
         format = kFormatARGB;
         const uint32_t width = uint32_t((meta.width + 3) / 4 * 4);
         const uint32_t height = uint32_t((meta.height + 3) / 4 * 4);
-        if (!ConvertImage(image, format, width, height, uint32_t(meta.mipLevels), true, error)) throw Error(error);
+        if (!ConvertImage(image, format, width, height, uint32_t(meta.mipLevels), Resizing::ToTarget, error))
+            throw Error(error);
     }
 
     const TexMetadata& done = image.GetMetadata();
@@ -228,12 +230,12 @@ std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::
     return texture;
 }
 
-bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject& texture, bool allowResize,
+bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject& texture, Resizing resizing,
                          ScratchImage& image, std::string& error) {
     ScratchImage loaded;
     if (!LoadImageFile(path, loaded, error)) return false;
     try {
-        if (!ConvertImage(loaded, texture.format, texture.width, texture.height, texture.mipCount, allowResize, error))
+        if (!ConvertImage(loaded, texture.format, texture.width, texture.height, texture.mipCount, resizing, error))
             return false;
     } catch (const Error& e) {
         error = e.what();
@@ -248,7 +250,7 @@ void ChangeFormat(TextureObject& texture, int game, uint32_t newFormat) {
         ScratchImage image;
         std::string error;
         if (!DecodeTexture(texture, image, error)) throw Error(error);
-        if (!ConvertImage(image, newFormat, texture.width, texture.height, texture.mipCount, false, error))
+        if (!ConvertImage(image, newFormat, texture.width, texture.height, texture.mipCount, Resizing::KeepSize, error))
             throw Error(error);
         // The image is in the new format's layout, so the record must be
         // stored as the new format (not the old one it still carries).

@@ -25,14 +25,19 @@ std::string PathToNarrow(const std::filesystem::path& path);
 // Failure: "Unable to load the file: <path>. Error code: 0x...".
 bool LoadImageFile(const std::filesystem::path& path, ScratchImage& image, std::string& error);
 
+// Whether a conversion may change the image's sides to the target's: an
+// archive patched in place needs the replacement at the record's size, a
+// rebuilt one takes the image as it is.
+enum class Resizing : bool { KeepSize, ToTarget };
+
 // Converts `image` to the DXGI format of pack format `targetFormat`, width x
-// height and mipCount levels: through 32-bit BGRA, resized only when
-// allowResize, the mip chain cut and regenerated when its length differs,
+// height and mipCount levels: through 32-bit BGRA, resized only with
+// Resizing::ToTarget, the mip chain cut and regenerated when its length differs,
 // then compressed or converted. Nothing is done when the image already
 // matches. On failure `image` is unchanged. Throws Error("Not supported
 // texture format") for an unmapped target.
 bool ConvertImage(ScratchImage& image, uint32_t targetFormat, uint32_t width, uint32_t height, uint32_t mipCount,
-                  bool allowResize, std::string& error);
+                  Resizing resizing, std::string& error);
 
 // Stores a converted image in the record as format `format`: P8 quantizes a
 // B8G8R8A8 image into palette + indices, every other format takes the block
@@ -49,8 +54,8 @@ bool SetFromImage(TextureObject& texture, const ScratchImage& image);
 std::unique_ptr<TextureObject> ImportAsNewTexture(bool packInMemory, const std::filesystem::path& path);
 
 // An image file converted to the record's format, size and mip count (size
-// only when allowResize), ready for SetFromImage.
-bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject& texture, bool allowResize,
+// only with Resizing::ToTarget), ready for SetFromImage.
+bool LoadImageForTexture(const std::filesystem::path& path, const TextureObject& texture, Resizing resizing,
                          ScratchImage& image, std::string& error);
 
 // Re-encodes the record in `newFormat` (same size and mip count) and assigns

@@ -54,7 +54,9 @@ std::optional<PreviewPixels> MakePreviewPixels(const TextureObject& texture, boo
         const uint32_t width = square ? *squareSize : texture.width;
         const uint32_t height = square ? *squareSize : texture.height;
         if (width == 0 || height == 0) return std::nullopt;
-        if (!ConvertImage(image, kFormatARGB, width, height, 1, square, error)) return std::nullopt;
+        if (!ConvertImage(image, kFormatARGB, width, height, 1, square ? Resizing::ToTarget : Resizing::KeepSize,
+                          error))
+            return std::nullopt;
         std::optional<PreviewPixels> pixels = BottomUpPixels(image);
         if (pixels && showAlpha) CompositeOverCheckerboard(*pixels);
         return pixels;

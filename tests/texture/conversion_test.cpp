@@ -190,23 +190,24 @@ TEST_F(ConversionTest, ConvertKeepsCutsGeneratesAndResizes) {
     std::string error;
     ScratchImage image = Bgra8(16, 8, 3, 9);
     const uint8_t* before = image.GetPixels();
-    EXPECT_TRUE(ConvertImage(image, kFormatARGB, 16, 8, 3, true, error));
+    EXPECT_TRUE(ConvertImage(image, kFormatARGB, 16, 8, 3, Resizing::ToTarget, error));
     EXPECT_EQ(image.GetPixels(), before); // already matching: untouched
 
     image = Bgra8(16, 16, 5, 0);
     for (size_t i = 0; i < 16 * 16 * 4; ++i) image.GetPixels()[i] = uint8_t(i);
-    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 1, false, error)) << error;
+    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 1, Resizing::KeepSize, error)) << error;
     ASSERT_EQ(image.GetPixelsSize(), 16u * 16 * 4); // one level
     for (size_t i = 0; i < 16 * 16 * 4; ++i) ASSERT_EQ(image.GetPixels()[i], uint8_t(i));
-    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 5, false, error)) << error;
+    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 5, Resizing::KeepSize, error)) << error;
     EXPECT_EQ(image.GetPixelsSize(), (256u + 64 + 16 + 4 + 1) * 4);
 
     image = Bgra8(8, 8, 1, 5);
-    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, false, error));
+    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, Resizing::KeepSize, error));
     EXPECT_EQ(image.GetMetadata().width, 8u); // resizing not allowed
-    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, true, error));
+    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, Resizing::ToTarget, error));
     EXPECT_EQ(image.GetMetadata().width * image.GetMetadata().height, 16u * 4);
-    EXPECT_EQ(ErrorText([&] { ConvertImage(image, 23, 4, 4, 1, false, error); }), "Not supported texture format");
+    EXPECT_EQ(ErrorText([&] { ConvertImage(image, 23, 4, 4, 1, Resizing::KeepSize, error); }),
+              "Not supported texture format");
 }
 
 TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
@@ -234,7 +235,7 @@ TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
         const uint8_t* before = image.GetPixels();
         detail::InjectConversionFailure(c.step, kInvalidArg);
         std::string error;
-        EXPECT_FALSE(ConvertImage(image, c.target, c.size, c.size, c.mips, true, error));
+        EXPECT_FALSE(ConvertImage(image, c.target, c.size, c.size, c.mips, Resizing::ToTarget, error));
         EXPECT_EQ(error, std::string(c.message) + " Error code: 0x80070057");
         EXPECT_EQ(image.GetPixels(), before); // the caller's image is kept
         EXPECT_EQ(image.GetMetadata().format, c.source);
@@ -244,10 +245,10 @@ TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
     // Real failures carry the operation's code (a mip chain's: see LoadImageForTexture).
     ScratchImage image = Bgra8(4, 4, 1, 0);
     std::string error;
-    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 0, 4, 1, true, error));
+    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 0, 4, 1, Resizing::ToTarget, error));
     EXPECT_EQ(error.rfind("Failed to resize the texture. Error code: 0x8", 0), 0u) << error;
     ASSERT_EQ(image.Initialize2D(DxgiFormat::BC7_UNORM, 4, 4), kOk);
-    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 4, 4, 1, false, error));
+    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 4, 4, 1, Resizing::KeepSize, error));
     EXPECT_EQ(error, "Failed to decompress the texture. Error code: 0x80070032");
 }
 
@@ -314,13 +315,13 @@ TEST_F(ConversionTest, LoadImageForTextureFitsTheTexture) {
     std::unique_ptr<TextureObject> t = SolidDxt1Texture();
     ScratchImage image;
     std::string error;
-    ASSERT_TRUE(LoadImageForTexture(path, *t, true, image, error)) << error;
+    ASSERT_TRUE(LoadImageForTexture(path, *t, Resizing::ToTarget, image, error)) << error;
     const TexMetadata& meta = image.GetMetadata();
     EXPECT_EQ(std::tuple(meta.format, meta.width, meta.mipLevels), std::tuple(DxgiFormat::BC1_UNORM, 256u, 9u));
     ASSERT_TRUE(SetFromImage(*t, image));
     EXPECT_EQ(t->pixelsSize, 43704u);
     // Without resizing, 9 levels do not fit 30x20.
-    EXPECT_FALSE(LoadImageForTexture(path, *t, false, image, error));
+    EXPECT_FALSE(LoadImageForTexture(path, *t, Resizing::KeepSize, image, error));
     EXPECT_EQ(error.rfind("Failed to generate mip maps. Error code: 0x", 0), 0u) << error;
 }
 

@@ -267,7 +267,7 @@ TEST(MakePreview, ThumbnailsFromBlocksMatchTheFullDecode) {
             ScratchImage image;
             std::string error;
             ASSERT_TRUE(DecodeTexture(*texture, image, error));
-            ASSERT_TRUE(ConvertImage(image, kFormatARGB, 32, 32, 1, true, error));
+            ASSERT_TRUE(ConvertImage(image, kFormatARGB, 32, 32, 1, Resizing::ToTarget, error));
             const auto thumbnail = MakeThumbnailPixels(*texture, 32);
             ASSERT_TRUE(thumbnail);
             EXPECT_TRUE(thumbnail->bgra == BottomUpPixels(image)->bgra);
