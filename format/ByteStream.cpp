@@ -105,6 +105,15 @@ uint8_t* ByteWriter::Reserve(size_t count) {
     return at;
 }
 
+void ByteWriter::ReserveCapacity(size_t total) {
+    if (total <= capacity_) return;
+    if (total > std::numeric_limits<uint32_t>::max()) throw Error("Out of memory");
+    auto grown = std::make_unique_for_overwrite<uint8_t[]>(total);
+    if (size_ != 0) std::memcpy(grown.get(), buffer_.get(), size_);
+    buffer_ = std::move(grown);
+    capacity_ = uint32_t(total);
+}
+
 void ByteWriter::WriteU32(uint32_t value) { StoreU32(Reserve(4), value); }
 void ByteWriter::WriteU8(uint8_t value) { *Reserve(1) = value; }
 

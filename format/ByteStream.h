@@ -109,6 +109,9 @@ public:
     void Write(const void* bytes, size_t count);
     // Writes `count` copies of one byte; more than 1 MiB throws "Invalid padding value".
     void Fill(uint8_t value, size_t count);
+    // Room for `total` bytes without further growth (a writer that knows
+    // its size spares the copies of doubling).
+    void ReserveCapacity(size_t total);
     // Moves within the written bytes; beyond `size` throws an error with empty text.
     void Seek(uint32_t newPosition);
     // Patches a 32-bit value at `at` (within the written bytes) and keeps the position.

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 #include "format/ByteStream.h"
 #include "format/Compression.h"
@@ -113,7 +114,7 @@ public:
           packHash_(NameHash(file.packFileName)) {}
 
     void Compose();
-    const ByteWriter& Bytes() const { return w_; }
+    ByteWriter& Bytes() { return w_; }
     uint32_t DataChunkPosition() const { return dataChunkPosition_; }
 
 private:
@@ -136,6 +137,11 @@ private:
 };
 
 void PackComposer::Compose() {
+    // The pixels and a generous allowance for records, tables and alignment;
+    // pages never written are never touched.
+    uint64_t estimate = 64 * 1024;
+    for (const TextureObject* texture : order_) estimate += uint64_t(texture->pixelsSize) + texture->paletteSize + 512;
+    w_.ReserveCapacity(size_t(std::min<uint64_t>(estimate, std::numeric_limits<uint32_t>::max())));
     w_.WriteU32(pack::kRoot);
     w_.WriteU32(0);
     WriteAlignmentChunk(w_, version_ == 4 ? 16 : 64);
@@ -477,8 +483,15 @@ void TextureFile::Save(int game, ByteWriter& writer) {
 
     PackComposer composer(*this, version, std::move(order));
     composer.Compose();
-    const ByteWriter& bytes = composer.Bytes();
-    writer.Write(bytes.Data(), bytes.Size());
+    ByteWriter& bytes = composer.Bytes();
+    if (writer.Size() == 0) {
+        // Taken over whole: a copy of every pixel less.
+        bytes.SetBaseOffset(writer.BaseOffset());
+        writer = std::move(bytes);
+        writer.Seek(writer.Size());
+    } else {
+        writer.Write(bytes.Data(), bytes.Size());
+    }
     if (version != 4 && !hasCompressedTable) dataChunkPosition = composer.DataChunkPosition();
 }
 
