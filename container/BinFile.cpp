@@ -18,7 +18,6 @@ namespace zelko {
 namespace {
 
 constexpr uint32_t kSaveAlignment = 128;
-constexpr size_t kCopyBlock = 1 << 20;
 
 std::filesystem::path WithSuffix(const std::filesystem::path& path, const char* suffix) {
     std::filesystem::path out = path;
@@ -134,59 +133,39 @@ bool TextureBinFile::SaveRebuild(const std::filesystem::path& path, bool makeBac
     std::error_code ec;
     if (makeBackup && !std::filesystem::exists(bakPath, ec)) CopyFileAtomically(path, bakPath);
 
-    uint32_t newOffset = 0;
-    SaveFileAtomically(path, [&](FileWriter& out) {
-        // Closed before the new file replaces it: Windows will not replace an open file.
+    // The pack must still start a chunk: walk the chunk headers up to it.
+    uint64_t packEnd = 0;
+    {
         std::ifstream in(path, std::ios::binary);
         if (!in) throw SaveError(path, "Unable to read the archive");
-        std::vector<char> buffer(kCopyBlock);
-        uint64_t p = 0, written = 0;
-        bool replaced = false;
-        while (p < fileSize) {
+        uint64_t p = 0;
+        while (p + 8 <= fileSize && p <= entry->offset) {
             uint8_t header[8];
-            in.read(reinterpret_cast<char*>(header), 8);
-            const size_t got = size_t(in.gcount());
-            if (got < 8) {
-                // A torn header at the end is kept as it stands.
-                out.Write(header, got);
-                break;
-            }
-            const uint32_t size = LoadU32(header + 4);
-            if (p == entry->offset && !replaced) {
-                replaced = true;
-                in.seekg(std::streamoff(p + 8 + uint64_t(size)));
-                if (written > UINT32_MAX) throw SaveError(path, "The archive is too large");
-                newOffset = uint32_t(written);
-                out.Write(packBytes.Data(), packBytes.Size());
-                written += packBytes.Size();
-                const uint64_t end = written;
-                if (end % kSaveAlignment != 0) {
-                    const uint32_t n = PadTo(end + 8, kSaveAlignment);
-                    std::vector<uint8_t> filler(8 + size_t(n), 0);
-                    StoreU32(filler.data() + 4, n);
-                    out.Write(filler.data(), filler.size());
-                    written += filler.size();
-                }
-                p += 8 + uint64_t(size);
-                in.clear();
-                continue;
-            }
-            out.Write(header, 8);
-            written += 8;
-            // The chunk's payload, as far as the file holds it.
-            uint64_t left = std::min<uint64_t>(size, fileSize - p - 8);
-            while (left > 0) {
-                in.read(buffer.data(), std::streamsize(std::min<uint64_t>(buffer.size(), left)));
-                const size_t n = size_t(in.gcount());
-                if (n == 0) break;
-                out.Write(buffer.data(), n);
-                left -= n;
-                written += n;
-            }
-            p += 8 + uint64_t(size);
+            in.seekg(std::streamoff(p));
+            if (!in.read(reinterpret_cast<char*>(header), 8)) throw SaveError(path, "Unable to read the archive");
+            const uint64_t next = p + 8 + LoadU32(header + 4);
+            if (p == entry->offset) packEnd = next;
+            p = next;
         }
-        if (in.bad()) throw SaveError(path, "Unable to read the archive");
-        if (!replaced) throw SaveError(path, "The texture pack is no longer where it was");
+        if (packEnd == 0) throw SaveError(path, "The texture pack is no longer where it was");
+    }
+    if (entry->offset > UINT32_MAX) throw SaveError(path, "The archive is too large");
+    const uint32_t newOffset = uint32_t(entry->offset);
+
+    // Everything before and after the pack is copied as it stands (a chunk
+    // running past the end of the file, a torn header at the end included).
+    SaveFileAtomically(path, [&](FileWriter& out) {
+        if (!out.CopyFrom(path, 0, newOffset)) throw SaveError(path, "Unable to read the archive");
+        out.Write(packBytes.Data(), packBytes.Size());
+        const uint64_t end = uint64_t(newOffset) + packBytes.Size();
+        if (end % kSaveAlignment != 0) {
+            const uint32_t n = PadTo(end + 8, kSaveAlignment);
+            std::vector<uint8_t> filler(8 + size_t(n), 0);
+            StoreU32(filler.data() + 4, n);
+            out.Write(filler.data(), filler.size());
+        }
+        if (packEnd < fileSize && !out.CopyFrom(path, packEnd, fileSize - packEnd))
+            throw SaveError(path, "Unable to read the archive");
     });
     entry->offset = newOffset;
     entry->size = packBytes.Size();

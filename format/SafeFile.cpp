@@ -140,6 +140,15 @@ Handle CreateExclusive(const fs::path& path) {
 #endif
 }
 
+Handle OpenForReading(const fs::path& path) {
+#ifdef _WIN32
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+}
+
 Handle OpenReadWrite(const fs::path& path) {
 #ifdef _WIN32
     return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -239,6 +248,37 @@ SaveError::SaveError(const fs::path& path, const std::string& reason)
 void FileWriter::Write(const void* data, size_t size) {
     if (Injected(FileStep::Write)) throw SaveError(target_, InjectedReason());
     if (!WriteAll(Handle(handle_), data, size)) Fail(target_, FileStep::Write);
+}
+
+bool FileWriter::CopyFrom(const fs::path& source, uint64_t offset, uint64_t size) {
+    if (Injected(FileStep::Write)) throw SaveError(target_, InjectedReason());
+    OpenFile from(OpenForReading(source));
+    if (from.handle == kNoHandle) return false;
+#ifndef _WIN32
+    // In the kernel; a file system that cannot (another device, an old
+    // kernel) leaves the rest to the buffered loop.
+    off_t at = off_t(offset);
+    while (size > 0) {
+        const ssize_t done = copy_file_range(from.handle, &at, int(handle_), nullptr,
+                                             std::min<uint64_t>(size, 1u << 30), 0);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) break;
+        if (done < 0) Fail(target_, FileStep::Write);
+        if (done == 0) return false; // the source ended
+        size -= uint64_t(done);
+    }
+    offset = uint64_t(at);
+#endif
+    if (size == 0) return true;
+    if (!Seek(from.handle, offset)) return false;
+    std::vector<uint8_t> buffer(std::min<uint64_t>(size, 1u << 20));
+    while (size > 0) {
+        const size_t n = size_t(std::min<uint64_t>(size, buffer.size()));
+        if (!ReadAll(from.handle, buffer.data(), n)) return false;
+        if (!WriteAll(Handle(handle_), buffer.data(), n)) Fail(target_, FileStep::Write);
+        size -= n;
+    }
+    return true;
 }
 
 void SaveFileAtomically(const fs::path& target, const std::function<void(FileWriter&)>& write, SaveMode mode) {

@@ -34,6 +34,11 @@ class FileWriter {
 public:
     // Throws SaveError for the target on a failed write.
     void Write(const void* data, size_t size);
+    // Appends `size` bytes of the file `source` from `offset`, copied by the
+    // system where it can (on Linux without passing through this process).
+    // False, with the bytes so far written, when `source` cannot be opened or
+    // ends first; throws SaveError for the target on a failed write.
+    bool CopyFrom(const std::filesystem::path& source, uint64_t offset, uint64_t size);
 
 private:
     friend void SaveFileAtomically(const std::filesystem::path&, const std::function<void(FileWriter&)>&, SaveMode);
