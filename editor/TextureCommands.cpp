@@ -5,7 +5,7 @@
 
 #include "container/Editing.h"
 #include "editor/Dialogs.h"
-#include "editor/IniFile.h"
+#include "format/Text.h"
 #include "texture/Conversion.h"
 #include "texture/TextureObject.h"
 #include "toolkit/Dialogs.h"

@@ -1,6 +1,5 @@
 #include "editor/Zelko.h"
 
-#include "editor/IniFile.h"
 #include "editor/Ids.h"
 #include "format/NameHash.h"
 #include "format/Platform.h"

@@ -3,7 +3,6 @@
 #include "editor/Zelko.h"
 
 #include "container/Editing.h"
-#include "editor/IniFile.h"
 #include "editor/PreviewBitmap.h"
 #include "format/Errors.h"
 #include "format/Parallel.h"
