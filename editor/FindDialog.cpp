@@ -1,6 +1,7 @@
 #include "editor/FindDialog.h"
 
 #include "editor/Ids.h"
+#include "format/Text.h"
 #include "toolkit/ReportList.h"
 
 #include <commctrl.h>
@@ -91,7 +92,9 @@ void FindDialog::Forget() {
 void FindDialog::Search() {
     wchar_t text[kMaxPattern + 1] = {};
     GetDlgItemTextW(window, IDC_FIND_TEXT, text, kMaxPattern + 1);
-    const std::u16string pattern(text, text + wcslen(text));
+    // Through the names' code page, as a typed name is stored: a character
+    // the names cannot hold becomes the '?' it would be stored as.
+    const std::u16string pattern = Utf16FromCp1252(Cp1252FromWide(text));
     const bool matchCase = IsDlgButtonChecked(window, IDC_FIND_MATCH_CASE) == BST_CHECKED;
     rows_ = pattern.empty() || !search_ ? std::vector<const FindRecord*>{} : search_(pattern, matchCase);
     FillList();
@@ -101,8 +104,7 @@ void FindDialog::FillList() {
     std::vector<std::vector<std::wstring>> rows;
     rows.reserve(rows_.size());
     for (const FindRecord* record : rows_) {
-        rows.push_back(
-            {std::to_wstring(uint64_t(record->entryId) + 1), std::wstring(record->shown.begin(), record->shown.end())});
+        rows.push_back({std::to_wstring(uint64_t(record->entryId) + 1), WideFromCp1252(record->name)});
     }
     FillReportList(GetDlgItem(window, IDC_FIND_LIST), rows);
 }

@@ -1,6 +1,7 @@
 #include "editor/IniFile.h"
 
 #include "format/SafeFile.h"
+#include "format/Text.h"
 
 #include <fstream>
 #include <iterator>
@@ -53,76 +54,7 @@ bool ParseDigits(const std::wstring& text, bool allowSign, int64_t limitNegative
     return true;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-void AppendWide(std::wstring& out, uint32_t cp) {
-    if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-        cp -= 0x10000;
-        out += wchar_t(0xD800 + (cp >> 10));
-        out += wchar_t(0xDC00 + (cp & 0x3FF));
-    } else {
-        out += wchar_t(cp);
-    }
-}
-
 } // namespace
-
-std::wstring WideFromUtf8(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        auto b = uint8_t(text[i]);
-        int length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        uint32_t cp = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
-        bool valid = length > 0 && i + length <= text.size();
-        for (int k = 1; valid && k < length; ++k) {
-            auto c = uint8_t(text[i + k]);
-            if ((c & 0xC0) != 0x80) valid = false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!valid) {
-            out += wchar_t(b); // a stray byte of another code page
-            ++i;
-            continue;
-        }
-        AppendWide(out, cp);
-        i += size_t(length);
-    }
-    return out;
-}
-
-std::string Utf8FromWide(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t cp = uint32_t(text[i]);
-        if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size()) {
-            uint32_t low = uint32_t(text[i + 1]);
-            if (low >= 0xDC00 && low < 0xE000) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        AppendUtf8(out, cp);
-    }
-    return out;
-}
 
 IniFile::IniFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

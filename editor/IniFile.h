@@ -48,8 +48,4 @@ private:
     std::map<std::wstring, Section> sections_;
 };
 
-// UTF-8 <-> wide text for the file's contents.
-std::wstring WideFromUtf8(const std::string& text);
-std::string Utf8FromWide(const std::wstring& text);
-
 } // namespace zelko

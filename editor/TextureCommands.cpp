@@ -5,11 +5,10 @@
 
 #include "container/Editing.h"
 #include "editor/Dialogs.h"
-#include "editor/IniFile.h"
+#include "format/Text.h"
 #include "texture/Conversion.h"
 #include "texture/TextureObject.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Text.h"
 
 #include <filesystem>
 
@@ -20,8 +19,10 @@ constexpr UINT kInformation = MB_OK | MB_ICONINFORMATION;
 
 TextureObject& TextureOf(IListItem& item) { return *static_cast<TextureObject*>(item.GetData()); }
 
-// Texture names are stored in the ANSI code page; the window shows wide text.
-std::wstring Shown(const std::string& name) { return AnsiToWide(name); }
+// Texture names are Windows-1252 bytes whatever the system's code page: one
+// fixed table shows them and takes typed names back, so every byte survives.
+std::wstring Shown(const std::string& name) { return WideFromCp1252(name); }
+std::string Typed(const std::wstring& name) { return Cp1252FromWide(name); }
 
 } // namespace
 
@@ -41,10 +42,10 @@ IListItem* Zelko::SelectedTexture(const std::wstring& caption) {
 void Zelko::SetTextureRow(IListItem& item, TextureObject& texture, bool withThumbnail) {
     const TextureRow row = MakeTextureRow(texture);
     item.SetData(&texture);
-    item.SetText(0, row.displayName);
+    item.SetText(0, Shown(row.displayName));
     item.SetText(1, std::to_wstring(row.width));
     item.SetText(2, std::to_wstring(row.height));
-    item.SetText(3, row.formatName);
+    item.SetText(3, WideFromUtf8(row.formatName));
     item.SetText(4, std::to_wstring(row.mipCount));
     if (!withThumbnail || !environment_.thumbnails) return;
     if (auto thumbnail = MakeThumbnailBitmap(texture, uint32_t(textureList_->ImageSize()))) {
@@ -95,7 +96,7 @@ void Zelko::Menu_TextureAdd() {
     Report(L"Added texture: " + Shown(added->name));
 }
 
-bool Zelko::GetUniqueTextureName(const std::wstring& caption, std::wstring& name) {
+bool Zelko::GetUniqueTextureName(const std::wstring& caption, std::string& name) {
     if (!container_ || !CheckPcOnly()) return false;
     IListItem* item = SelectedTexture(caption);
     if (!item) return false;
@@ -105,36 +106,36 @@ bool Zelko::GetUniqueTextureName(const std::wstring& caption, std::wstring& name
     request.label = L"Enter texture name:";
     request.text = Shown(TextureOf(*item).GetDisplayName(false));
     request.maxLength = kMaxTextureNameLength;
-    request.validator = [&taken](const std::wstring& text) { return IsNameFree(taken, WideToAnsi(text)); };
+    request.validator = [&taken](const std::wstring& text) { return IsNameFree(taken, Typed(text)); };
     if (!ShowTextInputDialog(window, request)) return false;
-    name = request.text;
+    name = Typed(request.text);
     return true;
 }
 
 void Zelko::Menu_TextureDuplicate() {
-    std::wstring name;
+    std::string name;
     if (!GetUniqueTextureName(L"Duplicate", name)) return;
     TextureObject& source = TextureOf(*textureList_->GetSelectedItem());
     const std::string oldName = source.name;
-    TextureObject& copy = DuplicateTexture(*container_, source, WideToAnsi(name));
+    TextureObject& copy = DuplicateTexture(*container_, source, name);
     AddTextureToList(copy);
-    Report(L"Duplicated texture: " + Shown(oldName) + L" -> " + name);
+    Report(L"Duplicated texture: " + Shown(oldName) + L" -> " + Shown(name));
 }
 
 void Zelko::Menu_TextureRename() {
-    std::wstring name;
+    std::string name;
     if (!GetUniqueTextureName(L"Rename", name)) return;
     IListItem& item = *textureList_->GetSelectedItem();
     TextureObject& texture = TextureOf(item);
     const std::wstring old = Shown(texture.GetDisplayName(true));
-    RenameTexture(*container_, texture, WideToAnsi(name));
+    RenameTexture(*container_, texture, name);
     // The list remembers the focused texture by its hash.
     settings_.recentTextureIndex = texture.hash;
     SetTextureRow(item, texture, false);
     FitTextureColumns();
     InvalidateRect(textureList_->window, nullptr, TRUE);
     SetFocus(textureList_->window);
-    Report(L"Renamed texture: " + old + L" -> " + name);
+    Report(L"Renamed texture: " + old + L" -> " + Shown(name));
 }
 
 void Zelko::Menu_TextureFormatChange() {

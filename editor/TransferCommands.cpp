@@ -4,8 +4,8 @@
 
 #include "container/Transfer.h"
 #include "editor/Dialogs.h"
-#include "editor/IniFile.h"
 #include "format/Parallel.h"
+#include "format/Text.h"
 #include "texture/TextureObject.h"
 #include "toolkit/Dialogs.h"
 

@@ -1,6 +1,5 @@
 #include "editor/Zelko.h"
 
-#include "editor/IniFile.h"
 #include "editor/Ids.h"
 #include "format/NameHash.h"
 #include "format/Platform.h"
@@ -43,9 +42,7 @@ bool HasOneOfExtensions(const std::filesystem::path& path, std::initializer_list
 
 ZelkoEnvironment DefaultEnvironment() {
     ZelkoEnvironment environment;
-    wchar_t executable[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, executable, MAX_PATH);
-    environment.executable = executable;
+    environment.executable = ProgramPath().wstring();
     environment.programFolder = ProgramFolder().wstring();
     environment.dataFolder = environment.programFolder + L"\\Data";
     environment.arguments = CommandLineArguments();

@@ -75,9 +75,9 @@ public:
     bool ReplaceTextureFromFile(const std::wstring& path, TextureObject& texture, IListItem& item);
     // The open-file dialog for image files; empty when cancelled.
     std::wstring SelectTextureToImport();
-    // Asks for a name whose hash no texture of the pack has; false when
-    // refused or cancelled.
-    bool GetUniqueTextureName(const std::wstring& caption, std::wstring& name);
+    // Asks for a name whose hash no texture of the pack has, as it is to be
+    // stored (Windows-1252); false when refused or cancelled.
+    bool GetUniqueTextureName(const std::wstring& caption, std::string& name);
     // Appends a row for a new texture, selects and previews it.
     void AddTextureToList(TextureObject& texture);
 

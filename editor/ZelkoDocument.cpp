@@ -3,7 +3,6 @@
 #include "editor/Zelko.h"
 
 #include "container/Editing.h"
-#include "editor/IniFile.h"
 #include "editor/PreviewBitmap.h"
 #include "format/Errors.h"
 #include "format/Parallel.h"
@@ -29,7 +28,7 @@ std::wstring Wide(const std::string& utf8) { return WideFromUtf8(utf8); }
 
 void SetEntryTexts(IListItem& item, const ArchiveEntry& entry) {
     item.SetText(0, std::to_wstring(uint64_t(entry.id) + 1));
-    item.SetText(1, entry.name);
+    item.SetText(1, Wide(entry.name));
     item.SetText(2, ByteSizeText(entry.size));
     item.SetText(3, std::to_wstring(entry.textureCount));
 }

@@ -9,7 +9,7 @@
 
 namespace zelko {
 
-std::filesystem::path ProgramFolder() {
+std::filesystem::path ProgramPath() {
 #ifdef _WIN32
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -21,12 +21,14 @@ std::filesystem::path ProgramFolder() {
         }
         path.resize(path.size() * 2); // a longer path: the name was cut
     }
-    return std::filesystem::path(path).parent_path();
+    return std::filesystem::path(path);
 #else
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path() : exe.parent_path();
+    return ec ? std::filesystem::path() : exe;
 #endif
 }
+
+std::filesystem::path ProgramFolder() { return ProgramPath().parent_path(); }
 
 } // namespace zelko

@@ -41,9 +41,14 @@ char ByteOf(uint32_t c) {
     return '?';
 }
 
-// Length of the UTF-8 sequence at s[i] and its code point; 0 when malformed.
+// Length of the UTF-8 sequence at s[i] and its code point; 0 when malformed
+// (overlong two-byte forms and leads past U+10FFFF included).
 size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& c) {
     const uint8_t b = uint8_t(s[i]);
+    if (b < 0x80) {
+        c = b;
+        return 1;
+    }
     size_t n = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
     if (n == 0 || i + n > s.size()) return 0;
     c = b & (0x7F >> n);
@@ -55,6 +60,38 @@ size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& c) {
     return n;
 }
 
+// The code point at text[i], a surrogate pair taken whole where wchar_t is
+// 16 bits; advances i past it.
+uint32_t NextCodePoint(std::wstring_view text, size_t& i) {
+    uint32_t c = uint32_t(text[i++]);
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00 && i < text.size()) {
+        const uint32_t low = uint32_t(text[i]);
+        if (low >= 0xDC00 && low < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        }
+    }
+    return c;
+}
+
+void AppendWide(std::wstring& out, uint32_t c) {
+    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+        c -= 0x10000;
+        out += wchar_t(0xD800 + (c >> 10));
+        out += wchar_t(0xDC00 + (c & 0x3FF));
+    } else {
+        out += wchar_t(c);
+    }
+}
+
+template <typename Char>
+std::basic_string<Char> UnitsFromCp1252(std::string_view text) {
+    std::basic_string<Char> out;
+    out.reserve(text.size());
+    for (char ch : text) out += Char(CodePointOf(uint8_t(ch)));
+    return out;
+}
+
 } // namespace
 
 std::string Utf8FromCp1252(std::string_view text) {
@@ -64,33 +101,53 @@ std::string Utf8FromCp1252(std::string_view text) {
     return out;
 }
 
-std::u16string Utf16FromCp1252(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (char ch : text) out += char16_t(CodePointOf(uint8_t(ch)));
-    return out;
-}
+std::u16string Utf16FromCp1252(std::string_view text) { return UnitsFromCp1252<char16_t>(text); }
+
+std::wstring WideFromCp1252(std::string_view text) { return UnitsFromCp1252<wchar_t>(text); }
 
 std::string Cp1252FromUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const uint8_t b = uint8_t(text[i]);
-        if (b < 0x80) {
-            out += char(b);
-            ++i;
-            continue;
-        }
         uint32_t c = 0;
         const size_t n = DecodeUtf8(text, i, c);
         if (n == 0) {
-            out += char(b);
-            ++i;
+            out += text[i++];
         } else {
             out += ByteOf(c);
             i += n;
         }
     }
+    return out;
+}
+
+std::string Cp1252FromWide(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) out += ByteOf(NextCodePoint(text, i));
+    return out;
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        uint32_t c = 0;
+        const size_t n = DecodeUtf8(text, i, c);
+        if (n == 0) {
+            out += wchar_t(uint8_t(text[i++])); // a stray byte of another code page
+        } else {
+            AppendWide(out, c);
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) AppendUtf8(out, NextCodePoint(text, i));
     return out;
 }
 

@@ -59,14 +59,12 @@ void detail::InjectConversionFailure(const std::string& step, HResult hr) {
     Injected().hr = hr;
 }
 
-std::string PathToNarrow(const std::filesystem::path& path) { return Cp1252FromUtf8(Utf8FromPath(path)); }
-
 bool LoadImageFile(const std::filesystem::path& path, ScratchImage& image, std::string& error) {
     ScratchImage loaded;
     const HResult hr = IsDdsPath(path) ? LoadFromDDSFile(path, kDdsFlagsNone, nullptr, loaded)
                                        : LoadFromImageFile(path, nullptr, loaded);
     if (Failed(hr)) {
-        error = "Unable to load the file: " + PathToNarrow(path) + ". Error code: " + HResultHex(hr);
+        error = "Unable to load the file: " + Utf8FromPath(path) + ". Error code: " + HResultHex(hr);
         return false;
     }
     image = std::move(loaded);

@@ -17,9 +17,6 @@ namespace zelko {
 
 class TextureObject;
 
-// The path as narrow message text (Windows-1252, '?' for characters it lacks).
-std::string PathToNarrow(const std::filesystem::path& path);
-
 // A ".dds" file (extension ignoring case) through the DDS reader, anything
 // else through the image-file decoders (BMP, PNG, JPEG, GIF, TIFF; not TGA).
 // Failure: "Unable to load the file: <path>. Error code: 0x...".

@@ -104,37 +104,4 @@ private:
     HGDIOBJ previous_;
 };
 
-// Owning COM interface pointer.
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() noexcept = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            ptr_ = std::exchange(other.ptr_, nullptr);
-        }
-        return *this;
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    T* Get() const noexcept { return ptr_; }
-    T* operator->() const noexcept { return ptr_; }
-    explicit operator bool() const noexcept { return ptr_ != nullptr; }
-    // For creation functions that fill a T**; releases what was held first.
-    T** Put() noexcept {
-        Reset();
-        return &ptr_;
-    }
-    void Reset() noexcept {
-        if (ptr_) std::exchange(ptr_, nullptr)->Release();
-    }
-
-private:
-    T* ptr_ = nullptr;
-};
-
 } // namespace zelko

@@ -1,7 +1,6 @@
 #include "toolkit/ListView.h"
 
 #include "toolkit/NaturalOrder.h"
-#include "toolkit/Text.h"
 
 namespace zelko {
 namespace {
@@ -30,10 +29,6 @@ ListView::ListItemImp::ListItemImp(const ImageListRecord* imageList, int index)
     : imageList_(imageList), index_(index) {}
 
 void ListView::ListItemImp::SetText(int column, const std::wstring& text) { texts_[column] = text; }
-
-void ListView::ListItemImp::SetText(int column, const std::string& text) { texts_[column] = AnsiToWide(text); }
-
-std::string ListView::ListItemImp::GetText(int column) const { return WideToAnsi(WideText(column)); }
 
 const std::wstring& ListView::ListItemImp::WideText(int column) const {
     auto found = texts_.find(column);

@@ -17,10 +17,6 @@ namespace zelko {
 class IListItem {
 public:
     virtual void SetText(int column, const std::wstring& text) = 0;
-    // text is in the ANSI code page.
-    virtual void SetText(int column, const std::string& text) = 0;
-    // In the ANSI code page; empty when the column has no text.
-    virtual std::string GetText(int column) const = 0;
     // Takes ownership of bitmap, adds it to the list's image list and returns
     // the bitmap held before (now owned by the caller), or null.
     virtual HBITMAP SetImage(HBITMAP bitmap) = 0;
@@ -43,8 +39,6 @@ public:
     public:
         ListItemImp(const ImageListRecord* imageList, int index);
         void SetText(int column, const std::wstring& text) override;
-        void SetText(int column, const std::string& text) override;
-        std::string GetText(int column) const override;
         HBITMAP SetImage(HBITMAP bitmap) override;
         bool IsChecked() const override { return checked_; }
         void SetData(void* data) override { data_ = data; }

@@ -1,7 +1,7 @@
 #include "toolkit/Status.h"
 
 #include "format/Platform.h"
-#include "toolkit/Text.h"
+#include "format/Text.h"
 
 #include <commctrl.h>
 
@@ -56,7 +56,7 @@ void Status::Resize() {
 
 void Status::SetText(const std::wstring& text, int part, bool log) {
     if (window) SendMessageW(window, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.c_str()));
-    if (log) WriteLog(WideToAnsi(text));
+    if (log) WriteLog(Utf8FromWide(text));
 }
 
 void Status::WriteLog(const std::string& line) {

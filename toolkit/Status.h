@@ -17,10 +17,11 @@ public:
     // edges to w - 400, w - 250, w - 80 and the end, w being the parent's client width.
     virtual void Resize();
 
-    // Shows text in part; with log, also appends it to the log in the ANSI code page.
+    // Shows text in part; with log, also appends it to the log.
     void SetText(const std::wstring& text, int part, bool log);
     // Appends "YYYY-MM-DD HH:MM:SS | line" + CR LF to the log file while logging is
-    // on. A file that cannot be opened loses the line silently.
+    // on; line is UTF-8, as the whole file is. A file that cannot be opened loses
+    // the line silently.
     void WriteLog(const std::string& line);
 
     void SetLogEnabled(bool enabled) { logEnabled_ = enabled; }

@@ -213,18 +213,29 @@ TEST_F(TextureCommands, DialogsCheckWhatIsChosenAndNamesAreUnique) {
                                          L"\r\n\r\nERROR: Unable to load the file: "))
             << std::string(shown[0].begin(), shown[0].end());
 
-        // Duplicate of road_2 under a free name lands at the end, selected.
+        // Duplicate of road_2 under a free name lands at the end, selected. Names
+        // are Windows-1252 bytes whatever the system's code page: "\u00e9\u20ac" is E9 80.
         dialog = d.Open(IDM_TEXTURE_DUPLICATE, L"Duplicate");
         ASSERT_TRUE(dialog);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_EDIT)), L"road_2");
-        Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), L"ROAD_COPY");
+        Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), L"road_caf\u00e9\u20ac");
         d.Press(dialog, IDOK);
-        EXPECT_EQ(d.StatusText(0), L"Duplicated texture: road_2 -> ROAD_COPY");
-        EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"ROAD_COPY");
+        EXPECT_EQ(d.StatusText(0), L"Duplicated texture: road_2 -> road_caf\u00e9\u20ac");
+        EXPECT_EQ(d.Cell(list, d.FocusedRow(list), 0), L"road_caf\u00e9\u20ac");
+        EXPECT_EQ(d.Ui([&] { return static_cast<TextureObject*>(list->GetSelectedItem()->GetData())->name; }),
+                  "road_caf\xE9\x80");
+        // Rename shows the name as the list does, and taken back it is the texture's own (taken) name.
+        dialog = d.Open(IDM_TEXTURE_RENAME, L"Rename");
+        ASSERT_TRUE(dialog);
+        edit = GetDlgItem(dialog, IDC_TEXT_EDIT);
+        EXPECT_EQ(Driver::Text(edit), L"road_caf\u00e9\u20ac");
+        Driver::Type(edit, L"road_caf\u00e9\u20ac");
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+        d.Press(dialog, IDCANCEL);
     });
-    const std::string log = LogText();
+    const std::string log = LogText(); // UTF-8
     for (const char* line : {"Renamed texture: NIS_240_SX_INTERIOR -> Road", "Added texture: road_2",
-                             "Duplicated texture: road_2 -> ROAD_COPY"}) {
+                             "Duplicated texture: road_2 -> road_caf\xC3\xA9\xE2\x82\xAC"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
 }
