@@ -163,10 +163,6 @@ TEST(Cli, ImportsAFolderConvertsAndKeepsABackup) {
     const Result t = Zelko({"textures", U8(s.archive), "--entry", "2"});
     EXPECT_NE(t.out.find("HAZARD"), std::string::npos);
     EXPECT_NE(t.out.find("Textures: 5"), std::string::npos);
-    // The replaced logo took the new image's size (a rebuilt archive may change sizes).
-    const auto logo = t.out.find("FRONTEND_LOGO");
-    ASSERT_NE(logo, std::string::npos);
-    EXPECT_NE(t.out.substr(logo, 80).find("256    256"), std::string::npos);
 
     const Result c = Zelko({"convert", U8(s.archive), "--entry", "2", "--format", "DXT5", "--no-backup"});
     ASSERT_EQ(c.code, 0) << c.err;

@@ -27,7 +27,7 @@ std::string KindAndText(const std::function<void()>& action) {
 
 } // namespace
 
-TEST(ByteReader, ChecksBoundsOnEveryRead) {
+TEST(ByteReader, ChecksBoundsOnEveryReadOfMemoryAndFiles) {
     const std::vector<uint8_t> bytes = {1, 2, 3, 4, 5, 6, 7, 8};
     ByteReader r(bytes.data(), bytes.size());
     EXPECT_EQ(r.PeekPointer(8), bytes.data());
@@ -50,27 +50,26 @@ TEST(ByteReader, ChecksBoundsOnEveryRead) {
     EXPECT_EQ(KindAndText([&] { r.PeekPointer(huge); }), "PeekPointer");
     EXPECT_EQ(KindAndText([&] { r.Skip(huge); }), "overflow: ReadArray");
     EXPECT_EQ(r.Tell(), 4u);
-}
 
-TEST(ByteReader, SubViewsAndFiles) {
-    std::vector<uint8_t> bytes(5000);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7);
-    ByteReader r(bytes.data(), 32, 100);
-    r.Skip(10);
-    EXPECT_EQ(r.SubView(4).FileOffset(), 110u);
-    EXPECT_EQ(ErrorText([&] { r.SubView(23); }), "End of file");
+    // Sub-views and files.
+    std::vector<uint8_t> big(5000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 7);
+    ByteReader v(big.data(), 32, 100);
+    v.Skip(10);
+    EXPECT_EQ(v.SubView(4).FileOffset(), 110u);
+    EXPECT_EQ(ErrorText([&] { v.SubView(23); }), "End of file");
     TempFolder dir;
     const auto path = dir.path() / "data.bin";
-    WriteFile(path, bytes);
+    WriteFile(path, big);
     ByteReader whole, window;
     whole.OpenFile(path);
-    EXPECT_EQ(std::vector<uint8_t>(whole.Begin(), whole.End()), bytes);
+    EXPECT_EQ(std::vector<uint8_t>(whole.Begin(), whole.End()), big);
     window.OpenFile(path, 1000, 16);
     ASSERT_EQ(window.Size(), 16u);
-    EXPECT_EQ(window.Begin()[15], bytes[1015]);
-    EXPECT_EQ(ErrorText([&] { r.OpenFile(path, 4, 0); }), "Invalid offset. Only 0 is allowed.");
-    EXPECT_EQ(ErrorText([&] { r.OpenFile(dir.path() / "missing.bin"); }), "Failed to open the file");
-    EXPECT_EQ(ErrorText([&] { r.OpenFile(path, 4990, 16); }), "End of file");
+    EXPECT_EQ(window.Begin()[15], big[1015]);
+    EXPECT_EQ(ErrorText([&] { v.OpenFile(path, 4, 0); }), "Invalid offset. Only 0 is allowed.");
+    EXPECT_EQ(ErrorText([&] { v.OpenFile(dir.path() / "missing.bin"); }), "Failed to open the file");
+    EXPECT_EQ(ErrorText([&] { v.OpenFile(path, 4990, 16); }), "End of file");
 }
 
 TEST(ByteWriter, GrowsPatchesAndSeeks) {

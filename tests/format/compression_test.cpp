@@ -191,6 +191,10 @@ TEST(Jdlz, BoundIsExactForIncompressibleData) {
     EXPECT_EQ(Decode(Bytes(stream.begin(), stream.end() - 1), 8).first, 8u);
 }
 
+Bytes CompStream(const Bytes& payload, uint16_t mode) {
+    return Header("COMP", 0, mode, 0, uint32_t(16 + payload.size()), payload);
+}
+
 // RFPK commands written by field, with the output they must produce.
 struct RfpkBuilder {
     Bytes data, expected;
@@ -228,7 +232,7 @@ struct RfpkBuilder {
     }
 };
 
-TEST(Rfpk, DecodesEveryCommandAndSizeHeader) {
+TEST(Streams, RfpkDecodesEveryCommandAndSizeHeaderCompRawwAndUnknownMagic) {
     RfpkBuilder r;
     for (int i = 0; i < 700; ++i) r.LiteralBlock(112);
     r.Two(3, 10, 1024), r.Two(0, 3, 1), r.Three(2, 67, 16384), r.Four(1, 1028, 5);
@@ -241,13 +245,8 @@ TEST(Rfpk, DecodesEveryCommandAndSizeHeader) {
     RfpkBuilder before; // a reference before the start
     before.LiteralBlock(4), before.Two(0, 3, 5), before.Stop(0);
     EXPECT_EQ(Decode(before.Stream(0x10), 100).first, 0u);
-}
 
-Bytes CompStream(const Bytes& payload, uint16_t mode) {
-    return Header("COMP", 0, mode, 0, uint32_t(16 + payload.size()), payload);
-}
-
-TEST(Streams, CompRawwAndUnknownMagic) {
+    // COMP, RAWW and an unknown magic.
     const Bytes stored = ToBytes("stored payload");
     EXPECT_TRUE(Decode(CompStream(stored, 1), 100).second == stored);
     // 16 literals as a group, then item by item: match 18 at 16, 'x', match 3 at 1, 13 literals.

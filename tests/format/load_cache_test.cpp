@@ -27,7 +27,7 @@ struct Archive {
 
 } // namespace
 
-TEST(LoadCache, WritesReadsAndRejectsCacheFiles) {
+TEST(LoadCache, WritesReadsRejectsAndInvalidatesCacheFiles) {
     EXPECT_EQ(ToWindowsFileTime(FromWindowsFileTime(k2020 + 1234567)), k2020 + 1234567);
     Archive archive;
     std::vector<uint32_t> positions = {7};
@@ -60,14 +60,12 @@ TEST(LoadCache, WritesReadsAndRejectsCacheFiles) {
         EXPECT_FALSE(ReadLoadCache(positions, archive.path, true));
         EXPECT_EQ(positions.size(), 1u);
     }
-}
 
-TEST(LoadCache, TouchingTheArchiveInvalidatesTheCacheUntilRefreshed) {
-    Archive archive;
+    // Touching the archive invalidates the cache until it is refreshed.
     ASSERT_TRUE(WriteLoadCache({0x40, 0x80}, archive.path));
     // 2^25 seconds later the low 32 bits of the time are the same again.
     archive.Touch(k2020 + (uint64_t(78125) << 32));
-    std::vector<uint32_t> positions;
+    positions.clear();
     EXPECT_TRUE(ReadLoadCache(positions, archive.path, false));
     archive.Touch(k2020 + 10000000);
     positions.clear();

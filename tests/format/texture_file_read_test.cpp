@@ -79,7 +79,7 @@ std::string LoadError(const std::vector<uint8_t>& bytes, size_t* count = nullptr
 
 } // namespace
 
-TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressed) {
+TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressedAndSkipsPaletteRecords) {
     for (uint32_t v : {4u, 5u, 8u, 9u, 10u}) {
         const std::vector<Tex> texs = Sample(v);
         const std::vector<uint8_t> bytes = PlainPack(v, texs);
@@ -102,6 +102,19 @@ TEST(TextureFileRead, ReadsEveryVersionPlainAndCompressed) {
             }
         }
     }
+    // Palette records of versions 8 and 9 are skipped.
+    for (uint32_t v : {8u, 9u}) {
+        std::vector<Tex> texs = Sample(v);
+        texs[1].palette = Pattern(64, 3);
+        TextureFile file;
+        ASSERT_EQ(TryLoad(file, PlainPack(v, texs)), "");
+        ASSERT_EQ(file.textures.size(), 2u);
+        EXPECT_EQ(file.textures[1]->hash, texs[2].hash);
+    }
+    // An entry without its format record.
+    std::vector<uint8_t> noFormat = PlainPack(9, Sample(9));
+    StoreU32(&noFormat[Find(noFormat, 0x33310005)], 0); // now a padding chunk
+    EXPECT_EQ(LoadError(noFormat), "Missing texture record");
 }
 
 TEST(TextureFileRead, ConvertsXbox360TexturesToLinear) {
@@ -123,22 +136,6 @@ TEST(TextureFileRead, ConvertsXbox360TexturesToLinear) {
             EXPECT_EQ(t0.dataOffset % 4096, 0u);
         }
     }
-}
-
-TEST(TextureFileRead, OpenPoints) {
-    // Palette records of versions 8 and 9 are skipped.
-    for (uint32_t v : {8u, 9u}) {
-        std::vector<Tex> texs = Sample(v);
-        texs[1].palette = Pattern(64, 3);
-        TextureFile file;
-        ASSERT_EQ(TryLoad(file, PlainPack(v, texs)), "");
-        ASSERT_EQ(file.textures.size(), 2u);
-        EXPECT_EQ(file.textures[1]->hash, texs[2].hash);
-    }
-    // An entry without its format record.
-    std::vector<uint8_t> noFormat = PlainPack(9, Sample(9));
-    StoreU32(&noFormat[Find(noFormat, 0x33310005)], 0); // now a padding chunk
-    EXPECT_EQ(LoadError(noFormat), "Missing texture record");
 }
 
 TEST(TextureFileMalformed, ReportsThePacksMessages) {
@@ -185,7 +182,7 @@ TEST(TextureFileMalformed, TruncatedPacksFailCleanly) {
     }
 }
 
-TEST(TextureFileMalformed, SizesCountsAndBlocksPastTheEnd) {
+TEST(TextureFileMalformed, SizesCountsBlocksPastTheEndAndCorruptBlocks) {
     for (uint32_t id : {0x33310002u, 0x33320001u, 0x33310004u}) {
         std::vector<uint8_t> pack = PlainPack(5, {Small(1)});
         StoreU32(&pack[Find(pack, id) + 4], 0x7FFFFFF8);
@@ -206,9 +203,7 @@ TEST(TextureFileMalformed, SizesCountsAndBlocksPastTheEnd) {
         StoreU32(&bad[table + at], value);
         EXPECT_EQ(LoadError(bad), message) << at;
     }
-}
-
-TEST(TextureFileMalformed, CorruptCompressedBlocks) {
+    // Corrupt compressed blocks.
     for (uint32_t v : {4u, 5u}) { // the stream's header check fails
         std::vector<uint8_t> pack = CompressedPack(v, {Small(1)}, &Jdlz);
         pack[Find(pack, 0x5A4C444A) + 4] = 3;

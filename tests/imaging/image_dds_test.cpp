@@ -21,27 +21,9 @@ uint32_t Get32(const Bytes& b, size_t at) { return LoadU32(&b[at]); }
 void Put32(Bytes& b, size_t at, uint32_t v) { StoreU32(&b[at], v); }
 
 // File offsets of header fields ("DDS " takes the first four bytes).
-enum : size_t {
-    kFlags = 8,
-    kHeight = 12,
-    kWidth = 16,
-    kPitch = 20,
-    kDepth = 24,
-    kMips = 28,
-    kPfFlags = 80,
-    kFourCC = 84,
-    kBits = 88,
-    kRMask = 92,
-    kGMask = 96,
-    kBMask = 100,
-    kAMask = 104,
-    kCaps = 108,
-    kCaps2 = 112,
-    kDx10Format = 128,
-    kDx10Dimension = 132,
-    kDx10Misc = 136,
-    kDx10Array = 140,
-};
+constexpr size_t kFlags = 8, kHeight = 12, kWidth = 16, kPitch = 20, kMips = 28, kPfFlags = 80, kFourCC = 84,
+                 kBits = 88, kRMask = 92, kGMask = 96, kBMask = 100, kAMask = 104, kCaps = 108, kCaps2 = 112,
+                 kDx10Format = 128, kDx10Dimension = 132, kDx10Misc = 136, kDx10Array = 140;
 
 // A legacy header in the style of the games' own DDS views.
 Bytes LegacyHeader(uint32_t width, uint32_t height, uint32_t mips, uint32_t pfFlags, uint32_t fourCC, uint32_t bits = 0,
@@ -121,12 +103,10 @@ TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
         ASSERT_EQ(loaded.GetPixelsSize(), image.GetPixelsSize());
         EXPECT_EQ(std::memcmp(loaded.GetPixels(), image.GetPixels(), image.GetPixelsSize()), 0);
     }
-}
 
-TEST(Dds, SingleLevelHeaderAndPaddedSourceRows) {
+    // One level: no mip fields. The pixels come from a view with wider rows.
     ScratchImage image = Pattern(DxgiFormat::B8G8R8X8_UNORM, 3, 2, 1);
     for (size_t i = 3; i < image.GetPixelsSize(); i += 4) image.GetPixels()[i] = 255;
-    // The same pixels seen through a view with wider rows.
     Bytes wide(2 * 20, 0xEE);
     for (int y = 0; y < 2; ++y) std::memcpy(wide.data() + 20 * y, image.GetPixels() + 12 * y, 12);
     Image view{3, 2, DxgiFormat::B8G8R8X8_UNORM, 20, 40, wide.data()};
@@ -138,7 +118,7 @@ TEST(Dds, SingleLevelHeaderAndPaddedSourceRows) {
     EXPECT_EQ(std::memcmp(file.data() + 128, image.GetPixels(), 24), 0);
 }
 
-TEST(Dds, ReadsLegacyLayouts) {
+TEST(Dds, ReadsLegacyLayoutsAndTheMipCountWhateverTheFlags) {
     // 24-bit BGR widens to B8G8R8X8 with an opaque fourth byte.
     Bytes file = LegacyHeader(2, 1, 1, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF);
     for (uint8_t v : {1, 2, 3, 4, 5, 6}) file.push_back(v);
@@ -180,12 +160,9 @@ TEST(Dds, ReadsLegacyLayouts) {
         const bool x = m.header[kBits] == 32 && Get32(m.header, kGMask) == 0xFF00; // X8 layouts: opaque
         for (size_t i = 0; i < slice; ++i) ASSERT_EQ(image.GetPixels()[i], x && i % 4 == 3 ? 255 : file[128 + i]) << i;
     }
-}
 
-// Mip counts without their flag, wrong pitch fields, trailing bytes.
-TEST(Dds, ReadsTheMipCountWhateverTheFlags) {
-    Bytes file = WithData(LegacyHeader(8, 8, 4, 0x4, FourCC("DXT5")), 64 + 16 + 16 + 16 + 5);
-    ScratchImage image;
+    // The mip count whatever the flags, wrong pitch fields, trailing bytes.
+    file = WithData(LegacyHeader(8, 8, 4, 0x4, FourCC("DXT5")), 64 + 16 + 16 + 16 + 5);
     ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
     EXPECT_EQ(image.GetMetadata().mipLevels, 4u);
     Bytes argb = LegacyHeader(4, 2, 2, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
@@ -271,15 +248,13 @@ TEST(Dds, RefusesDamagedAndUnsupportedHeaders) {
     EXPECT_EQ(LoadFromDDSMemory(nullptr, 0, nullptr, image), kInvalidArg);
 }
 
-TEST(Dds, FilesRoundTripAndReportMissingOnes) {
+TEST(Dds, FilesReportBadFlagsAndMissingOnes) {
     TempFolder folder;
     ScratchImage image = Pattern(DxgiFormat::BC1_UNORM, 16, 16, 0);
     std::filesystem::path path = folder.path() / "car.dds";
     ASSERT_EQ(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), path), kOk);
+    // What a file holds is the memory tests' and the DDS imports'.
     ScratchImage loaded;
-    ASSERT_EQ(LoadFromDDSFile(path, kDdsFlagsNone, nullptr, loaded), kOk);
-    ASSERT_EQ(loaded.GetPixelsSize(), image.GetPixelsSize());
-    EXPECT_EQ(std::memcmp(loaded.GetPixels(), image.GetPixels(), image.GetPixelsSize()), 0);
     EXPECT_EQ(LoadFromDDSFile(path, 1u, nullptr, loaded), kInvalidArg);
     EXPECT_EQ(LoadFromDDSFile(folder.path() / "missing.dds", nullptr, loaded), kFileNotFound);
     EXPECT_EQ(LoadFromDDSFile(folder.path(), nullptr, loaded), kAccessDenied);

@@ -55,10 +55,13 @@ Bytes Gradient(size_t width, size_t height) {
     return b;
 }
 
+double Psnr(double squaredError, double samples) {
+    return 10 * std::log10(255.0 * 255.0 * samples / std::max(squaredError, 1e-9));
+}
 double Psnr(const Bytes& a, const Bytes& b) {
     double sum = 0;
     for (size_t i = 0; i < a.size(); ++i) sum += std::pow(double(a[i]) - b[i], 2);
-    return 10 * std::log10(255.0 * 255.0 * double(a.size()) / std::max(sum, 1e-9));
+    return Psnr(sum, double(a.size()));
 }
 
 // Converts `bytes`, rows of 256 pixels when there are more than that.
@@ -75,19 +78,17 @@ TEST(DxgiFormat, PitchesAndBitsPerPixel) {
         DxgiFormat format;
         size_t width, height, bits, rowPitch, slicePitch;
     };
-    const PitchCase cases[] = {
-        {DxgiFormat::R8G8B8A8_UNORM, 3, 5, 32, 12, 60},
-        {DxgiFormat::R8_UNORM, 7, 3, 8, 7, 21},
-        {DxgiFormat::R8G8_UNORM, 5, 2, 16, 10, 20},
-        {DxgiFormat::B5G6R5_UNORM, 3, 3, 16, 6, 18},
-        {DxgiFormat::R16G16B16A16_FLOAT, 2, 3, 64, 16, 48},
-        {DxgiFormat::R32G32B32A32_FLOAT, 1, 2, 128, 16, 32},
-        {DxgiFormat::BC1_UNORM, 1, 1, 4, 8, 8},
-        {DxgiFormat::BC1_UNORM, 5, 9, 4, 16, 48},
-        {DxgiFormat::BC2_UNORM, 2, 2, 8, 16, 16},
-        {DxgiFormat::BC3_UNORM_SRGB, 100, 60, 8, 400, 6000},
-        {DxgiFormat::BC7_UNORM, 4, 4, 8, 16, 16},
-    };
+    const PitchCase cases[] = {{DxgiFormat::R8G8B8A8_UNORM, 3, 5, 32, 12, 60},
+                               {DxgiFormat::R8_UNORM, 7, 3, 8, 7, 21},
+                               {DxgiFormat::R8G8_UNORM, 5, 2, 16, 10, 20},
+                               {DxgiFormat::B5G6R5_UNORM, 3, 3, 16, 6, 18},
+                               {DxgiFormat::R16G16B16A16_FLOAT, 2, 3, 64, 16, 48},
+                               {DxgiFormat::R32G32B32A32_FLOAT, 1, 2, 128, 16, 32},
+                               {DxgiFormat::BC1_UNORM, 1, 1, 4, 8, 8},
+                               {DxgiFormat::BC1_UNORM, 5, 9, 4, 16, 48},
+                               {DxgiFormat::BC2_UNORM, 2, 2, 8, 16, 16},
+                               {DxgiFormat::BC3_UNORM_SRGB, 100, 60, 8, 400, 6000},
+                               {DxgiFormat::BC7_UNORM, 4, 4, 8, 16, 16}};
     for (const PitchCase& c : cases) {
         SCOPED_TRACE(FormatName(c.format));
         size_t row = 0, slice = 0;
@@ -103,7 +104,7 @@ TEST(DxgiFormat, PitchesAndBitsPerPixel) {
     EXPECT_EQ(ComputePitch(DxgiFormat::R8_UNORM, SIZE_MAX, SIZE_MAX, row, slice), kInvalidArg);
 }
 
-TEST(ScratchImage, MipChainOfOddSizeEndsAtOnePixel) {
+TEST(ScratchImage, MipChainsArraysAndRepacks) {
     EXPECT_EQ(CountMips(100, 60), 7u); // the height reaches 1 first; the width goes on
     ScratchImage image;
     ASSERT_EQ(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, 100, 60, 1, 0), kOk);
@@ -134,10 +135,8 @@ TEST(ScratchImage, MipChainOfOddSizeEndsAtOnePixel) {
     EXPECT_EQ(image.Initialize(cube), kInvalidArg);
     EXPECT_EQ(image.GetPixels(), nullptr);
     EXPECT_EQ(image.GetImageCount(), 0u);
-}
 
-TEST(ScratchImage, ArraysRelabelsAndRepacks) {
-    ScratchImage image;
+    // Arrays, relabels and repacks.
     ASSERT_EQ(image.Initialize2D(DxgiFormat::R8G8B8A8_UNORM, 4, 2, 2, 2), kOk);
     EXPECT_EQ(image.GetImage(0, 1, 0), image.GetImages() + 2); // items outer, levels inner
     EXPECT_TRUE(image.OverrideFormat(DxgiFormat::R8G8B8A8_UNORM_SRGB));
@@ -163,17 +162,15 @@ TEST(Convert, ExpandsMissingChannelsAndDropsTheRest) {
         Bytes out;
         TexFilterFlags filter = kTexFilterDefault;
     };
-    const Case cases[] = {
-        {F::R8_UNORM, {7, 200}, F::R8G8B8A8_UNORM, {7, 0, 0, 255, 200, 0, 0, 255}},
-        {F::A8_UNORM, {9}, F::B8G8R8A8_UNORM, {0, 0, 0, 9}},
-        {F::R8G8_UNORM, {1, 2}, F::B8G8R8A8_UNORM, {0, 2, 1, 255}},
-        {F::B8G8R8X8_UNORM, {1, 2, 3, 0}, F::R8G8B8A8_UNORM, {3, 2, 1, 255}}, // X reads opaque
-        {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::B8G8R8X8_UNORM, {3, 2, 1, 255}},
-        {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::A8_UNORM, {4}},
-        {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::R8G8_UNORM, {1, 2}},
-        {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {54}}, // luminance
-        {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {255}, kTexFilterRgbCopyRed},
-    };
+    const Case cases[] = {{F::R8_UNORM, {7, 200}, F::R8G8B8A8_UNORM, {7, 0, 0, 255, 200, 0, 0, 255}},
+                          {F::A8_UNORM, {9}, F::B8G8R8A8_UNORM, {0, 0, 0, 9}},
+                          {F::R8G8_UNORM, {1, 2}, F::B8G8R8A8_UNORM, {0, 2, 1, 255}},
+                          {F::B8G8R8X8_UNORM, {1, 2, 3, 0}, F::R8G8B8A8_UNORM, {3, 2, 1, 255}}, // X reads opaque
+                          {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::B8G8R8X8_UNORM, {3, 2, 1, 255}},
+                          {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::A8_UNORM, {4}},
+                          {F::R8G8B8A8_UNORM, {1, 2, 3, 4}, F::R8G8_UNORM, {1, 2}},
+                          {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {54}}, // luminance
+                          {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {255}, kTexFilterRgbCopyRed}};
     for (const Case& c : cases)
         EXPECT_EQ(ConvertTo(c.from, c.in, c.in.size() / (BitsPerPixel(c.from) / 8), c.to, c.filter), c.out)
             << FormatName(c.from) << " -> " << FormatName(c.to);
@@ -183,9 +180,16 @@ TEST(Convert, ExpandsMissingChannelsAndDropsTheRest) {
         expected.push_back(uint8_t(v));
     }
     EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, greys, 256, DxgiFormat::R8_UNORM), expected);
+
+    // Blocks either way and unknown formats are refused.
+    ScratchImage blocks = Make(DxgiFormat::BC1_UNORM, 4, 4), pixels = Make(DxgiFormat::R8_UNORM, 4, 4), result;
+    EXPECT_EQ(Convert(*blocks.GetImages(), DxgiFormat::R8_UNORM, 0, 0.5f, result), kInvalidArg);
+    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, result), kInvalidArg);
+    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat(23), 0, 0.5f, result), kInvalidArg);
+    EXPECT_EQ(result.GetPixels(), nullptr);
 }
 
-TEST(Convert, ByteLayoutsAndRelabelsAreExact) {
+TEST(Convert, ByteLayoutsRelabelsAndPackedFormatsAreExact) {
     Bytes random = RandomBytes(64 * 4);
     Bytes rgba = ConvertTo(DxgiFormat::B8G8R8A8_UNORM, random, 64, DxgiFormat::R8G8B8A8_UNORM);
     for (size_t i = 0; i < random.size(); i += 4) ASSERT_EQ(rgba[i], random[i + 2]);
@@ -199,14 +203,13 @@ TEST(Convert, ByteLayoutsAndRelabelsAreExact) {
     for (size_t i = 0; i < all.size(); ++i) all[i] = uint8_t(i / 4 + i % 4 * 64);
     Bytes half = ConvertTo(DxgiFormat::R8G8B8A8_UNORM, all, 256, DxgiFormat::R16G16B16A16_FLOAT);
     EXPECT_EQ(ConvertTo(DxgiFormat::R16G16B16A16_FLOAT, half, 256, DxgiFormat::R8G8B8A8_UNORM), all);
-}
 
-TEST(Convert, PackedFormatsRoundAndThreshold) {
+    // Packed formats round and threshold.
     Bytes every565(65536 * 2);
     for (size_t v = 0; v < 65536; ++v) every565[2 * v] = uint8_t(v), every565[2 * v + 1] = uint8_t(v >> 8);
-    Bytes rgba = ConvertTo(DxgiFormat::B5G6R5_UNORM, every565, 65536, DxgiFormat::R8G8B8A8_UNORM);
-    EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, rgba, 65536, DxgiFormat::B5G6R5_UNORM), every565);
-    EXPECT_EQ(rgba[4 * (3 << 11)], 25); // 3 / 31 rounded to nearest, not bit-replicated 24
+    const Bytes wide = ConvertTo(DxgiFormat::B5G6R5_UNORM, every565, 65536, DxgiFormat::R8G8B8A8_UNORM);
+    EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, wide, 65536, DxgiFormat::B5G6R5_UNORM), every565);
+    EXPECT_EQ(wide[4 * (3 << 11)], 25); // 3 / 31 rounded to nearest, not bit-replicated 24
 
     Bytes alphas = {0, 0, 0, 127, 0, 0, 0, 128};
     EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, alphas, 2, DxgiFormat::B5G5R5A1_UNORM), (Bytes{0, 0x00, 0, 0x80}));
@@ -214,14 +217,6 @@ TEST(Convert, PackedFormatsRoundAndThreshold) {
               (Bytes{0, 0x80, 0, 0x80}));
     // SNORM and UNORM meet at [-1, 1] <-> [0, 1].
     EXPECT_EQ(ConvertTo(DxgiFormat::R8_SNORM, {0x81, 0x80, 0, 127}, 4, DxgiFormat::R8_UNORM), (Bytes{0, 0, 128, 255}));
-}
-
-TEST(Convert, RefusesBlocksAndUnknownFormats) {
-    ScratchImage blocks = Make(DxgiFormat::BC1_UNORM, 4, 4), pixels = Make(DxgiFormat::R8_UNORM, 4, 4), result;
-    EXPECT_EQ(Convert(*blocks.GetImages(), DxgiFormat::R8_UNORM, 0, 0.5f, result), kInvalidArg);
-    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, result), kInvalidArg);
-    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat(23), 0, 0.5f, result), kInvalidArg);
-    EXPECT_EQ(result.GetPixels(), nullptr);
 }
 
 TEST(Decompress, WritesEveryTargetLayoutOfPartialBlocks) {
@@ -346,7 +341,7 @@ TEST(Compress, SingleChannelFormatsReadRedAndGreen) {
     EXPECT_EQ(Compress(*bc4.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, back), kInvalidArg);
 }
 
-TEST(Resize, KernelsRatiosAndAlphaWeighting) {
+TEST(Resize, KernelsRatiosAlphaWeightingAndStbsBoxForWholeFactors) {
     // Exact halving is checked on a mip chain; here the same size copies and
     // colour is weighted by alpha: transparent green must not show.
     Bytes random = RandomBytes(8 * 6 * 4, 3);
@@ -373,19 +368,17 @@ TEST(Resize, KernelsRatiosAndAlphaWeighting) {
 
     EXPECT_EQ(Resize(*Make(DxgiFormat::BC1_UNORM, 8, 8).GetImages(), 4, 4, 0, result), kNotSupported);
     EXPECT_EQ(Resize(*ramp.GetImages(), 0, 1, 0, result), kInvalidArg);
-}
 
-TEST(Resize, WholeFactorShrinksMatchStbsBoxWithinOneLevel) {
     // Thumbnails shrink by whole factors in integers; stb's box filter (what
     // they went through before) is the reference. Alpha is random, so colour
     // weighting by alpha is compared too.
     for (auto [w, h, tw, th] : {std::array<size_t, 4>{512, 256, 32, 32}, {15, 20, 5, 4}, {64, 3, 4, 1}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-        const Bytes random = RandomBytes(w * h * 4, uint32_t(w + h));
-        ScratchImage source = Make(DxgiFormat::R8G8B8A8_UNORM, w, h, random), result;
+        const Bytes noise = RandomBytes(w * h * 4, uint32_t(w + h));
+        source = Make(DxgiFormat::R8G8B8A8_UNORM, w, h, noise);
         ASSERT_EQ(Resize(*source.GetImages(), tw, th, kTexFilterDefault, result), kOk);
         Bytes reference(tw * th * 4);
-        ASSERT_TRUE(stbir_resize(random.data(), int(w), int(h), int(w * 4), reference.data(), int(tw), int(th),
+        ASSERT_TRUE(stbir_resize(noise.data(), int(w), int(h), int(w * 4), reference.data(), int(tw), int(th),
                                  int(tw * 4), STBIR_TYPE_UINT8, 4, 3, 0, STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
                                  STBIR_FILTER_BOX, STBIR_FILTER_BOX, STBIR_COLORSPACE_LINEAR, nullptr));
         const Bytes got = Contents(result);
@@ -454,8 +447,6 @@ double BlockError(const uint8_t* a, const uint8_t* b) {
     return sum;
 }
 
-double Psnr(double squaredError, double samples) { return 10 * std::log10(255.0 * 255.0 * samples / squaredError); }
-
 // A smooth colour ramp with a little deterministic noise, as RGBA blocks.
 std::vector<Pixels> TestBlocks(int count, float noise) {
     std::mt19937 rng = Random();
@@ -514,7 +505,7 @@ TEST(BlockDecode, MatchesLibsquishBitForBit) {
 }
 #endif
 
-TEST(BlockDecode, SignedRampsClampAndInterpolate) {
+TEST(BlockCodecs, SignedRampsAndExplicitAlphaRound) {
     // s0 = 127 > s1 = -128 (read as -127): eight steps, truncated toward zero; indices 0..7.
     uint8_t block[8] = {0x7F, 0x80, 0x88, 0xC6, 0xFA};
     int8_t red[16];
@@ -527,6 +518,16 @@ TEST(BlockDecode, SignedRampsClampAndInterpolate) {
     EXPECT_EQ(red[2], -38);
     EXPECT_EQ(red[6], -127);
     EXPECT_EQ(red[7], 127);
+
+    // BC2 keeps round(a * 15 / 255) for every alpha value.
+    for (int start = 0; start < 256; start += 16) {
+        Pixels source(64, 128);
+        for (int i = 0; i < 16; ++i) source[4 * i + 3] = uint8_t(start + i);
+        uint8_t encoded[16], decoded[64];
+        EncodeBC2(source.data(), encoded, EncodeQuality::kRefined);
+        DecodeBC2(encoded, decoded);
+        for (int i = 0, a = start; i < 16; ++i, ++a) EXPECT_EQ(decoded[4 * i + 3], (a * 15 + 127) / 255 * 17) << a;
+    }
 }
 
 // One BC1 block encoded and decoded.
@@ -596,18 +597,6 @@ TEST(BlockEncode, RefinedFitBeatsFastOnGradients) {
 #if ZELKO_HAVE_SQUISH
     EXPECT_GT(Psnr(refined, samples), Psnr(squishFit, samples) - 0.3);
 #endif
-}
-
-TEST(BlockEncode, ExplicitAndInterpolatedAlpha) {
-    // BC2 keeps round(a * 15 / 255) for every alpha value.
-    for (int start = 0; start < 256; start += 16) {
-        Pixels source(64, 128);
-        for (int i = 0; i < 16; ++i) source[4 * i + 3] = uint8_t(start + i);
-        uint8_t block[16], decoded[64];
-        EncodeBC2(source.data(), block, EncodeQuality::kRefined);
-        DecodeBC2(block, decoded);
-        for (int i = 0, a = start; i < 16; ++i, ++a) EXPECT_EQ(decoded[4 * i + 3], (a * 15 + 127) / 255 * 17) << a;
-    }
 }
 
 } // namespace

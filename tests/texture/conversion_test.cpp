@@ -142,7 +142,7 @@ TEST_F(ConversionTest, ImportRaisesSidesToMultiplesOfFour) {
     }
 }
 
-TEST_F(ConversionTest, ImportDdsKeepsDxt5AndDecodesSrgbAndPadding) {
+TEST_F(ConversionTest, ImportDdsKeepsDxt5DecodesSrgbAndPaddingAndFailuresNameTheFile) {
     Bytes data(87408);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + i / 1000);
     WriteDds(folder.path() / "d.DdS", DxgiFormat::BC3_UNORM, 256, 9, data);
@@ -169,9 +169,8 @@ TEST_F(ConversionTest, ImportDdsKeepsDxt5AndDecodesSrgbAndPadding) {
     t = ImportAsNewTexture(false, folder.path() / "x.dds");
     EXPECT_EQ(t->format, kFormatARGB);
     EXPECT_EQ(At(t->PixelView().data(), 27), (Bgra{0, 0, 200, 255}));
-}
 
-TEST_F(ConversionTest, ImportFailuresNameTheFile) {
+    // Failures name the file.
     const auto missing = folder.path() / "missing.png", missingDds = folder.path() / "missing.dds";
     EXPECT_EQ(ErrorText([&] { ImportAsNewTexture(false, missing); }),
               "Unable to load the file: " + missing.string() + ". Error code: 0x80070002");
@@ -186,7 +185,7 @@ TEST_F(ConversionTest, ImportFailuresNameTheFile) {
     EXPECT_EQ(loadError.rfind("Unable to load the file: " + tga.string() + ". Error code: 0x", 0), 0u) << loadError;
 }
 
-TEST_F(ConversionTest, ConvertKeepsCutsGeneratesAndResizes) {
+TEST_F(ConversionTest, ConvertKeepsCutsGeneratesResizesAndNamesTheFailingStep) {
     std::string error;
     ScratchImage image = Bgra8(16, 8, 3, 9);
     const uint8_t* before = image.GetPixels();
@@ -208,9 +207,8 @@ TEST_F(ConversionTest, ConvertKeepsCutsGeneratesAndResizes) {
     EXPECT_EQ(image.GetMetadata().width * image.GetMetadata().height, 16u * 4);
     EXPECT_EQ(ErrorText([&] { ConvertImage(image, 23, 4, 4, 1, Resizing::KeepSize, error); }),
               "Not supported texture format");
-}
 
-TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
+    // Every step's failure has its message.
     struct Case {
         const char* step;
         DxgiFormat source;
@@ -230,11 +228,9 @@ TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.step);
-        ScratchImage image;
         ASSERT_EQ(image.Initialize2D(c.source, 8, 8, 1, c.sourceMips), kOk);
-        const uint8_t* before = image.GetPixels();
+        before = image.GetPixels();
         detail::InjectConversionFailure(c.step, kInvalidArg);
-        std::string error;
         EXPECT_FALSE(ConvertImage(image, c.target, c.size, c.size, c.mips, Resizing::ToTarget, error));
         EXPECT_EQ(error, std::string(c.message) + " Error code: 0x80070057");
         EXPECT_EQ(image.GetPixels(), before); // the caller's image is kept
@@ -243,8 +239,7 @@ TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
     }
 
     // Real failures carry the operation's code (a mip chain's: see LoadImageForTexture).
-    ScratchImage image = Bgra8(4, 4, 1, 0);
-    std::string error;
+    image = Bgra8(4, 4, 1, 0);
     EXPECT_FALSE(ConvertImage(image, kFormatARGB, 0, 4, 1, Resizing::ToTarget, error));
     EXPECT_EQ(error.rfind("Failed to resize the texture. Error code: 0x8", 0), 0u) << error;
     ASSERT_EQ(image.Initialize2D(DxgiFormat::BC7_UNORM, 4, 4), kOk);
@@ -252,7 +247,7 @@ TEST_F(ConversionTest, EveryStepFailureHasItsMessage) {
     EXPECT_EQ(error, "Failed to decompress the texture. Error code: 0x80070032");
 }
 
-TEST_F(ConversionTest, ChangeFormatKeepsTheChain) {
+TEST_F(ConversionTest, ChangeFormatKeepsTheChainOrTheTextureWhenItFails) {
     std::unique_ptr<TextureObject> t = SolidDxt1Texture();
     ChangeFormat(*t, 4, kFormatARGB);
     EXPECT_EQ(std::tuple(t->format, t->mipCount, t->pixelsSize), std::tuple(kFormatARGB, 9u, 87381u * 4));
@@ -280,10 +275,9 @@ TEST_F(ConversionTest, ChangeFormatKeepsTheChain) {
     ChangeFormat(*t, 4, kFormatDXT5);
     EXPECT_EQ(Unpacked(*t), before);
     EXPECT_TRUE(t->flagsEdited);
-}
 
-TEST_F(ConversionTest, FailedChangeOrDecodeLeavesTextureUnchanged) {
-    std::unique_ptr<TextureObject> t = SolidDxt1Texture();
+    // A failed change or decode leaves the texture unchanged.
+    t = SolidDxt1Texture();
     detail::InjectConversionFailure("decompress", kOutOfMemory);
     EXPECT_EQ(ErrorText([&] { ChangeFormat(*t, 0, kFormatARGB); }),
               "Failed to decompress the texture. Error code: 0x8007000e");
@@ -335,7 +329,7 @@ Bytes Pixels(const std::vector<Bgra>& colours) {
 
 constexpr Bgra kBlueHalf{255, 0, 0, 128}, kBlack{0, 0, 0, 255}, kGrey120{120, 120, 120, 255}, kClear{0, 0, 0, 0};
 
-TEST(QuantizerHash, BucketsAndCollisions) {
+TEST(Quantizer, BucketsCollisionsAndHandWorkedPalettes) {
     // Three rounds of v - rotr(v, 13), worked by hand.
     const uint32_t buckets[][2] = {
         {0x00000000u, 0}, {0xFFFFFFFFu, 0}, {0xFFFF0000u, 59048}, {0xFF00FF00u, 26204}, {0x800000FFu, 22316}};
@@ -352,9 +346,7 @@ TEST(QuantizerHash, BucketsAndCollisions) {
     EXPECT_EQ(At(palette, idx[0]), kWhite);
     EXPECT_EQ(At(palette, idx[1]), kClear);
     EXPECT_EQ(idx[0], idx[2]);
-}
 
-TEST(QuantizerPalette, HandWorkedPalettes) {
     struct Case {
         std::vector<Bgra> colours;
         uint32_t width, height;
@@ -381,9 +373,9 @@ TEST(QuantizerPalette, HandWorkedPalettes) {
         uint8_t palette[1024];
         q.BuildPalette(palette);
         for (size_t i = 0; i < 256; ++i) EXPECT_EQ(At(palette, i), i < c.palette.size() ? c.palette[i] : kClear) << i;
-        Bytes idx(c.colours.size());
-        q.MapLevel(px.data(), c.width, c.height, c.width * 4, idx.data());
-        EXPECT_EQ(idx, c.indices);
+        Bytes indices(c.colours.size());
+        q.MapLevel(px.data(), c.width, c.height, c.width * 4, indices.data());
+        EXPECT_EQ(indices, c.indices);
     }
 }
 

@@ -35,16 +35,15 @@ Bytes Unpacked(const TextureObject& t) {
     return Bytes(view.begin(), view.end());
 }
 
-TEST(TextureObject, CreateChecksItsArgumentsInOrder) {
+TEST(TextureObject, CreateChecksItsArgumentsInOrderAndNamesShowTheirHash) {
     const Bytes px(4);
     EXPECT_EQ(ErrorText([&] { Make(0, 0, 0, 0, px); }), "Not supported texture format");
     EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 0, 0, 0, px); }), "Invalid width");
     EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 4, 0, 0, px); }), "Invalid height");
     EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 4, 4, 0, px); }), "Invalid mip map count");
     EXPECT_EQ(ErrorText([&] { Make(kFormatDXT1, 4, 4, 1, px); }), "");
-}
 
-TEST(TextureObject, DisplayNames) {
+    // Display names: the hash is shown when the name does not make it.
     ResetNameTables();
     auto t = Make(kFormatDXT1, 4, 4, 1, Pattern(8));
     t->name = "WINDOW_FRONT";
@@ -59,7 +58,7 @@ TEST(TextureObject, DisplayNames) {
     ResetNameTables();
 }
 
-TEST(TextureObject, PackingKeepsPixelsByteIdentical) {
+TEST(TextureObject, PackingSetDataAndDuplicateKeepPixelsByteIdentical) {
     for (size_t n : {size_t(1), size_t(16), size_t(4096 * 4 + 3)}) {
         const Bytes px = Pattern(n, uint32_t(n));
         auto t = Make(kFormatARGB, 1, 1, 1, px, true);
@@ -71,9 +70,8 @@ TEST(TextureObject, PackingKeepsPixelsByteIdentical) {
         EXPECT_TRUE(t->SetPacked(true));
         EXPECT_EQ(Unpacked(*t), px);
     }
-}
 
-TEST(TextureObject, SetDataAndDuplicateKeepThePixelStore) {
+    // SetData and Duplicate keep the pixel store.
     auto t = Make(kFormatARGB, 64, 64, 1, Bytes(64 * 64 * 4), true);
     const Bytes px = Pattern(32 * 32 * 4), pal(1024, 7);
     t->SetData(32, 32, 1, px.data(), uint32_t(px.size()), pal.data(), 1024);

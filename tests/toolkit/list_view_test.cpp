@@ -1,6 +1,6 @@
-// The list view: texts on demand, sorting by column, images, column sizing
-// and clearing. Check boxes, focus and activation are tested through the
-// editor's lists.
+// The list view: texts on demand, sorting by column, images and clearing.
+// Check boxes, focus, activation and fitting columns to their contents are
+// tested through the editor's lists and its Result dialog.
 #include "gui_helpers.h"
 
 #include "toolkit/ListView.h"
@@ -92,7 +92,7 @@ TEST_F(ListViewTest, ColumnClicksSortNaturallyAndAlternate) {
     EXPECT_EQ(Column(1), (Texts{L"", L"1", L"3"}));
 }
 
-TEST_F(ListViewTest, ImagesComeOnDemandAndColumnsSizeToContents) {
+TEST_F(ListViewTest, ImagesComeOnDemandAndEmptyColumnsKeepTheirWidth) {
     list->AutoSizeColumns(true); // nothing without rows
     EXPECT_EQ(Send(LVM_GETCOLUMNWIDTH, 0, nullptr), 100);
     list->CreateImageList();
@@ -100,7 +100,7 @@ TEST_F(ListViewTest, ImagesComeOnDemandAndColumnsSizeToContents) {
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     AddRow(L"zero");
-    IListItem* item = AddRow(L"a rather long texture name that needs room");
+    IListItem* item = AddRow(L"one");
     HBITMAP first = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     EXPECT_EQ(item->SetImage(first), nullptr);
     BitmapHandle handedBack(item->SetImage(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
@@ -110,8 +110,6 @@ TEST_F(ListViewTest, ImagesComeOnDemandAndColumnsSizeToContents) {
     request.iItem = 1;
     Send(LVM_GETITEMW, 0, &request);
     EXPECT_EQ(request.iImage, 1); // the second image added
-    list->AutoSizeColumns(true);
-    EXPECT_GT(Send(LVM_GETCOLUMNWIDTH, 0, nullptr), 100);
 }
 
 } // namespace
