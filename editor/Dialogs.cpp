@@ -79,7 +79,8 @@ struct ExportDialog {
         if (message != WM_COMMAND) return FALSE;
         switch (LOWORD(wParam)) {
         case IDC_EXPORT_BROWSE: {
-            std::wstring chosen = ShowFolderPicker(dialog, L"Select output folder for texture export", true, folder);
+            std::wstring chosen = ShowFolderPicker(dialog, L"Select output folder for texture export",
+                                                   FolderButton::NewFolder, folder);
             if (!chosen.empty()) {
                 folder = chosen;
                 SetDlgItemTextW(dialog, IDC_EXPORT_FOLDER, folder.c_str());

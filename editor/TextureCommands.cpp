@@ -39,7 +39,7 @@ IListItem* Zelko::SelectedTexture(const std::wstring& caption) {
     return nullptr;
 }
 
-void Zelko::SetTextureRow(IListItem& item, TextureObject& texture, bool withThumbnail) {
+void Zelko::SetTextureRow(IListItem& item, TextureObject& texture, Thumbnail thumbnail) {
     const TextureRow row = MakeTextureRow(texture);
     item.SetData(&texture);
     item.SetText(0, Shown(row.displayName));
@@ -47,7 +47,7 @@ void Zelko::SetTextureRow(IListItem& item, TextureObject& texture, bool withThum
     item.SetText(2, std::to_wstring(row.height));
     item.SetText(3, WideFromUtf8(row.formatName));
     item.SetText(4, std::to_wstring(row.mipCount));
-    if (!withThumbnail || !environment_.thumbnails) return;
+    if (thumbnail == Thumbnail::Keep || !environment_.thumbnails) return;
     if (auto thumbnail = MakeThumbnailBitmap(texture, uint32_t(textureList_->ImageSize()))) {
         BitmapHandle previous(item.SetImage(thumbnail->Release()));
     }
@@ -70,7 +70,7 @@ void Zelko::AddTextureToList(TextureObject& texture) {
         RedrawOff redraw(list);
         int row = 0;
         IListItem* item = textureList_->AddItem(row);
-        SetTextureRow(*item, texture, true);
+        SetTextureRow(*item, texture, Thumbnail::Make);
         textureList_->SelectRow(row); // its focus change renders the preview
         SetFocus(list);
     }
@@ -131,7 +131,7 @@ void Zelko::Menu_TextureRename() {
     RenameTexture(*container_, texture, name);
     // The list remembers the focused texture by its hash.
     settings_.recentTextureIndex = texture.hash;
-    SetTextureRow(item, texture, false);
+    SetTextureRow(item, texture, Thumbnail::Keep);
     FitTextureColumns();
     InvalidateRect(textureList_->window, nullptr, TRUE);
     SetFocus(textureList_->window);
@@ -148,7 +148,7 @@ void Zelko::Menu_TextureFormatChange() {
     settings_.formatChangeSelection = int32_t(format);
     const std::string oldFormat = FormatName(texture.format);
     if (!ChangeTextureFormat(*container_, texture, format)) return;
-    SetTextureRow(*item, texture, true);
+    SetTextureRow(*item, texture, Thumbnail::Make);
     InvalidateRect(textureList_->window, nullptr, TRUE);
     RenderPreview(texture);
     SetFocus(textureList_->window);
@@ -213,7 +213,7 @@ bool Zelko::ReplaceTextureFromFile(const std::wstring& path, TextureObject& text
         return false;
     }
     RefreshEntryRow();
-    SetTextureRow(item, texture, true);
+    SetTextureRow(item, texture, Thumbnail::Make);
     FitTextureColumns();
     RenderPreview(texture);
     Report(L"Texture " + Shown(texture.name) + L" has been updated.");

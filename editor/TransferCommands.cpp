@@ -23,7 +23,7 @@ bool Zelko::Menu_TextureAddReplaceFromFolder(const std::wstring& path) {
     if (!CheckPcOnly()) return false;
     std::vector<std::filesystem::path> files;
     if (path.empty()) {
-        const std::wstring folder = ShowFolderPicker(window, L"Select folder with textures", true,
+        const std::wstring folder = ShowFolderPicker(window, L"Select folder with textures", FolderButton::NewFolder,
                                                      settings_.recentImportFolder);
         if (folder.empty()) return false;
         files = FolderFiles(std::filesystem::path(folder));
@@ -45,13 +45,13 @@ bool Zelko::Menu_TextureAddReplaceFromFolder(const std::wstring& path) {
             *container_, rows, files, MakeHost(),
             [this](TextureObject& added) {
                 int row = 0;
-                SetTextureRow(*textureList_->AddItem(row), added, true);
+                SetTextureRow(*textureList_->AddItem(row), added, Thumbnail::Make);
             },
             DefaultJobs());
         for (TextureObject* changed : outcome.changedTextures) {
             const int row = textureList_->RowOfData(changed);
             if (IListItem* item = row >= 0 ? textureList_->GetItems()[size_t(row)] : nullptr) {
-                SetTextureRow(*item, *changed, true);
+                SetTextureRow(*item, *changed, Thumbnail::Make);
             }
         }
     }

@@ -353,7 +353,7 @@ void Zelko::Menu_Open(const std::wstring& given) {
 
 void Zelko::Menu_OpenWorldFolder() {
     if (!AskToSaveChanges()) return;
-    std::wstring folder = ShowFolderPicker(window, L"Select ZRC World folder (.stp) ", false, L"");
+    std::wstring folder = ShowFolderPicker(window, L"Select ZRC World folder (.stp) ", FolderButton::None, L"");
     if (folder.empty()) return;
     OpenWorldFolderPath(folder);
 }

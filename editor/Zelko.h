@@ -161,7 +161,10 @@ private:
     void RefreshFileList();
     void UpdateCounts();
     void OnTextureFocused(IListItem& item);
-    void SetTextureRow(IListItem& item, TextureObject& texture, bool withThumbnail);
+    // A row's cells; its thumbnail too unless the pixels are unchanged (a
+    // rename) or the rows are filled before their thumbnails.
+    enum class Thumbnail : bool { Keep, Make };
+    void SetTextureRow(IListItem& item, TextureObject& texture, Thumbnail thumbnail);
     void RefreshEntryRow();
     void FitTextureColumns();
     // The common checks of the texture commands: a PC document, a selected row.

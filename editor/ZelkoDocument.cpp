@@ -196,7 +196,7 @@ bool Zelko::File_ProcessBIN(uint32_t id) {
                 [&](size_t i, std::optional<PreviewPixels>& pixels) {
                     int row = 0;
                     IListItem* item = textureList_->AddItem(row);
-                    SetTextureRow(*item, *rows[i].texture, false);
+                    SetTextureRow(*item, *rows[i].texture, Thumbnail::Keep);
                     if (pixels) {
                         if (auto thumbnail = MakeThumbnailBitmap(std::move(*pixels))) {
                             BitmapHandle previous(item->SetImage(thumbnail->Release()));

@@ -51,7 +51,7 @@ int CALLBACK SelectStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
 
 } // namespace
 
-std::wstring ShowFolderPicker(HWND owner, const std::wstring& title, bool newFolderButton,
+std::wstring ShowFolderPicker(HWND owner, const std::wstring& title, FolderButton button,
                               const std::wstring& startFolder) {
     // The new dialog style needs OLE on this thread.
     HRESULT ole = OleInitialize(nullptr);
@@ -60,7 +60,7 @@ std::wstring ShowFolderPicker(HWND owner, const std::wstring& title, bool newFol
     browse.hwndOwner = owner;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_DONTGOBELOWDOMAIN;
-    if (!newFolderButton) browse.ulFlags |= BIF_NONEWFOLDERBUTTON;
+    if (button == FolderButton::None) browse.ulFlags |= BIF_NONEWFOLDERBUTTON;
     browse.lpfn = &SelectStartFolder;
     browse.lParam = startFolder.empty() ? 0 : reinterpret_cast<LPARAM>(startFolder.c_str());
 

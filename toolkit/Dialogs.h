@@ -20,10 +20,12 @@ std::wstring ShowOpenFileDialog(HWND owner, const std::wstring& title, const std
 // The filter list in the platform's form: label NUL pattern NUL ... NUL.
 std::wstring JoinFileFilters(const std::vector<FileFilter>& filters);
 
+enum class FolderButton : bool { None, NewFolder };
+
 // Folder browser in the new dialog style with an edit box, without network
 // folders below the domain, with a new-folder button only when asked; starts
 // on startFolder. Empty text when cancelled or the choice has no file-system path.
-std::wstring ShowFolderPicker(HWND owner, const std::wstring& title, bool newFolderButton,
+std::wstring ShowFolderPicker(HWND owner, const std::wstring& title, FolderButton button,
                               const std::wstring& startFolder);
 
 } // namespace zelko
