@@ -44,21 +44,6 @@ uint32_t PackFormatFromDxgi(uint32_t dxgi) {
     }
 }
 
-bool IsSrgbDxgi(uint32_t dxgi) {
-    switch (dxgi) {
-    case 29:
-    case 72:
-    case 75:
-    case 78:
-    case 91:
-    case 93:
-    case 99: return true;
-    default: return false;
-    }
-}
-
-bool IsCompressedDxgi(uint32_t dxgi) { return (dxgi >= 70 && dxgi <= 84) || (dxgi >= 94 && dxgi <= 99); }
-
 namespace {
 
 void PitchOf(uint32_t dxgi, uint32_t width, uint32_t height, size_t& rowPitch, size_t& slicePitch) {

@@ -16,10 +16,6 @@ uint32_t ToDxgi(uint32_t format);
 // and 32-bit BGRA/BGRX; 0 for any other.
 uint32_t PackFormatFromDxgi(uint32_t dxgi);
 
-// sRGB: 29, 72, 75, 78, 91, 93, 99. Block-compressed: 70-84 and 94-99.
-bool IsSrgbDxgi(uint32_t dxgi);
-bool IsCompressedDxgi(uint32_t dxgi);
-
 // Bytes of the base level; P8 counts as 8 bits per pixel. Throws
 // "Invalid slice size" when that is 0.
 uint32_t BaseSliceSize(const TextureObject& texture);
