@@ -84,6 +84,23 @@ void AppendWide(std::wstring& out, uint32_t c) {
     }
 }
 
+// Calls take(code point, false) for each character of UTF-8 text, and
+// take(byte, true) for a byte that starts no valid sequence (text in another
+// code page).
+template <typename Take>
+void ForEachUtf8(std::string_view text, Take take) {
+    for (size_t i = 0; i < text.size();) {
+        uint32_t c = 0;
+        const size_t n = DecodeUtf8(text, i, c);
+        if (n == 0) {
+            take(uint32_t(uint8_t(text[i++])), true);
+        } else {
+            take(c, false);
+            i += n;
+        }
+    }
+}
+
 template <typename Char>
 std::basic_string<Char> UnitsFromCp1252(std::string_view text) {
     std::basic_string<Char> out;
@@ -108,16 +125,7 @@ std::wstring WideFromCp1252(std::string_view text) { return UnitsFromCp1252<wcha
 std::string Cp1252FromUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        uint32_t c = 0;
-        const size_t n = DecodeUtf8(text, i, c);
-        if (n == 0) {
-            out += text[i++];
-        } else {
-            out += ByteOf(c);
-            i += n;
-        }
-    }
+    ForEachUtf8(text, [&](uint32_t c, bool stray) { out += stray ? char(c) : ByteOf(c); });
     return out;
 }
 
@@ -131,16 +139,7 @@ std::string Cp1252FromWide(std::wstring_view text) {
 std::wstring WideFromUtf8(std::string_view text) {
     std::wstring out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        uint32_t c = 0;
-        const size_t n = DecodeUtf8(text, i, c);
-        if (n == 0) {
-            out += wchar_t(uint8_t(text[i++])); // a stray byte of another code page
-        } else {
-            AppendWide(out, c);
-            i += n;
-        }
-    }
+    ForEachUtf8(text, [&](uint32_t c, bool) { AppendWide(out, c); }); // a stray byte as its Latin-1 character
     return out;
 }
 
