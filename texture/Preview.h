@@ -36,7 +36,8 @@ void CompositeOverCheckerboard(PreviewPixels& pixels);
 std::optional<PreviewPixels> MakePreviewPixels(const TextureObject& texture, bool showAlpha,
                                                std::optional<uint32_t> squareSize);
 
-// The list's thumbnail: alpha ignored, squeezed to size x size.
+// The list's thumbnail: alpha ignored, squeezed to size x size, from the
+// smallest level of the mip chain that is at least that size.
 std::optional<PreviewPixels> MakeThumbnailPixels(const TextureObject& texture, uint32_t size);
 
 } // namespace zelko
