@@ -1,7 +1,6 @@
 // Reading a texture pack: the chunk walk, the per-texture records and the
 // pixel data, plain or compressed.
 #include <algorithm>
-#include <exception>
 #include <cstring>
 #include <utility>
 
@@ -9,7 +8,6 @@
 #include "format/Compression.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
-#include "format/Parallel.h"
 #include "format/TextureFile.h"
 #include "format/TextureFileLayout.h"
 
@@ -388,7 +386,7 @@ Buffer PackReader::DecodePieces(uint32_t offset, uint32_t size) const {
 void PackReader::Append(const uint8_t* info, TextureSource source, Placement placement) {
     if (placement.hash == 0) throw Error("invalid hash");
     ReadShape(info, *layout_, source);
-    auto texture = TextureObject::Create(source); // packed afterwards, on every core (Load)
+    auto texture = TextureObject::Create(source, file_.packInMemory);
     texture->hash = placement.hash;
     texture->name = std::move(placement.name);
     texture->dataOffset = uint32_t(placement.dataOffset);
@@ -399,26 +397,6 @@ void PackReader::Append(const uint8_t* info, TextureSource source, Placement pla
 
 } // namespace
 
-void TextureFile::Load(ByteReader& reader) {
-    const size_t before = textures.size();
-    std::exception_ptr failure;
-    try {
-        PackReader(*this, reader).Run();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // A pack held packed (LZ4) has its new records compressed on every core:
-    // on one, that was half the time of opening a pack.
-    if (packInMemory && textures.size() > before) {
-        try {
-            ForEachInOrder<bool>(
-                textures.size() - before, DefaultJobs(),
-                [&](size_t i) { return textures[before + i]->SetPacked(true); }, [](size_t, bool&) {});
-        } catch (...) {
-            if (!failure) failure = std::current_exception();
-        }
-    }
-    if (failure) std::rethrow_exception(failure);
-}
+void TextureFile::Load(ByteReader& reader) { PackReader(*this, reader).Run(); }
 
 } // namespace zelko
