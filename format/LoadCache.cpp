@@ -1,17 +1,13 @@
 #include "format/LoadCache.h"
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <system_error>
 
 #include "format/ByteStream.h"
 #include "format/Errors.h"
+#include "format/Platform.h"
 #include "format/SafeFile.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace zelko {
 
@@ -27,40 +23,7 @@ constexpr size_t kFormatField = 0x100;
 constexpr size_t kTimeField = 0x104;
 constexpr size_t kCountField = 0x108;
 
-using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;
-
 } // namespace
-
-uint64_t ToWindowsFileTime(fs::file_time_type time) {
-    // Through the system clock, whose epoch is 1970 everywhere; the file
-    // clock's own epoch differs between standard libraries.
-    const auto system = std::chrono::file_clock::to_sys(time);
-    const Ticks ticks = std::chrono::floor<Ticks>(system.time_since_epoch());
-    return uint64_t(ticks.count()) + kUnixEpochAsFileTime;
-}
-
-fs::file_time_type FromWindowsFileTime(uint64_t fileTime) {
-    const Ticks ticks(int64_t(fileTime - kUnixEpochAsFileTime));
-    const std::chrono::sys_time<Ticks> system(ticks);
-    return std::chrono::time_point_cast<fs::file_time_type::duration>(std::chrono::file_clock::from_sys(system));
-}
-
-bool LastWriteFileTime(const fs::path& path, uint64_t& fileTime) {
-#ifdef _WIN32
-    // The standard library's Windows port reports whole seconds only; the
-    // cache compares the full 100 ns time the file system keeps.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    fileTime = uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
-    return true;
-#else
-    std::error_code ec;
-    const fs::file_time_type time = fs::last_write_time(path, ec);
-    if (ec) return false;
-    fileTime = ToWindowsFileTime(time);
-    return true;
-#endif
-}
 
 fs::path CachePathFor(const fs::path& archivePath) {
     fs::path cache = archivePath;

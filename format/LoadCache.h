@@ -14,19 +14,6 @@
 
 namespace zelko {
 
-// 100-nanosecond ticks from 1601-01-01 00:00 UTC to the epoch of the Unix
-// clock (1970-01-01).
-constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
-
-// A file-system time as a Windows file time (100 ns ticks since 1601-01-01
-// UTC), and back.
-uint64_t ToWindowsFileTime(std::filesystem::file_time_type time);
-std::filesystem::file_time_type FromWindowsFileTime(uint64_t fileTime);
-
-// The file's last-write time as a Windows file time; false when it cannot be
-// read (missing file).
-bool LastWriteFileTime(const std::filesystem::path& path, uint64_t& fileTime);
-
 // archivePath + ".zelko_cache".
 std::filesystem::path CachePathFor(const std::filesystem::path& archivePath);
 

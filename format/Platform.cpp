@@ -1,5 +1,6 @@
 #include "format/Platform.h"
 
+#include <chrono>
 #include <string>
 #include <system_error>
 
@@ -30,5 +31,41 @@ std::filesystem::path ProgramPath() {
 }
 
 std::filesystem::path ProgramFolder() { return ProgramPath().parent_path(); }
+
+namespace {
+namespace fs = std::filesystem;
+using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;
+} // namespace
+
+uint64_t ToWindowsFileTime(fs::file_time_type time) {
+    // Through the system clock, whose epoch is 1970 everywhere; the file
+    // clock's own epoch differs between standard libraries.
+    const auto system = std::chrono::file_clock::to_sys(time);
+    const Ticks ticks = std::chrono::floor<Ticks>(system.time_since_epoch());
+    return uint64_t(ticks.count()) + kUnixEpochAsFileTime;
+}
+
+fs::file_time_type FromWindowsFileTime(uint64_t fileTime) {
+    const Ticks ticks(int64_t(fileTime - kUnixEpochAsFileTime));
+    const std::chrono::sys_time<Ticks> system(ticks);
+    return std::chrono::time_point_cast<fs::file_time_type::duration>(std::chrono::file_clock::from_sys(system));
+}
+
+bool LastWriteFileTime(const fs::path& path, uint64_t& fileTime) {
+#ifdef _WIN32
+    // The standard library's Windows port reports whole seconds only; the
+    // cache compares the full 100 ns time the file system keeps.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    fileTime = uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    return true;
+#else
+    std::error_code ec;
+    const fs::file_time_type time = fs::last_write_time(path, ec);
+    if (ec) return false;
+    fileTime = ToWindowsFileTime(time);
+    return true;
+#endif
+}
 
 } // namespace zelko

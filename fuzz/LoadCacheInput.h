@@ -11,6 +11,7 @@
 #include "FuzzFiles.h"
 #include "format/ByteStream.h"
 #include "format/LoadCache.h"
+#include "format/Platform.h"
 
 namespace fuzz_load_cache {
 

@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 #include "format/ByteStream.h"
 #include "format/LoadCache.h"
+#include "format/Platform.h"
 #include "format/SafeFile.h"
 
 using namespace zelko;
