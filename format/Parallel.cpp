@@ -14,8 +14,8 @@ unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()
 namespace detail {
 
 void RunInOrder(size_t count, unsigned jobs, const std::function<void(size_t)>& work,
-                const std::function<void(size_t)>& ready, const std::function<void()>& idle) {
-    const size_t ahead = size_t(jobs) * 2;
+                const std::function<void(size_t)>& ready, const std::function<void()>& idle, size_t aheadPerJob) {
+    const size_t ahead = size_t(jobs) * std::max<size_t>(aheadPerJob, 1);
     std::mutex mutex;
     std::condition_variable changed;
     size_t next = 0; // the next item to start

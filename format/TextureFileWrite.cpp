@@ -272,7 +272,10 @@ void PackComposer::ComposeCompressed() {
         uint32_t total = 0; // bytes before compression
         std::vector<uint8_t> stream;
     };
-    // Compressed on every core, a few textures ahead of the one laid out.
+    // Compressed on every core, up to eight textures a core ahead of the one
+    // laid out: the blocks are smaller than the pixels already held, and a
+    // shorter reach left a core idle behind each large texture (2.85 s
+    // against 2.40 s for a 315 MB pack of mixed sizes on two cores).
     ForEachInOrder<Block>(
         order_.size(), DefaultJobs(),
         [&](size_t i) {
@@ -308,7 +311,8 @@ void PackComposer::ComposeCompressed() {
             w_.WriteAt(blockAt, recordAt + pack::kTableBlockOffset);
             w_.WriteAt(compressedSize, recordAt + pack::kTableStoredSize);
             w_.WriteAt(block.total, recordAt + pack::kTableUnpackedSize);
-        });
+        },
+        {}, 8);
 }
 
 void PackComposer::ComposeVersion4() {
