@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "format/ByteStream.h"
+#include "format/Compression.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
 #include "format/TextureFile.h"
@@ -254,6 +255,17 @@ void BM_Lz4Pixels(benchmark::State& state) {
     ReportPixels(state, c);
 }
 
+// The yardstick of a compressed save: JDLZ of every texture's pixels on one core.
+void BM_JdlzPixels(benchmark::State& state) {
+    const Corpus& c = GetCorpus();
+    std::vector<uint8_t> stream(JdlzCompressBound(16 << 20));
+    for (auto _ : state) {
+        for (const auto& [offset, size] : c.pixelSpans)
+            benchmark::DoNotOptimize(CompressJdlz(c.plain.data() + offset, size, stream.data(), stream.size()));
+    }
+    ReportPixels(state, c);
+}
+
 // Loads the pack; counters give the heap peak during the load and what the
 // loaded pack keeps, both above what was live before, and the load's time
 // against the yardsticks.
@@ -317,6 +329,7 @@ void BM_SaveCompressed(benchmark::State& state) { Save(state, true); }
 BENCHMARK(BM_MemcpyPixels)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_CopyPixelsIntoNewBuffers)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Lz4Pixels)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_JdlzPixels)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_LoadPlain)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadPlainPacked)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LoadCompressed)->Unit(benchmark::kMillisecond)->Iterations(1);
