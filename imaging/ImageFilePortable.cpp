@@ -377,8 +377,12 @@ void AppendPng(png_structp png, png_bytep data, png_size_t size) {
 // its alpha channel, which reads back as the same pixels.
 HResult EncodePng(const Bgra& picture, std::vector<uint8_t>& out) {
     const size_t w = picture.width, h = picture.height;
-    bool opaque = true;
-    for (size_t i = 3; i < picture.pixels.size() && opaque; i += 4) opaque = picture.pixels[i] == 255;
+    // Decided before setjmp and never changed after it, as longjmp requires.
+    const bool opaque = [&] {
+        for (size_t i = 3; i < picture.pixels.size(); i += 4)
+            if (picture.pixels[i] != 255) return false;
+        return true;
+    }();
     const size_t channels = opaque ? 3 : 4;
     std::vector<uint8_t> rows(w * h * channels);
     for (size_t p = 0, q = 0; p < w * h; ++p, q += channels) {

@@ -32,8 +32,18 @@ protected:
 
 TEST_F(FindCommand, SearchesEveryPackOnEachKeyAndGoesToTheTexture) {
     const auto single = folder.path() / "single.bin";
-    packtest::Tex road{NameHash("ROAD_WET"), "ROAD_WET", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 3)};
-    packtest::Tex sky{NameHash("SKY_DUSK"), "SKY_DUSK", kFormatDXT1, 8, 8, 1, packtest::Pattern(32, 4)};
+    packtest::Tex road{.hash = NameHash("ROAD_WET"),
+                       .name = "ROAD_WET",
+                       .format = kFormatDXT1,
+                       .width = 8,
+                       .height = 8,
+                       .pixels = packtest::Pattern(32, 3)};
+    packtest::Tex sky{.hash = NameHash("SKY_DUSK"),
+                      .name = "SKY_DUSK",
+                      .format = kFormatDXT1,
+                      .width = 8,
+                      .height = 8,
+                      .pixels = packtest::Pattern(32, 4)};
     WriteFile(single, packtest::PlainPack(5, {road, sky}));
     Run(WithSample(), [&](Driver& d) {
         HWND dialog = nullptr;

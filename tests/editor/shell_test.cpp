@@ -65,7 +65,8 @@ TEST_F(ShellCommands, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWha
     // The program started as the shell would for a double-clicked archive opens it.
     std::wstring command = DefaultValue(L"bin_auto_file\\shell\\open\\command");
     command.replace(command.find(L"%1"), 2, sample.wstring());
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));

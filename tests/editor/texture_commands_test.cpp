@@ -53,7 +53,12 @@ protected:
 TEST_F(TextureCommands, RefusalsAndCancelsChangeNothing) {
     // An Xbox 360 archive: every command refuses before any dialog opens.
     const auto xbox = folder.path() / "xbox.bin";
-    packtest::Tex t{NameHash("XBOX_ROAD"), "XBOX_ROAD", 0x1A200152, 128, 128, 1, packtest::Pattern(128 * 128 / 2, 7)};
+    packtest::Tex t{.hash = NameHash("XBOX_ROAD"),
+                    .name = "XBOX_ROAD",
+                    .format = 0x1A200152,
+                    .width = 128,
+                    .height = 128,
+                    .pixels = packtest::Pattern(128 * 128 / 2, 7)};
     WriteFile(xbox, packtest::PlainPack(5, {t}));
     Run(Environment({L"ZRC-Zelko.exe", xbox.wstring()}), [&](Driver& d) {
         ASSERT_EQ(d.StatusText(3), L"Xbox360");

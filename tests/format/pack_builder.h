@@ -41,7 +41,7 @@ struct Tex {
     uint32_t hash = 0;
     std::string name;
     uint32_t format = 0, width = 0, height = 0, mips = 1;
-    std::vector<uint8_t> pixels, palette;
+    std::vector<uint8_t> pixels{}, palette{};
     uint8_t alphaMode = 0, blendMode = 0;
     uint32_t formatFlag = 0; // versions 4 and 5
 };

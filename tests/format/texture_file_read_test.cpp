@@ -23,7 +23,7 @@ Tex MakeTex(uint32_t hash, std::string name, uint32_t format, uint32_t w, uint32
 }
 
 Tex Small(uint32_t hash, uint32_t format = kFormatDXT1, uint32_t w = 8, uint32_t h = 8, uint32_t mips = 1) {
-    return MakeTex(hash, "T" + std::to_string(hash), format, w, h, mips, 32);
+    return MakeTex(hash, std::to_string(hash).insert(0, 1, 'T'), format, w, h, mips, 32);
 }
 
 // Textures each version can hold; versions 4 and 5 add a palette texture.

@@ -168,7 +168,8 @@ TEST(DecodeTexture, ReadsEachFormatsBytesAsTheyStand) {
 PreviewPixels Filled(uint32_t width, uint32_t height, Bgra colour) {
     PreviewPixels p;
     p.width = width, p.height = height;
-    for (uint32_t i = 0; i < width * height; ++i) p.bgra.insert(p.bgra.end(), colour.begin(), colour.end());
+    p.bgra.resize(size_t(width) * height * 4);
+    for (size_t i = 0; i < p.bgra.size(); i += 4) std::memcpy(&p.bgra[i], colour.data(), 4);
     return p;
 }
 
@@ -219,9 +220,12 @@ TEST(MakePreview, ArgbBlockAndPaletteTextures) {
     EXPECT_EQ(At(*p, 1, 0), (Bgra{255, 255, 128, 128}));
 
     // 8x8 DXT1, 2 levels: solid blocks red, green / blue, white, then white.
-    Bytes data;
-    for (uint16_t v : {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFFF})
-        data.insert(data.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 8), 0, 0, 0, 0});
+    const uint16_t colours[5] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFFF};
+    Bytes data(sizeof colours / 2 * 8, 0);
+    for (size_t k = 0; k < 5; ++k) {
+        data[k * 8] = data[k * 8 + 2] = uint8_t(colours[k]);
+        data[k * 8 + 1] = data[k * 8 + 3] = uint8_t(colours[k] >> 8);
+    }
     p = MakePreviewPixels(*Make(kFormatDXT1, 8, 8, 2, data), false, std::nullopt);
     ASSERT_TRUE(p);
     ASSERT_EQ(p->bgra.size(), 8u * 8 * 4);
