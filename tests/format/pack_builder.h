@@ -116,9 +116,9 @@ inline std::vector<uint8_t> FormatRecord(uint32_t v, const Tex& t) {
 // Length byte and name: `area` bytes in compressed buffers, else the name and NUL.
 inline std::vector<uint8_t> NameField(const std::string& name, size_t area = 0) {
     const size_t length = area ? area - 1 : name.size() + 1, kept = std::min(name.size(), length);
-    std::vector<uint8_t> r = {uint8_t(area ? kept : length)};
-    r.insert(r.end(), name.begin(), name.begin() + kept);
-    r.resize(1 + length);
+    std::vector<uint8_t> r(1 + length, 0);
+    r[0] = uint8_t(area ? kept : length);
+    std::copy_n(name.begin(), kept, r.begin() + 1);
     return r;
 }
 
