@@ -149,8 +149,7 @@ bool TextureBinFile::SaveRebuild(const std::filesystem::path& path, bool makeBac
         }
         if (packEnd == 0) throw SaveError(path, "The texture pack is no longer where it was");
     }
-    if (entry->offset > UINT32_MAX) throw SaveError(path, "The archive is too large");
-    const uint32_t newOffset = uint32_t(entry->offset);
+    const uint32_t newOffset = entry->offset;
 
     // Everything before and after the pack is copied as it stands (a chunk
     // running past the end of the file, a torn header at the end included).

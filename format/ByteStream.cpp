@@ -92,12 +92,8 @@ uint8_t* ByteWriter::Reserve(size_t count) {
     const uint64_t needed = uint64_t(position_) + count;
     if (needed > std::numeric_limits<uint32_t>::max()) throw Error("Out of memory");
     if (needed > capacity_) {
-        uint64_t newCapacity = (capacity_ < 1024 && needed < 1024) ? 1024 : needed * 2;
-        newCapacity = std::min<uint64_t>(newCapacity, std::numeric_limits<uint32_t>::max());
-        auto grown = std::make_unique_for_overwrite<uint8_t[]>(size_t(newCapacity));
-        if (size_ != 0) std::memcpy(grown.get(), buffer_.get(), size_);
-        buffer_ = std::move(grown);
-        capacity_ = uint32_t(newCapacity);
+        const uint64_t doubled = (capacity_ < 1024 && needed < 1024) ? 1024 : needed * 2;
+        ReserveCapacity(size_t(std::min<uint64_t>(doubled, std::numeric_limits<uint32_t>::max())));
     }
     uint8_t* at = buffer_.get() + position_;
     position_ = uint32_t(needed);

@@ -134,7 +134,23 @@ size_t SourceRowBytes(const Parsed& dds, size_t width, size_t height, size_t& ro
     return dds.expansion == Expansion::Bgr24 ? width * 3 : rowPitch;
 }
 
-HResult CheckShape(const Parsed& dds, size_t available);
+// The rules on the shape and the data length, whether the shape comes from
+// a header or from the caller.
+HResult CheckShape(const Parsed& dds, size_t available) {
+    const TexMetadata& md = dds.metadata;
+    if (md.width == 0 || md.height == 0) return kInvalidData;
+    if (md.width > kMaxTextureDimension || md.height > kMaxTextureDimension) return kNotSupported;
+    if (md.mipLevels > CountMips(md.width, md.height)) return kInvalidData;
+
+    // Every level's bytes must be present; 64-bit sums cannot wrap here.
+    uint64_t needed = 0;
+    for (size_t mip = 0; mip < md.mipLevels; ++mip) {
+        size_t w = std::max<size_t>(1, md.width >> mip), hgt = std::max<size_t>(1, md.height >> mip), rows;
+        needed += uint64_t(SourceRowBytes(dds, w, hgt, rows)) * rows;
+    }
+    if (needed > uint64_t(available)) return kHandleEof;
+    return kOk;
+}
 
 HResult ParseHeader(const uint8_t* data, size_t size, Parsed& dds) {
     if (!data) return kInvalidArg;
@@ -199,24 +215,6 @@ void CopyRow(const uint8_t* source, uint8_t* destination, size_t width, size_t b
         return;
     case Expansion::None: std::memcpy(destination, source, bytes); return;
     }
-}
-
-// The rules on the shape and the data length, whether the shape comes from
-// a header or from the caller.
-HResult CheckShape(const Parsed& dds, size_t available) {
-    const TexMetadata& md = dds.metadata;
-    if (md.width == 0 || md.height == 0) return kInvalidData;
-    if (md.width > kMaxTextureDimension || md.height > kMaxTextureDimension) return kNotSupported;
-    if (md.mipLevels > CountMips(md.width, md.height)) return kInvalidData;
-
-    // Every level's bytes must be present; 64-bit sums cannot wrap here.
-    uint64_t needed = 0;
-    for (size_t mip = 0; mip < md.mipLevels; ++mip) {
-        size_t w = std::max<size_t>(1, md.width >> mip), hgt = std::max<size_t>(1, md.height >> mip), rows;
-        needed += uint64_t(SourceRowBytes(dds, w, hgt, rows)) * rows;
-    }
-    if (needed > uint64_t(available)) return kHandleEof;
-    return kOk;
 }
 
 // Copies the levels of checked data into `image`.
