@@ -54,12 +54,17 @@ void PitchOf(uint32_t dxgi, uint32_t width, uint32_t height, size_t& rowPitch, s
 
 } // namespace
 
-uint32_t BaseSliceSize(const TextureObject& texture) {
-    const uint32_t dxgi = texture.format == kFormatP8 ? 61 : ToDxgi(texture.format);
+uint64_t SliceSize(uint32_t format, uint32_t width, uint32_t height) {
+    const uint32_t dxgi = format == kFormatP8 ? 61 : ToDxgi(format);
     size_t rowPitch = 0, slicePitch = 0;
-    PitchOf(dxgi, texture.width, texture.height, rowPitch, slicePitch);
-    if (slicePitch == 0 || slicePitch > UINT32_MAX) throw Error("Invalid slice size");
-    return uint32_t(slicePitch);
+    PitchOf(dxgi, width, height, rowPitch, slicePitch);
+    return slicePitch;
+}
+
+uint32_t BaseSliceSize(const TextureObject& texture) {
+    const uint64_t size = SliceSize(texture.format, texture.width, texture.height);
+    if (size == 0 || size > UINT32_MAX) throw Error("Invalid slice size");
+    return uint32_t(size);
 }
 
 uint32_t XboxTiledOffset(uint32_t x, uint32_t y, uint32_t P, uint32_t e) {

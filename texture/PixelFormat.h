@@ -16,6 +16,10 @@ uint32_t ToDxgi(uint32_t format);
 // and 32-bit BGRA/BGRX; 0 for any other.
 uint32_t PackFormatFromDxgi(uint32_t dxgi);
 
+// Bytes of one level of width x height in pack format `format` (P8 counts as
+// 8 bits per pixel); 0 when they cannot be told. Throws as ToDxgi.
+uint64_t SliceSize(uint32_t format, uint32_t width, uint32_t height);
+
 // Bytes of the base level; P8 counts as 8 bits per pixel. Throws
 // "Invalid slice size" when that is 0.
 uint32_t BaseSliceSize(const TextureObject& texture);

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "format/Errors.h"
-#include "imaging/DxgiFormat.h"
 #include "imaging/ImageBlock.h"
 #include "texture/Conversion.h"
 #include "texture/PixelFormat.h"
@@ -143,19 +142,14 @@ std::unique_ptr<TextureObject> ThumbnailLevel(const TextureObject& texture, uint
            side(texture.height, level + 1) >= size * kLevelFactor)
         ++level;
     if (level == 0) return nullptr;
-    const DxgiFormat format = DxgiFormat(ToDxgi(texture.format));
-    auto levelBytes = [&](uint32_t l) -> uint64_t {
-        if (texture.format == kFormatP8) return uint64_t(side(texture.width, l)) * side(texture.height, l);
-        size_t rowPitch = 0, slicePitch = 0;
-        if (Failed(ComputePitch(format, side(texture.width, l), side(texture.height, l), rowPitch, slicePitch)))
-            return UINT64_MAX / 4;
-        return slicePitch;
+    auto levelBytes = [&](uint32_t l) {
+        return SliceSize(texture.format, side(texture.width, l), side(texture.height, l));
     };
     uint64_t offset = 0;
     for (uint32_t l = 0; l < level; ++l) offset += levelBytes(l);
     const uint64_t bytes = levelBytes(level);
     const TextureObject::Pixels pixels = texture.PixelView();
-    if (offset + bytes > pixels.size()) return nullptr;
+    if (bytes == 0 || offset + bytes > pixels.size()) return nullptr;
     return TextureObject::Create({.width = side(texture.width, level),
                                   .height = side(texture.height, level),
                                   .format = texture.format,
