@@ -13,11 +13,9 @@ TEST(Find, MatchFoldsTheWesternLettersOnly) {
         std::u16string name, pattern;
         bool folded, exact;
     } cases[] = {{u"ROAD_ASPHALT", u"asphalt", true, false},
-                 {u"ROAD_ASPHALT", u"ASPHALT", true, true},
                  {u"CAF\u00c9_SIGN", u"caf\u00e9", true, false}, // 8-bit letters fold
                  {u"A\u00d7B", u"\u00f7", false, false}, // U+00F7 is no letter: not folded to U+00D7
                  {u"\u0141ODZ", u"\u0142odz", false, false}, // beyond 8 bits: unchanged
-                 {u"\u0141ODZ", u"\u0141O", true, true},
                  {u"ANY", u"", true, true}, // the empty pattern matches all
                  {u"SHORT", u"SHORTER", false, false}};
     for (const auto& c : cases) {
