@@ -121,9 +121,9 @@ TEST(TextureBinFile, RebuildMovesLaterChunksKeepsOneBackupAndWritesNothingOnRefu
         EXPECT_EQ(LoadU32(&saved[afterPack]), 0u);
         EXPECT_EQ((afterPack + 8 + LoadU32(&saved[afterPack + 4])) % 128, 0u);
     }
-    // Everything after the first pack is the old bytes, moved.
-    const size_t oldTail = a.b.packOffsets[0] + oldSize;
-    const size_t tailLength = a.original.size() - oldTail;
+    // What precedes the first pack is kept, everything after it is the old bytes, moved.
+    EXPECT_TRUE(std::equal(a.original.begin(), a.original.begin() + entry.offset, saved.begin()));
+    const size_t tailLength = a.original.size() - (a.b.packOffsets[0] + oldSize);
     EXPECT_TRUE(std::equal(a.original.end() - tailLength, a.original.end(), saved.end() - tailLength));
 
     const Document again = OpenDocument(a.path, false, Host{});

@@ -87,22 +87,6 @@ TEST(Saves, ARebuiltArchiveIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(Snapshot(s.dir.path()).size(), 2u);
 }
 
-TEST(Saves, ARebuildKeepsWhatSurroundsThePackByteForByte) {
-    Sample s;
-    const auto bytes = ReadFileBytes(s.path);
-    Document doc = OpenDocument(s.path, false, Host{});
-    ArchiveEntry& entry = doc.entries.at(1);
-    const uint64_t packAt = entry.offset, after = bytes.size() - (packAt + 8 + LoadU32(&bytes[packAt + 4]));
-    ASSERT_TRUE(packAt > 0 && after > 0);
-    auto bin = OpenEntry(doc, entry, Host{});
-    RenameTexture(*bin, *bin->pack->textures[0], "RENAMED");
-    SaveIntoDocument(*bin, doc, false);
-    const auto saved = ReadFileBytes(s.path);
-    ASSERT_GT(saved.size(), after);
-    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + std::ptrdiff_t(packAt), saved.begin()));
-    EXPECT_TRUE(std::equal(bytes.end() - std::ptrdiff_t(after), bytes.end(), saved.end() - std::ptrdiff_t(after)));
-}
-
 TEST(Saves, AnInPlacePatchIsJournalledAndRolledBack) {
     Sample s("STREAM.BUN");
     Document doc = OpenDocument(s.path, false, Host{});
