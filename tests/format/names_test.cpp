@@ -102,14 +102,6 @@ TEST_F(NameListsTest, RegisterCarNames) {
     EXPECT_EQ("MAZ_RX7_YA", KnownName("MAZ_RX7_Xb"));
     EXPECT_EQ(generic.size() + 4, KnownNames.size()); // HOOD, BADGING and one of each pair
     EXPECT_EQ("<none>", KnownName("MAZ_RX7_SPOILER")); // another game's part
-
-    // A second pack of the same car registers nothing again: an override stays.
-    RegisterName("MAZ_RX7_Ab");
-    const auto before = KnownNames;
-    RegisterCarNames(GameCarbon, "MAZ_RX7");
-    EXPECT_EQ(before, KnownNames);
-    RegisterCarNames(GameWorld, "MAZ_RX7");
-    EXPECT_EQ("MAZ_RX7_SPOILER", KnownName("MAZ_RX7_SPOILER"));
 }
 
 } // namespace
