@@ -70,9 +70,7 @@ TEST(OpenFlow, ListsEveryPackAndCompressedContainerAndRefusesWhatItCannotRead) {
     EXPECT_FALSE(std::filesystem::exists(CachePathFor(a.path))); // only STREAM archives are cached
 
     auto beta = OpenPack(doc, 1);
-    EXPECT_EQ(
-        std::tuple(beta->pack->textures.size(), beta->packVersion, beta->CanRebuild(), PlatformText(beta->platform)),
-        std::tuple(size_t(2), 5u, true, std::string("PC")));
+    EXPECT_EQ(std::pair(beta->pack->textures.size(), beta->CanRebuild()), std::pair(size_t(2), true));
     EXPECT_EQ(LoadFailure(doc, 3), "4 Texture file cannot be loaded / ");
     // A zero hash stops the list (the rows themselves are the command line's output).
     beta->pack->textures[1]->hash = 0;

@@ -1,5 +1,5 @@
 // What the pack round trips cannot show: reads that fail leave the reader as
-// it was, lengths that wrap, file windows, and alignment at the boundaries.
+// it was, lengths that wrap, file windows refused, and alignment at the boundaries.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -47,19 +47,12 @@ TEST(ByteReader, ChecksBoundsOnEveryReadOfMemoryAndFiles) {
     EXPECT_EQ(KindAndText([&] { r.Skip(huge); }), "overflow: ReadArray");
     EXPECT_EQ(r.Tell(), 4u);
 
-    // Sub-views and files.
-    std::vector<uint8_t> big(5000);
-    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 7);
-    ByteReader v(big.data(), 32, 100);
-    v.Skip(10);
-    EXPECT_EQ(v.SubView(4).FileOffset(), 110u);
-    EXPECT_EQ(ErrorText([&] { v.SubView(23); }), "End of file");
+    // File windows: the archive entries' reads show a good one; here the refusals.
+    const std::vector<uint8_t> big(5000, 7);
     TempFolder dir;
     const auto path = dir.path() / "data.bin";
     WriteFile(path, big);
-    v.OpenFile(path, 1000, 16);
-    ASSERT_EQ(v.Size(), 16u);
-    EXPECT_EQ(v.Begin()[15], big[1015]);
+    ByteReader v;
     EXPECT_EQ(ErrorText([&] { v.OpenFile(path, 4, 0); }), "Invalid offset. Only 0 is allowed.");
     EXPECT_EQ(ErrorText([&] { v.OpenFile(dir.path() / "missing.bin"); }), "Failed to open the file");
     EXPECT_EQ(ErrorText([&] { v.OpenFile(path, 4990, 16); }), "End of file");
