@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -55,11 +54,6 @@ int Wait(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-std::string Text(const fs::path& file) {
-    const auto bytes = ReadFileBytes(file);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Kills `args` at 50 moments spread over one whole run; after each the
 // archive, once opened again, is the old one or the new one, byte for byte.
 void KillDuringSaves(const fs::path& archive, const std::vector<std::string>& args) {
@@ -70,7 +64,6 @@ void KillDuringSaves(const fs::path& archive, const std::vector<std::string>& ar
     const auto saved = ReadFileBytes(archive);
     ASSERT_NE(saved, original);
     std::mt19937 random(7);
-    int old = 0, now = 0;
     for (int run = 0; run < 50; ++run) {
         WriteFile(archive, original);
         const pid_t pid = Start(args);
@@ -85,9 +78,7 @@ void KillDuringSaves(const fs::path& archive, const std::vector<std::string>& ar
             EXPECT_EQ(name.find(archive.filename().string() + ".zelko-"), std::string::npos)
                 << "run " << run << ": " << name;
         }
-        (after == original ? old : now) += 1;
     }
-    std::printf("killed saves: %d left the old archive, %d the new one\n", old, now);
 }
 
 } // namespace
@@ -137,7 +128,8 @@ TEST(Processes, EightWritersAtOnceLoseNothingSilently) {
     for (size_t i = 0; i < 8; ++i) {
         const bool renamed = std::find(names.begin(), names.end(), std::string(renames[i].second) + "_NEW") !=
             names.end();
-        const std::string errors = Text(dir.path() / ("err" + std::to_string(i)));
+        const auto bytes = ReadFileBytes(dir.path() / ("err" + std::to_string(i)));
+        const std::string errors(bytes.begin(), bytes.end());
         if (codes[i] == 0) {
             ++saved;
             EXPECT_TRUE(renamed) << renames[i].second << " was reported saved but is not in the file";
@@ -151,6 +143,5 @@ TEST(Processes, EightWritersAtOnceLoseNothingSilently) {
     }
     EXPECT_GE(saved, 1);
     EXPECT_EQ(names.size(), 12u);
-    std::printf("eight writers: %d saved, %d refused with a message\n", saved, 8 - saved);
 }
 #endif

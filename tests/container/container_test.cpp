@@ -60,7 +60,6 @@ TEST(OpenFlow, ListsEveryPackAndCompressedContainerAndRefusesWhatItCannotRead) {
     SampleArchive a;
     const Document doc = OpenDocument(a.path, true, Host{});
     ASSERT_EQ(doc.entries.size(), 4u);
-    EXPECT_EQ(CountsText(doc.entries), "Files: 4 Textures: 9");
     const uint32_t counts[] = {3, 2, 4};
     for (uint32_t i = 0; i < 3; ++i) {
         const ArchiveEntry& e = doc.entries.at(i);
@@ -71,15 +70,9 @@ TEST(OpenFlow, ListsEveryPackAndCompressedContainerAndRefusesWhatItCannotRead) {
     EXPECT_FALSE(std::filesystem::exists(CachePathFor(a.path))); // only STREAM archives are cached
 
     auto beta = OpenPack(doc, 1);
-    EXPECT_EQ(
-        std::tuple(beta->pack->textures.size(), beta->packVersion, beta->CanRebuild(), PlatformText(beta->platform)),
-        std::tuple(size_t(2), 5u, true, std::string("PC")));
-    const auto rows = BuildTextureRows(*beta);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(std::tuple(rows[0].displayName, rows[0].formatName, rows[1].formatName, rows[1].width),
-              std::tuple("BETA0", "DXT1", "ARGB", 8u));
+    EXPECT_EQ(std::pair(beta->pack->textures.size(), beta->CanRebuild()), std::pair(size_t(2), true));
     EXPECT_EQ(LoadFailure(doc, 3), "4 Texture file cannot be loaded / ");
-    // A zero hash stops the list.
+    // A zero hash stops the list (the rows themselves are the command line's output).
     beta->pack->textures[1]->hash = 0;
     EXPECT_EQ(ErrorText([&] { BuildTextureRows(*beta); }), "invalid hash");
 
@@ -115,15 +108,9 @@ TEST(TextureBinFile, RebuildMovesLaterChunksKeepsOneBackupAndWritesNothingOnRefu
     EXPECT_GT(entry.size, oldSize);
 
     const auto saved = ReadFileBytes(a.path);
-    // The new pack is followed by a filler chunk that ends on 128 bytes.
-    const size_t afterPack = entry.offset + entry.size;
-    if (afterPack % 128 != 0) {
-        EXPECT_EQ(LoadU32(&saved[afterPack]), 0u);
-        EXPECT_EQ((afterPack + 8 + LoadU32(&saved[afterPack + 4])) % 128, 0u);
-    }
-    // Everything after the first pack is the old bytes, moved.
-    const size_t oldTail = a.b.packOffsets[0] + oldSize;
-    const size_t tailLength = a.original.size() - oldTail;
+    // What precedes the first pack is kept, everything after it is the old bytes, moved.
+    EXPECT_TRUE(std::equal(a.original.begin(), a.original.begin() + entry.offset, saved.begin()));
+    const size_t tailLength = a.original.size() - (a.b.packOffsets[0] + oldSize);
     EXPECT_TRUE(std::equal(a.original.end() - tailLength, a.original.end(), saved.end() - tailLength));
 
     const Document again = OpenDocument(a.path, false, Host{});
@@ -289,17 +276,7 @@ TEST(ZRCWorldIconsFolder, ReadsThumbnailsInPathOrderAndWritesBackChangedOnes) {
     std::vector<uint8_t> px(64 * 32 * 4, 0x42);
     c->SetData(64, 32, 1, px.data(), uint32_t(px.size()), nullptr, 0);
     folder->changedTextures.push_back(c);
-    // A failing step of the save leaves the file whole and names it and the reason.
-    const auto cBytes = ReadFileBytes(dir.path() / "c.stp");
-    for (FileStep step : {FileStep::Open, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
-        detail::FailFileStep(step, 1);
-        const std::string error = ErrorText([&] { folder->Save(doc.path, false); });
-        detail::FailFileStep(step, 0);
-        EXPECT_EQ(error.rfind("Failed to save " + (dir.path() / "c.stp").string() + ": ", 0), 0u) << error;
-        EXPECT_EQ(ReadFileBytes(dir.path() / "c.stp"), cBytes);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
-                  5);
-    }
+    // Failing steps of the save are the atomic writer's test (save_test); here what it writes.
     ASSERT_TRUE(folder->Save(doc.path, false));
     EXPECT_TRUE(folder->changedTextures.empty());
     EXPECT_EQ(ReadFileBytes(dir.path() / "b.stp"), bBytes);

@@ -54,17 +54,10 @@ TEST(Editing, FormatChangeTakesTheGamesFlagsForTheNameWithoutItsCarPrefix) {
     ResetNameTables();
     RegisterName("NIS_240_SX_HEADLIGHT_GLASS");
     EXPECT_EQ(TextureFlagKey(NameHash("NIS_240_SX_HEADLIGHT_GLASS"), "NIS_240_SX"), "HEADLIGHT_GLASS");
-    EXPECT_EQ(TextureFlagKey(NameHash("NIS_240_SX_HEADLIGHT_GLASS"), ""), "NIS_240_SX_HEADLIGHT_GLASS");
     RegisterName("%_WINDOW_FRONT");
     EXPECT_EQ(TextureFlagKey(NameHash("%_WINDOW_FRONT"), "ANY"), "WINDOW_FRONT");
     EXPECT_EQ(TextureFlagKey(0xABC, ""), "0xabc");
     EXPECT_EQ(ErrorText([] { TextureFlagKey(0, ""); }), "invalid hash");
-    // The table's first rows, as the game ships them.
-    const TextureFlagRow* first = FindTextureFlags(1, 0x88D7D7CB, kFormatARGB);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->alphaMode * 10 + first->blendMode, 21);
-    EXPECT_EQ(FindTextureFlags(1, 0x88D7D7CB, kFormatDXT5), nullptr);
-    EXPECT_EQ(FindTextureFlags(8, 0x88D7D7CB, kFormatARGB), nullptr);
 
     auto bin = Loose(4, true, {"NIS_240_SX_HEADLIGHT_GLASS", "PLAIN"});
     bin->carName = "NIS_240_SX";

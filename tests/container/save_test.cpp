@@ -9,7 +9,6 @@
 #include "container/Editing.h"
 #include "container/OpenFlow.h"
 #include "container/SampleArchive.h"
-#include "container/Transfer.h"
 #include "format/ByteStream.h"
 #include "format/GameFiles.h"
 #include "format/SafeFile.h"
@@ -87,22 +86,6 @@ TEST(Saves, ARebuiltArchiveIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(Snapshot(s.dir.path()).size(), 2u);
 }
 
-TEST(Saves, ARebuildKeepsWhatSurroundsThePackByteForByte) {
-    Sample s;
-    const auto bytes = ReadFileBytes(s.path);
-    Document doc = OpenDocument(s.path, false, Host{});
-    ArchiveEntry& entry = doc.entries.at(1);
-    const uint64_t packAt = entry.offset, after = bytes.size() - (packAt + 8 + LoadU32(&bytes[packAt + 4]));
-    ASSERT_TRUE(packAt > 0 && after > 0);
-    auto bin = OpenEntry(doc, entry, Host{});
-    RenameTexture(*bin, *bin->pack->textures[0], "RENAMED");
-    SaveIntoDocument(*bin, doc, false);
-    const auto saved = ReadFileBytes(s.path);
-    ASSERT_GT(saved.size(), after);
-    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + std::ptrdiff_t(packAt), saved.begin()));
-    EXPECT_TRUE(std::equal(bytes.end() - std::ptrdiff_t(after), bytes.end(), saved.end() - std::ptrdiff_t(after)));
-}
-
 TEST(Saves, AnInPlacePatchIsJournalledAndRolledBack) {
     Sample s("STREAM.BUN");
     Document doc = OpenDocument(s.path, false, Host{});
@@ -158,44 +141,48 @@ TEST(Saves, AnInPlacePatchIsJournalledAndRolledBack) {
     EXPECT_EQ(ReadFileBytes(s.path), original);
 }
 
-TEST(Saves, ExpandedArchivesMemoryFilesAndOverwrittenExportsToo) {
+// Expanding a compressed archive and resetting the memory files: failures, then what they write.
+TEST(Saves, ExpandedArchivesAndMemoryFiles) {
     TempFolder dir;
-    const fs::path lzc = dir.path() / "level.lzc";
+    const fs::path lzc = dir.path() / "level.LzC"; // the extension in any case
     std::vector<uint8_t> archive(4096, 7);
     StoreU32(archive.data(), 0xB3300000);
     StoreU32(archive.data() + 4, 4088);
-    WriteFile(lzc, packtest::Jdlz(archive));
+    const std::vector<uint8_t> compressed = packtest::Jdlz(archive);
+    WriteFile(lzc, compressed);
     ExpectFailuresChangeNothing(
         dir.path(), lzc, [&] { ExpandCompressedArchive(lzc); }, kWritingSteps);
+    ExpandCompressedArchive(lzc);
+    EXPECT_EQ(ReadFileBytes(lzc), archive);
+    ExpandCompressedArchive(lzc); // starts with a chunk id now: stays
+    EXPECT_EQ(ReadFileBytes(lzc), archive);
+    // The game's own, other extensions, COMP and streams that do not decode stay as they are.
+    std::vector<uint8_t> corrupt = compressed, comp = compressed;
+    corrupt[4] = 3;
+    std::copy_n("COMP", 4, comp.begin());
+    const std::pair<const char*, std::vector<uint8_t>> untouched[] = {
+        {"GAMEPLAY.LZC", compressed}, {"level.bin", compressed}, {"a.lzc", corrupt}, {"b.lzc", comp}};
+    for (const auto& [name, bytes] : untouched) {
+        WriteFile(dir.path() / name, bytes);
+        EXPECT_EQ(ErrorText([&] { ExpandCompressedArchive(dir.path() / name); }), "") << name;
+        EXPECT_EQ(ReadFileBytes(dir.path() / name), bytes) << name;
+    }
+    WriteFile(dir.path() / "short.lzc", {'J', 'D'});
+    EXPECT_EQ(ErrorText([&] { ExpandCompressedArchive(dir.path() / "short.lzc"); }), "End of file");
+    EXPECT_EQ(ErrorText([&] { ExpandCompressedArchive(dir.path() / "missing.lzc"); }), "Failed to open the file");
 
-    const fs::path game = dir.path() / "game";
+    const fs::path game = dir.path() / "game", memory = game / "Global" / "GlobalMemoryFile.bin";
     fs::create_directories(game / "TRACKS");
     fs::create_directories(game / "Global");
-    WriteFile(game / "TRACKS" / "L4RA.BUN", {1});
-    const fs::path memory = game / "Global" / "GlobalMemoryFile.bin";
     WriteFile(memory, {9, 9, 9});
+    WriteFile(game / "Global" / "inGameMemoryFile.bin", {9});
+    EXPECT_FALSE(ResetMemoryFiles(game)); // no track file yet
+    EXPECT_EQ(ReadFileBytes(memory), std::vector<uint8_t>({9, 9, 9}));
+    WriteFile(game / "TRACKS" / "L4RA.BUN", {1});
     ExpectFailuresChangeNothing(
         dir.path(), memory, [&] { ResetMemoryFiles(game); }, kWritingSteps);
-
-    // An export that overwrites a file: the old one stays whole when the new one fails.
-    Sample s;
-    Document doc = OpenDocument(s.path, false, Host{});
-    auto bin = OpenEntry(doc, doc.entries.at(0), Host{});
-    const TextureObject* first = bin->pack->textures[0].get();
-    ExportOptions options{dir.path() / "out", 5, true, true};
-    fs::create_directories(options.folder);
-    ASSERT_TRUE(ExportTextures({first}, options, Host{}));
-    const fs::path exported = options.folder / (ExportName(*first, true) + ".png");
-    ASSERT_TRUE(fs::exists(exported));
-    for (FileStep step : kWritingSteps) {
-        std::string message;
-        Host host;
-        host.showMessage = [&](const std::string& text) { message = text; };
-        const auto before = Snapshot(options.folder);
-        detail::FailFileStep(step, 1);
-        ExportTextures({first}, options, host);
-        detail::FailFileStep(step, 0);
-        EXPECT_EQ(message.rfind("Failed to save " + exported.string() + ": ", 0), 0u) << message;
-        EXPECT_EQ(Snapshot(options.folder), before);
-    }
+    EXPECT_TRUE(ResetMemoryFiles(game));
+    EXPECT_EQ(ReadFileBytes(memory), GlobalMemoryFileContent());
+    EXPECT_EQ(ReadFileBytes(game / "Global" / "inGameMemoryFile.bin"), EmptyMemoryFileContent());
+    EXPECT_FALSE(fs::exists(game / "Global" / "PermanentMemoryFile.bin"));
 }
