@@ -113,7 +113,7 @@ TEST(ScratchImage, MipChainsRefusalsAndRepacks) {
     EXPECT_EQ(image.InitializeFromImage(view), kInvalidArg);
 }
 
-TEST(Convert, ExpandsMissingChannelsAndDropsTheRest) {
+TEST(Convert, ChannelsLayoutsAndPackedFormatsAreExact) {
     using F = DxgiFormat;
     struct Case {
         F from;
@@ -121,23 +121,21 @@ TEST(Convert, ExpandsMissingChannelsAndDropsTheRest) {
         F to;
         Bytes out;
         TexFilterFlags filter = kTexFilterDefault;
+        float threshold = 0.5f;
     };
-    const Case cases[] = {{F::R8_UNORM, {7, 200}, F::R8G8B8A8_UNORM, {7, 0, 0, 255, 200, 0, 0, 255}},
-                          {F::B8G8R8X8_UNORM, {1, 2, 3, 0}, F::R8G8B8A8_UNORM, {3, 2, 1, 255}}, // X reads opaque
-                          {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {54}}, // luminance
-                          {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {255}, kTexFilterRgbCopyRed}};
+    const Case cases[] = {
+        {F::R8_UNORM, {7, 200}, F::R8G8B8A8_UNORM, {7, 0, 0, 255, 200, 0, 0, 255}},
+        {F::B8G8R8X8_UNORM, {1, 2, 3, 0}, F::R8G8B8A8_UNORM, {3, 2, 1, 255}}, // X reads opaque
+        {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {54}}, // luminance
+        {F::B8G8R8A8_UNORM, {0, 0, 255, 255}, F::R8_UNORM, {255}, kTexFilterRgbCopyRed},
+        {F::R8G8B8A8_UNORM, {0, 0, 0, 127, 0, 0, 0, 128}, F::B5G5R5A1_UNORM, {0, 0x00, 0, 0x80}}, // the threshold
+        {F::R8G8B8A8_UNORM, {0, 0, 0, 127, 0, 0, 0, 128}, F::B5G5R5A1_UNORM, {0, 0x80, 0, 0x80}, 0, 0.0f},
+        {F::R8_SNORM, {0x81, 0x80, 0, 127}, F::R8_UNORM, {0, 0, 128, 255}}, // [-1, 1] <-> [0, 1]
+    };
     for (const Case& c : cases)
-        EXPECT_EQ(ConvertTo(c.from, c.in, c.in.size() / (BitsPerPixel(c.from) / 8), c.to, c.filter), c.out)
+        EXPECT_EQ(ConvertTo(c.from, c.in, c.in.size() / (BitsPerPixel(c.from) / 8), c.to, c.filter, c.threshold), c.out)
             << FormatName(c.from) << " -> " << FormatName(c.to);
 
-    // Blocks (Decompress' and Compress' work) and unknown formats are refused.
-    ScratchImage pixels = Make(DxgiFormat::R8_UNORM, 4, 4), result;
-    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, result), kInvalidArg);
-    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat(23), 0, 0.5f, result), kInvalidArg);
-    EXPECT_EQ(result.GetPixels(), nullptr);
-}
-
-TEST(Convert, ByteLayoutsRelabelsAndPackedFormatsAreExact) {
     Bytes random = RandomBytes(64 * 4);
     Bytes rgba = ConvertTo(DxgiFormat::B8G8R8A8_UNORM, random, 64, DxgiFormat::R8G8B8A8_UNORM);
     EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, rgba, 64, DxgiFormat::B8G8R8A8_UNORM), random);
@@ -150,20 +148,18 @@ TEST(Convert, ByteLayoutsRelabelsAndPackedFormatsAreExact) {
     for (size_t i = 0; i < all.size(); ++i) all[i] = uint8_t(i / 4 + i % 4 * 64);
     Bytes half = ConvertTo(DxgiFormat::R8G8B8A8_UNORM, all, 256, DxgiFormat::R16G16B16A16_FLOAT);
     EXPECT_EQ(ConvertTo(DxgiFormat::R16G16B16A16_FLOAT, half, 256, DxgiFormat::R8G8B8A8_UNORM), all);
-
-    // Packed formats round and threshold.
+    // Every 565 value comes back, each channel rounded to nearest.
     Bytes every565(65536 * 2);
     for (size_t v = 0; v < 65536; ++v) every565[2 * v] = uint8_t(v), every565[2 * v + 1] = uint8_t(v >> 8);
     const Bytes wide = ConvertTo(DxgiFormat::B5G6R5_UNORM, every565, 65536, DxgiFormat::R8G8B8A8_UNORM);
     EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, wide, 65536, DxgiFormat::B5G6R5_UNORM), every565);
     EXPECT_EQ(wide[4 * (3 << 11)], 25); // 3 / 31 rounded to nearest, not bit-replicated 24
 
-    Bytes alphas = {0, 0, 0, 127, 0, 0, 0, 128};
-    EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, alphas, 2, DxgiFormat::B5G5R5A1_UNORM), (Bytes{0, 0x00, 0, 0x80}));
-    EXPECT_EQ(ConvertTo(DxgiFormat::R8G8B8A8_UNORM, alphas, 2, DxgiFormat::B5G5R5A1_UNORM, 0, 0.0f),
-              (Bytes{0, 0x80, 0, 0x80}));
-    // SNORM and UNORM meet at [-1, 1] <-> [0, 1].
-    EXPECT_EQ(ConvertTo(DxgiFormat::R8_SNORM, {0x81, 0x80, 0, 127}, 4, DxgiFormat::R8_UNORM), (Bytes{0, 0, 128, 255}));
+    // Blocks (Decompress' and Compress' work) and unknown formats are refused.
+    ScratchImage pixels = Make(DxgiFormat::R8_UNORM, 4, 4), result;
+    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, result), kInvalidArg);
+    EXPECT_EQ(Convert(*pixels.GetImages(), DxgiFormat(23), 0, 0.5f, result), kInvalidArg);
+    EXPECT_EQ(result.GetPixels(), nullptr);
 }
 
 TEST(Decompress, WritesEveryTargetLayoutOfPartialBlocks) {
@@ -323,13 +319,11 @@ TEST(GenerateMipMaps, ChainsOfOddSizes) {
     ASSERT_EQ(GenerateMipMaps(*base.GetImages(), kTexFilterDefault, 0, chain), kOk);
     ASSERT_EQ(chain.GetMetadata().mipLevels, 7u);
     EXPECT_EQ(Contents(chain, 0), random);
-    // 100x60 -> 50x30 is an exact halving; 25x15 -> 12x7 is filtered over the footprint.
-    for (size_t y = 0; y < 30; ++y)
+    for (size_t y = 0; y < 30; ++y) // an exact halving, rounded
         for (size_t x = 0; x < 50; ++x) {
             const uint8_t* p = &random[2 * y * 100 + 2 * x];
             ASSERT_EQ(chain.GetImage(1, 0, 0)->pixels[y * 50 + x], (p[0] + p[1] + p[100] + p[101] + 2) / 4);
         }
-
     ScratchImage result;
     EXPECT_EQ(GenerateMipMaps(*base.GetImages(), 0, 8, result), kInvalidArg);
     EXPECT_EQ(GenerateMipMaps(*Make(DxgiFormat::BC3_UNORM, 8, 8).GetImages(), 0, 0, result), kNotSupported);
