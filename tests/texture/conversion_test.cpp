@@ -162,11 +162,9 @@ TEST_F(ConversionTest, ImportDdsKeepsDxt5DecodesSrgbAndPaddingAndFailuresNameThe
     ExpectSolidChain(*t);
 
     // Failures name the file.
-    const auto missing = folder.path() / "missing.png", missingDds = folder.path() / "missing.dds";
+    const auto missing = folder.path() / "missing.png";
     EXPECT_EQ(ErrorText([&] { ImportAsNewTexture(false, missing); }),
               "Unable to load the file: " + missing.string() + ". Error code: 0x80070002");
-    const std::string error = ErrorText([&] { ImportAsNewTexture(false, missingDds); });
-    EXPECT_EQ(error.rfind("Unable to load the file: " + missingDds.string() + ". Error code: 0x8", 0), 0u) << error;
     // TGA has no signature and is not read here.
     const auto tga = folder.path() / "t.tga";
     WriteImage(tga, ImageFileFormat::TGA, 4, 4, kRed, kRed);
