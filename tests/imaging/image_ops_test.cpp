@@ -274,9 +274,6 @@ TEST(Compress, SingleChannelFormatsReadRedAndGreen) {
     ASSERT_EQ(Decompress(*bc5.GetImages(), DxgiFormat::UNKNOWN, back), kOk);
     EXPECT_EQ(back.GetMetadata().format, DxgiFormat::R8G8_UNORM);
     for (size_t i = 0; i < 16; ++i) ASSERT_NEAR(back.GetPixels()[2 * i + 1], i * 16, 240 / 14 + 1);
-
-    EXPECT_EQ(Compress(*source.GetImages(), DxgiFormat::BC7_UNORM, 0, 0.5f, back), kNotSupported);
-    EXPECT_EQ(Compress(*bc4.GetImages(), DxgiFormat::BC1_UNORM, 0, 0.5f, back), kInvalidArg);
 }
 
 TEST(Resize, KernelsRatiosAlphaWeightingAndStbsBoxForWholeFactors) {
@@ -294,7 +291,6 @@ TEST(Resize, KernelsRatiosAlphaWeightingAndStbsBoxForWholeFactors) {
     ASSERT_EQ(Resize(*ramp.GetImages(), 2, 1, kTexFilterPoint, result), kOk);
     EXPECT_EQ(Contents(result), (Bytes{20, 40}));
     EXPECT_EQ(Resize(*Make(DxgiFormat::BC1_UNORM, 8, 8).GetImages(), 4, 4, 0, result), kNotSupported);
-    EXPECT_EQ(Resize(*ramp.GetImages(), 0, 1, 0, result), kInvalidArg);
 
     // Thumbnails shrink by whole factors in integers; stb's box filter (what
     // they went through before) is the reference. Alpha is random, so colour
