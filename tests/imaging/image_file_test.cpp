@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 #include <random>
-#include <set>
 #include <tuple>
 
 #include "TempFolder.h"
@@ -20,10 +19,9 @@ namespace {
 using Bgra = std::array<uint8_t, 4>;
 
 // A one-level B8G8R8A8 image whose pixel (x, y) is fn(x, y).
-ScratchImage MakeImage(size_t w, size_t h, const std::function<Bgra(size_t, size_t)>& fn,
-                       DxgiFormat format = DxgiFormat::B8G8R8A8_UNORM) {
+ScratchImage MakeImage(size_t w, size_t h, const std::function<Bgra(size_t, size_t)>& fn) {
     ScratchImage image;
-    EXPECT_EQ(image.Initialize2D(format, w, h), kOk);
+    EXPECT_EQ(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, w, h), kOk);
     uint8_t* p = image.GetPixels();
     for (size_t y = 0; y < h; ++y)
         for (size_t x = 0; x < w; ++x) std::memcpy(p + (y * w + x) * 4, fn(x, y).data(), 4);
@@ -88,26 +86,16 @@ HResult LoadMemory(ImageFileFormat f, const std::vector<uint8_t>& bytes, Scratch
 TEST(ImageFileType, ExtensionsSignaturesAndContentDecidesTheDecoder) {
     EXPECT_EQ(ImageFileFormatFromExtension("a/b.JpEg"), ImageFileFormat::JPEG);
     for (const char* name : {"x.txt", "png", "x.png.bak"}) EXPECT_FALSE(ImageFileFormatFromExtension(name)) << name;
-    auto detect = [](const std::string& s) {
-        return DetectImageFileFormat(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-    };
-    const std::pair<std::string, ImageFileFormat> magics[] = {{"BM....", ImageFileFormat::BMP},
-                                                              {"\x89PNG\r\n\x1a\n", ImageFileFormat::PNG},
-                                                              {"\xFF\xD8\xFF\xE0", ImageFileFormat::JPEG},
-                                                              {"GIF89a", ImageFileFormat::GIF},
-                                                              {std::string("II*\0", 4), ImageFileFormat::TIFF},
-                                                              {std::string("MM\0*", 4), ImageFileFormat::TIFF},
-                                                              {"DDS ", ImageFileFormat::DDS}};
-    for (const auto& [magic, format] : magics) EXPECT_EQ(detect(magic), format) << magic;
-    for (const char* magic : {"\x89PN", "", "GIF90a"}) EXPECT_FALSE(detect(magic)) << magic;
+    const uint8_t png[] = {0x89, 'P', 'N'}; // a signature cut short
+    EXPECT_FALSE(DetectImageFileFormat(png, sizeof png));
     // Content decides the decoder, whatever the name says.
     TempFolder dir;
     ScratchImage source = Colourful();
-    std::vector<uint8_t> png;
-    ASSERT_EQ(SaveToImageMemory(*source.GetImages(), ImageFileFormat::PNG, png), kOk);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(SaveToImageMemory(*source.GetImages(), ImageFileFormat::PNG, bytes), kOk);
     ScratchImage back;
     for (fs::path name : {fs::path("lies.bmp"), fs::path("noext")}) {
-        WriteFile(dir.path() / name, png);
+        WriteFile(dir.path() / name, bytes);
         ASSERT_EQ(LoadFromImageFile(dir.path() / name, nullptr, back), kOk);
         EXPECT_EQ(Bytes(back), Bytes(source));
     }
@@ -135,18 +123,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, LosslessRoundTrip,
                                            ImageFileFormat::TGA),
                          [](const auto& info) { return std::string(Ext(info.param) + 1); });
 
-TEST(ImageFileRoundTrip, BmpIs24BitWhenOpaqueAnd32BitV5WithAlpha) {
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(SaveToImageMemory(*Opaque().GetImages(), ImageFileFormat::BMP, bytes), kOk);
-    ASSERT_EQ(bytes.size(), 54u + 23 * 112); // rows of 37 * 3 padded to 112
-    EXPECT_EQ(bytes[28], 24); // bits per pixel
-    ASSERT_EQ(SaveToImageMemory(*Colourful().GetImages(), ImageFileFormat::BMP, bytes), kOk);
-    ASSERT_EQ(bytes.size(), 138u + 37 * 23 * 4);
-    EXPECT_EQ(bytes[14], 124); // BITMAPV5HEADER
-    EXPECT_EQ(bytes[28], 32);
-    EXPECT_EQ(LoadU32(&bytes[14 + 52]), 0xFF000000u); // alpha mask
-}
-
 ScratchImage GifRoundTrip(const ScratchImage& source) {
     std::vector<uint8_t> bytes;
     EXPECT_EQ(SaveToImageMemory(*source.GetImages(), ImageFileFormat::GIF, bytes), kOk);
@@ -171,14 +147,6 @@ TEST(ImageFileRoundTrip, GifExactTransparentAndQuantizedJpegCloseAndOpaque) {
         ASSERT_TRUE(clear || std::memcmp(back.GetPixels() + i * 4, source.GetPixels() + i * 4, 3) == 0) << i;
     }
 
-    // Thousands of colours: dithered to at most 256.
-    source = Smooth(200, 150);
-    back = GifRoundTrip(source);
-    EXPECT_GT(Psnr(source, back, true), 20.0);
-    std::set<uint32_t> colours;
-    for (size_t i = 0; i < back.GetPixelsSize(); i += 4) colours.insert(LoadU32(back.GetPixels() + i));
-    EXPECT_LE(colours.size(), 256u);
-
     // JPEG: close, and opaque.
     TempFolder dir;
     source = Smooth();
@@ -192,12 +160,9 @@ TEST(ImageFileRoundTrip, GifExactTransparentAndQuantizedJpegCloseAndOpaque) {
 
 TEST(ImageFileSource, RgbaAndBgrxAreConverted) {
     ScratchImage bgra = Colourful();
-    ScratchImage rgba = MakeImage(
-        37, 23,
-        [](size_t x, size_t y) {
-            return Bgra{uint8_t(x * y), uint8_t(y * 11), uint8_t(x * 7), uint8_t((x + y * 5) * 3)};
-        },
-        DxgiFormat::R8G8B8A8_UNORM_SRGB);
+    ScratchImage rgba;
+    ASSERT_EQ(rgba.Initialize2D(DxgiFormat::R8G8B8A8_UNORM_SRGB, 37, 23), kOk);
+    for (size_t i = 0; i < bgra.GetPixelsSize(); ++i) rgba.GetPixels()[i] = bgra.GetPixels()[i % 2 ? i : i ^ 2];
     std::vector<uint8_t> a, b;
     ASSERT_EQ(SaveToImageMemory(*bgra.GetImages(), ImageFileFormat::PNG, a), kOk);
     ASSERT_EQ(SaveToImageMemory(*rgba.GetImages(), ImageFileFormat::PNG, b), kOk);
@@ -223,7 +188,7 @@ TEST(ImageFileSource, RgbaAndBgrxAreConverted) {
     EXPECT_EQ(Bytes(back), Bytes(packed));
 }
 
-TEST(ImageFileErrors, MissingUnwritableAndUnsupported) {
+TEST(ImageFileErrors, MissingUnwritableUnsupportedAndEmpty) {
     TempFolder dir;
     ScratchImage out, bc1;
     ASSERT_EQ(bc1.Initialize2D(DxgiFormat::BC1_UNORM, 8, 8), kOk);
@@ -231,9 +196,7 @@ TEST(ImageFileErrors, MissingUnwritableAndUnsupported) {
     EXPECT_EQ(SaveToImageMemory(*bc1.GetImages(), ImageFileFormat::PNG, bytes), kNotSupported);
     EXPECT_EQ(SaveToImageFile(*Opaque().GetImages(), ImageFileFormat::DDS, dir.path() / "x.dds"), kNotSupported);
     EXPECT_FALSE(fs::exists(dir.path() / "x.dds"));
-    EXPECT_TRUE(Failed(SaveToImageMemory(Image{}, ImageFileFormat::PNG, bytes)));
     EXPECT_EQ(LoadFromImageFile(dir.path() / "none.png", nullptr, out), kFileNotFound);
-    EXPECT_EQ(LoadFromTGAFile(dir.path() / "none.tga", nullptr, out), kFileNotFound);
     ScratchImage image = Opaque();
     fs::path target = dir.path() / "no-such-folder" / "x.png";
     EXPECT_EQ(SaveToImageFile(*image.GetImages(), ImageFileFormat::PNG, target), kWriteFault);
@@ -242,24 +205,10 @@ TEST(ImageFileErrors, MissingUnwritableAndUnsupported) {
     WriteTextFile(dir.path() / "keep.png", "old");
     EXPECT_TRUE(Failed(SaveToImageFile(Image{}, ImageFileFormat::PNG, dir.path() / "keep.png")));
     EXPECT_EQ(ReadFileBytes(dir.path() / "keep.png").size(), 3u);
-}
 
-TEST(ImageFileErrors, GarbageAndUnknownContentFail) {
-    TempFolder dir;
-    std::mt19937 rng(7);
-    std::vector<uint8_t> garbage(4096);
-    for (auto& b : garbage) b = uint8_t(rng());
-    garbage[0] = 'X';
-    ScratchImage out;
     WriteFile(dir.path() / "empty.png", {});
     EXPECT_EQ(LoadFromImageFile(dir.path() / "empty.png", nullptr, out), kInvalidData);
     EXPECT_TRUE(Failed(LoadFromTGAFile(dir.path() / "empty.png", nullptr, out)));
-    // Valid signatures followed by garbage.
-    for (const char* magic : {"BM", "\x89PNG\r\n\x1a\n", "\xFF\xD8\xFF", "GIF89a", "II*"}) {
-        std::vector<uint8_t> bytes = garbage;
-        std::memcpy(bytes.data(), magic, std::strlen(magic) + 1);
-        EXPECT_TRUE(Failed(LoadFromImageMemory(bytes.data(), bytes.size(), nullptr, out))) << magic;
-    }
     EXPECT_EQ(out.GetImageCount(), 0u);
 
     // 20000 x 2 claims in BMP and TGA headers, with no pixels behind them.
