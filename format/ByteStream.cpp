@@ -57,11 +57,6 @@ ByteReader ByteReader::View() const {
     return ByteReader(from, size_t(end_ - from), uint32_t(baseOffset_ + (from - begin_)));
 }
 
-ByteReader ByteReader::SubView(size_t n) const {
-    const uint8_t* from = PeekPointer(n);
-    return ByteReader(from, n, uint32_t(baseOffset_ + (from - begin_)));
-}
-
 void ByteReader::CheckRange(size_t n, const char* wrapMessage, bool overflowKind) const {
     const auto at = reinterpret_cast<uintptr_t>(position_);
     if (n > std::numeric_limits<uintptr_t>::max() - at) {

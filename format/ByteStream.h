@@ -55,8 +55,6 @@ public:
     // A reader over the same bytes from the current position to the end that owns
     // nothing; its baseOffset keeps file offsets right for alignment rules.
     ByteReader View() const;
-    // A reader over [position, position + n) of this one; checks bounds like ReadArray.
-    ByteReader SubView(size_t n) const;
 
     // Pointer to the n bytes at the position, then advances. Throws "ReadArray"
     // when n would wrap the position, "End of file" when it passes the end.
