@@ -272,8 +272,8 @@ constexpr uint32_t kMaxLongLength = 34;
 constexpr uint32_t kShortDistances = 16; // d below this uses the short form
 
 inline uint32_t Hash3(const uint8_t* p) {
-    const uint32_t mixed = (((uint32_t(p[2]) << 4) ^ p[1]) << 4) ^ p[0];
-    return (mixed * uint32_t(-417)) & ((1u << kHashBits) - 1);
+    const uint32_t trigram = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    return (trigram * 2654435761u) >> (32 - kHashBits);
 }
 
 // Length of the common prefix of a and b, at most maxLen.
