@@ -323,26 +323,5 @@ TEST(Quantizer, CollisionsAndTransparentColours) {
     for (size_t i = 0; i < 256; ++i) EXPECT_EQ(At(palette, i), kClear) << i;
 }
 
-TEST(QuantizerPalette, ManyColoursStayClose) {
-    std::vector<Bgra> colours; // 64x64 gradient, 4096 colours
-    for (int i = 0; i < 64 * 64; ++i)
-        colours.push_back({uint8_t(i % 64 * 4), uint8_t(i / 64 * 4), uint8_t(255 - i % 64 * 2), 255});
-    Bytes px = Pixels(colours), idx(colours.size());
-    PaletteQuantizer q;
-    q.AddPixels(px.data(), colours.size());
-    uint8_t palette[1024];
-    q.BuildPalette(palette);
-    q.MapLevel(px.data(), 64, 64, 64 * 4, idx.data());
-    long worst = 0, total = 0;
-    for (size_t i = 0; i < px.size(); ++i) {
-        const long d = std::labs(long(px[i]) - long(palette[idx[i / 4] * 4 + i % 4]));
-        ASSERT_TRUE(i % 4 != 3 || d == 0) << i; // alpha exact
-        worst = std::max(worst, d);
-        total += d;
-    }
-    EXPECT_LT(double(total) / double(idx.size() * 3), 8.0);
-    EXPECT_LT(worst, 48);
-}
-
 } // namespace
 } // namespace zelko
