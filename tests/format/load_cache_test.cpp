@@ -36,14 +36,12 @@ TEST(LoadCache, WritesReadsRejectsAndInvalidatesCacheFiles) {
     const std::vector<uint8_t> good = ReadFileBytes(CachePathFor(archive.path));
     EXPECT_TRUE(ReadLoadCache(positions, archive.path, false));
     EXPECT_EQ(positions, (std::vector<uint32_t>{7, 0x800, 0x12345, 0xFFFFFFF0}));
-    // A cache that cannot be written is no error, and the old one stays whole.
-    for (FileStep step : {FileStep::Open, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
-        detail::FailFileStep(step, 1);
-        EXPECT_FALSE(WriteLoadCache({1}, archive.path));
-        detail::FailFileStep(step, 0);
-        EXPECT_EQ(ReadFileBytes(CachePathFor(archive.path)), good);
-        EXPECT_EQ(std::distance(fs::directory_iterator(archive.path.parent_path()), fs::directory_iterator()), 2);
-    }
+    // A cache that cannot be written is no error (each failing step of the
+    // atomic writer is the save tests'), and the old one stays whole.
+    detail::FailFileStep(FileStep::Write, 1);
+    EXPECT_FALSE(WriteLoadCache({1}, archive.path));
+    detail::FailFileStep(FileStep::Write, 0);
+    EXPECT_EQ(ReadFileBytes(CachePathFor(archive.path)), good);
 
     // A damaged cache is not used (the fuzz corpus tries the rest).
     std::vector<uint8_t> magic = good, shortened = good;
