@@ -198,26 +198,3 @@ TEST(ImageFileErrors, TruncatedFilesFailCleanly) {
         }
     }
 }
-
-TEST(ImageFileTga, ReadsRleBottomUpAndColourMapped) {
-    // 3 x 2, 24-bit RLE, bottom-up: a run of 3 red, then 3 literal pixels.
-    std::vector<uint8_t> rle = {0,  0, 10,   0, 0, 0,   0,    0,   0, 0, 0, 0,   3, 0, 2, 0,
-                                24, 0, 0x82, 0, 0, 255, 0x02, 255, 0, 0, 0, 255, 0, 1, 2, 3};
-    ScratchImage out;
-    ASSERT_EQ(LoadFromTGAMemory(rle.data(), rle.size(), nullptr, out), kOk);
-    const std::vector<uint8_t> expected = {255, 0, 0,   255, 0, 255, 0,   255, 1, 2, 3,   255,
-                                           0,   0, 255, 255, 0, 0,   255, 255, 0, 0, 255, 255};
-    EXPECT_EQ(Bytes(out), expected);
-
-    // 2 x 1 colour-mapped, 32-bit map of 2 entries starting at 0, top-down.
-    std::vector<uint8_t> mapped = {0, 1, 1, 0,    0, 2, 0, 32, 0, 0, 0, 0, 2, 0,
-                                   1, 0, 8, 0x28, 1, 2, 3, 4,  5, 6, 7, 8, 1, 0};
-    ASSERT_EQ(LoadFromTGAMemory(mapped.data(), mapped.size(), nullptr, out), kOk);
-    EXPECT_EQ(Bytes(out), (std::vector<uint8_t>{5, 6, 7, 8, 1, 2, 3, 4}));
-    mapped.back() = 2; // index past the map
-    EXPECT_TRUE(Failed(LoadFromTGAMemory(mapped.data(), mapped.size(), nullptr, out)));
-
-    // A run longer than the image is refused, not written past the end.
-    rle[18] = 0xFF;
-    EXPECT_TRUE(Failed(LoadFromTGAMemory(rle.data(), rle.size(), nullptr, out)));
-}
