@@ -1,17 +1,26 @@
-// Texture records, Xbox 360 untiling, decoding, and preview pixels.
+// Texture records, Xbox 360 untiling, decoding and preview pixels; then the
+// conversion pipeline (import rules, Convert's steps, format changes, every
+// failure text) and the palette quantizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <random>
+#include <string>
 #include <tuple>
 #include <vector>
 
+#include "TempFolder.h"
 #include "format/ByteStream.h"
 #include "format/NameHash.h"
 #include "format/error_text.h"
 #include "format/pack_builder.h"
+#include "imaging/Dds.h"
+#include "imaging/ImageFile.h"
+#include "imaging/ImageOps.h"
 #include "texture/Conversion.h"
+#include "texture/PaletteQuantizer.h"
 #include "texture/PixelFormat.h"
 #include "texture/Preview.h"
 #include "texture/TextureObject.h"
@@ -127,14 +136,10 @@ TEST(DecodeTexture, ReadsEachFormatsBytesAsTheyStand) {
     EXPECT_TRUE(Decoded(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), {}, error).empty());
     EXPECT_EQ(error, "Failed to load the texture.");
 
-    // Xbox 360 ARGB before conversion, and more levels than the sides allow.
-    auto xbox = Make(kFormatARGB, 2, 1, 1, Pattern(8));
-    xbox->format = kXboxTiledARGB;
-    EXPECT_TRUE(Decoded(*xbox, {}, error).empty());
-    EXPECT_EQ(error, "Failed to load the texture. Error code: 0x80070032");
-    xbox->format = kFormatARGB;
-    xbox->mipCount = 3;
-    EXPECT_TRUE(Decoded(*xbox, {}, error).empty());
+    // More levels than the sides allow. (Xbox 360 layouts never get here: they are converted when read.)
+    auto deep = Make(kFormatARGB, 2, 1, 1, Pattern(8));
+    deep->mipCount = 3;
+    EXPECT_TRUE(Decoded(*deep, {}, error).empty());
     EXPECT_EQ(error, "Failed to load the texture. Error code: 0x8007000d");
 }
 
@@ -211,6 +216,301 @@ TEST(MakePreview, ThumbnailsFromBlocksMatchTheFullDecode) {
     auto cut = Make(kFormatDXT1, 512, 256, 1, Bytes(512 * 256 / 2));
     cut->mipCount = 8;
     EXPECT_TRUE(MakeThumbnailPixels(*cut, 32).has_value());
+}
+
+// --- conversions ---
+
+constexpr Bgra kRed{0, 0, 255, 255}, kGreen{0, 255, 0, 255}, kBlue{255, 0, 0, 255}, kWhite{255, 255, 255, 255};
+
+// Pixel i of BGRA bytes.
+Bgra At(const uint8_t* pixels, size_t i) {
+    return {pixels[i * 4], pixels[i * 4 + 1], pixels[i * 4 + 2], pixels[i * 4 + 3]};
+}
+
+// An image of `format` holding `data` (every level), or filled with `fill`.
+ScratchImage Filled(DxgiFormat format, uint32_t w, uint32_t h, uint32_t mips, const Bytes& data, uint8_t fill = 0) {
+    ScratchImage image;
+    EXPECT_EQ(image.Initialize2D(format, w, h, 1, mips), kOk);
+    std::memset(image.GetPixels(), fill, image.GetPixelsSize());
+    if (!data.empty()) {
+        EXPECT_EQ(data.size(), image.GetPixelsSize());
+        std::memcpy(image.GetPixels(), data.data(), std::min(data.size(), image.GetPixelsSize()));
+    }
+    return image;
+}
+
+ScratchImage Bgra8(uint32_t w, uint32_t h, uint32_t mips, uint8_t fill) {
+    return Filled(DxgiFormat::B8G8R8A8_UNORM, w, h, mips, {}, fill);
+}
+
+// A one-level BGRA image file, left half one colour, right half another.
+void WriteImage(const std::filesystem::path& path, ImageFileFormat type, uint32_t width, uint32_t height, Bgra left,
+                Bgra right) {
+    ScratchImage image = Bgra8(width, height, 1, 0);
+    for (uint32_t i = 0; i < width * height; ++i)
+        std::memcpy(image.GetPixels() + size_t(i) * 4, (i % width < width / 2 ? left : right).data(), 4);
+    ASSERT_EQ(SaveToImageFile(*image.GetImage(0, 0, 0), type, path), kOk);
+}
+
+// A square DDS file of `format`, through the DDS writer (its headers are checked there).
+void WriteDds(const std::filesystem::path& path, DxgiFormat format, uint32_t size, uint32_t mips, const Bytes& data) {
+    ScratchImage image = Filled(format, size, size, mips, data);
+    ASSERT_EQ(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), path), kOk);
+}
+
+// 256x256 DXT1, 9 levels, every block solid (colour0 = colour1, indices 0)
+// in the colour BlockColour gives it.
+Bgra BlockColour(uint32_t level, uint32_t bx, uint32_t by) {
+    static const Bgra colours[4] = {kRed, kGreen, kBlue, kWhite};
+    return colours[(bx + by + level) % 4];
+}
+
+Bytes SolidDxt1Chain() {
+    static const uint16_t c565[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+    Bytes out;
+    for (uint32_t level = 0, s = 256; s >= 1; s /= 2, ++level)
+        for (uint32_t by = 0; by < (s + 3) / 4; ++by)
+            for (uint32_t bx = 0; bx < (s + 3) / 4; ++bx) {
+                const uint16_t c = c565[(bx + by + level) % 4];
+                out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 8), 0, 0, 0, 0});
+            }
+    return out;
+}
+
+std::unique_ptr<TextureObject> SolidDxt1Texture(bool packed = false) {
+    const Bytes data = SolidDxt1Chain();
+    return TextureObject::Create({256, 256, kFormatDXT1, 9, data.data(), uint32_t(data.size())}, packed);
+}
+
+// Checks a BGRA chain (or a P8 chain through its palette) against BlockColour.
+void ExpectSolidChain(const TextureObject& t) {
+    const TextureObject::Pixels view = t.PixelView();
+    const bool p8 = t.format == kFormatP8;
+    size_t offset = 0;
+    for (uint32_t level = 0, s = 256; s >= 1; offset += size_t(s) * s, s /= 2, ++level)
+        for (uint32_t y = 0; y < s; ++y)
+            for (uint32_t x = 0; x < s; ++x) {
+                const size_t i = offset + size_t(y) * s + x;
+                const Bgra got = p8 ? At(t.palette.data(), view.data()[i]) : At(view.data(), i);
+                ASSERT_EQ(got, BlockColour(level, x / 4, y / 4)) << "level " << level << " at " << x << "," << y;
+            }
+    EXPECT_EQ(offset * (p8 ? 1 : 4), view.size());
+}
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const char* step : {"decompress", "convert", "resize", "initialize", "copy", "mipmaps", "compress"})
+            detail::InjectConversionFailure(step, kOk);
+    }
+    TempFolder folder;
+};
+
+TEST_F(ConversionTest, ImportRaisesSidesToMultiplesOfFour) {
+    struct Case {
+        const char* name;
+        ImageFileFormat type;
+        uint32_t width, height, wantWidth, wantHeight;
+        bool pack;
+    };
+    const Case cases[] = {
+        {"b.PNG", ImageFileFormat::PNG, 102, 61, 104, 64, false},
+        {"c.bmp", ImageFileFormat::BMP, 102, 60, 104, 60, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteImage(folder.path() / c.name, c.type, c.width, c.height, kRed, kBlue);
+        std::unique_ptr<TextureObject> t = ImportAsNewTexture(c.pack, folder.path() / c.name);
+        EXPECT_EQ(std::tuple(t->format, t->width, t->height, t->mipCount, t->pixelsPacked),
+                  std::tuple(kFormatARGB, c.wantWidth, c.wantHeight, 1u, c.pack));
+        ASSERT_EQ(t->pixelsSize, c.wantWidth * c.wantHeight * 4);
+        // Stretched, not padded: the right edge is still blue.
+        EXPECT_EQ(At(t->PixelView().data(), c.wantHeight / 2 * c.wantWidth), kRed);
+        EXPECT_EQ(At(t->PixelView().data(), c.wantWidth * c.wantHeight - 1), kBlue);
+        EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode, t->flagsEdited), std::tuple(0, 1, true)); // game 0, ARGB
+    }
+}
+
+TEST_F(ConversionTest, ImportDdsKeepsDxt5DecodesSrgbAndPaddingAndFailuresNameTheFile) {
+    Bytes data(87408);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + i / 1000);
+    WriteDds(folder.path() / "d.DdS", DxgiFormat::BC3_UNORM, 256, 9, data);
+    std::unique_ptr<TextureObject> t = ImportAsNewTexture(false, folder.path() / "d.DdS");
+    EXPECT_EQ(std::tuple(t->format, t->mipCount, t->alphaMode, t->blendMode), std::tuple(kFormatDXT5, 9u, 1, 2));
+    EXPECT_EQ(Unpacked(*t), data);
+
+    // sRGB BC3 (opaque alpha block, then the solid colour block) becomes ARGB.
+    const Bytes dxt1 = SolidDxt1Chain();
+    data.clear();
+    for (size_t i = 0; i < dxt1.size(); i += 8) {
+        data.insert(data.end(), {255, 255, 0, 0, 0, 0, 0, 0});
+        data.insert(data.end(), dxt1.begin() + ptrdiff_t(i), dxt1.begin() + ptrdiff_t(i + 8));
+    }
+    WriteDds(folder.path() / "e.dds", DxgiFormat::BC3_UNORM_SRGB, 256, 9, data);
+    t = ImportAsNewTexture(false, folder.path() / "e.dds");
+    EXPECT_EQ(std::tuple(t->format, t->mipCount), std::tuple(kFormatARGB, 9u));
+    ExpectSolidChain(*t);
+
+    // Failures name the file.
+    const auto missing = folder.path() / "missing.png";
+    EXPECT_EQ(ErrorText([&] { ImportAsNewTexture(false, missing); }),
+              "Unable to load the file: " + missing.string() + ". Error code: 0x80070002");
+    // TGA has no signature and is not read here.
+    const auto tga = folder.path() / "t.tga";
+    WriteImage(tga, ImageFileFormat::TGA, 4, 4, kRed, kRed);
+    ScratchImage out;
+    std::string loadError;
+    EXPECT_FALSE(LoadImageFile(tga, out, loadError));
+    EXPECT_EQ(loadError.rfind("Unable to load the file: " + tga.string() + ". Error code: 0x", 0), 0u) << loadError;
+}
+
+TEST_F(ConversionTest, ConvertKeepsCutsGeneratesResizesAndNamesTheFailingStep) {
+    std::string error;
+    ScratchImage image = Bgra8(16, 8, 3, 9);
+    const uint8_t* before = image.GetPixels();
+    EXPECT_TRUE(ConvertImage(image, kFormatARGB, 16, 8, 3, Resizing::ToTarget, error));
+    EXPECT_EQ(image.GetPixels(), before); // already matching: untouched
+
+    image = Bgra8(16, 16, 5, 0);
+    for (size_t i = 0; i < 16 * 16 * 4; ++i) image.GetPixels()[i] = uint8_t(i);
+    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 16, 1, Resizing::KeepSize, error)) << error;
+    ASSERT_EQ(image.GetPixelsSize(), 16u * 16 * 4); // one level
+    for (size_t i = 0; i < 16 * 16 * 4; ++i) ASSERT_EQ(image.GetPixels()[i], uint8_t(i));
+
+    image = Bgra8(8, 8, 1, 5);
+    ASSERT_TRUE(ConvertImage(image, kFormatARGB, 16, 4, 1, Resizing::KeepSize, error));
+    EXPECT_EQ(image.GetMetadata().width, 8u); // resizing not allowed
+    EXPECT_EQ(ErrorText([&] { ConvertImage(image, 23, 4, 4, 1, Resizing::KeepSize, error); }),
+              "Not supported texture format");
+
+    // Every step's failure has its message.
+    struct Case {
+        const char* step;
+        DxgiFormat source;
+        uint32_t target, size, mips, sourceMips;
+        const char* message;
+    };
+    const DxgiFormat bgra = DxgiFormat::B8G8R8A8_UNORM;
+    const Case cases[] = {
+        {"decompress", DxgiFormat::BC1_UNORM, kFormatARGB, 8, 1, 1, "Failed to decompress the texture."},
+        {"convert", DxgiFormat::R8_UNORM, kFormatARGB, 8, 1, 1, "Failed to convert the texture."},
+        {"convert", bgra, kFormatL8, 8, 1, 1, "Failed to convert the texture."},
+        {"resize", bgra, kFormatARGB, 16, 1, 1, "Failed to resize the texture."},
+        {"initialize", bgra, kFormatARGB, 8, 1, 3, "Failed to initialize texture."},
+        {"copy", bgra, kFormatARGB, 8, 1, 3, "Failed to copy texture."},
+        {"mipmaps", bgra, kFormatARGB, 8, 3, 1, "Failed to generate mip maps."},
+        {"compress", bgra, kFormatDXT1, 8, 1, 1, "Failed to compress the texture."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        ASSERT_EQ(image.Initialize2D(c.source, 8, 8, 1, c.sourceMips), kOk);
+        before = image.GetPixels();
+        detail::InjectConversionFailure(c.step, kInvalidArg);
+        EXPECT_FALSE(ConvertImage(image, c.target, c.size, c.size, c.mips, Resizing::ToTarget, error));
+        EXPECT_EQ(error, std::string(c.message) + " Error code: 0x80070057");
+        EXPECT_EQ(image.GetPixels(), before); // the caller's image is kept
+        EXPECT_EQ(image.GetMetadata().format, c.source);
+        detail::InjectConversionFailure(c.step, kOk);
+    }
+
+    // Real failures carry the operation's code (a mip chain's: see LoadImageForTexture).
+    image = Bgra8(4, 4, 1, 0);
+    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 0, 4, 1, Resizing::ToTarget, error));
+    EXPECT_EQ(error.rfind("Failed to resize the texture. Error code: 0x8", 0), 0u) << error;
+    ASSERT_EQ(image.Initialize2D(DxgiFormat::BC7_UNORM, 4, 4), kOk);
+    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 4, 4, 1, Resizing::KeepSize, error));
+    EXPECT_EQ(error, "Failed to decompress the texture. Error code: 0x80070032");
+}
+
+TEST_F(ConversionTest, ChangeFormatKeepsTheChainOrTheTextureWhenItFails) {
+    std::unique_ptr<TextureObject> t = SolidDxt1Texture();
+    ChangeFormat(*t, 4, kFormatARGB);
+    EXPECT_EQ(std::tuple(t->format, t->mipCount, t->pixelsSize), std::tuple(kFormatARGB, 9u, 87381u * 4));
+    ExpectSolidChain(*t);
+    EXPECT_EQ(std::tuple(t->alphaMode, t->blendMode), std::tuple(0, 0)); // ARGB, game 4
+
+    // P8: one index per pixel of every level, each through a full palette to its colour.
+    t = SolidDxt1Texture(true);
+    ChangeFormat(*t, 0, kFormatP8);
+    EXPECT_EQ(std::tuple(t->format, t->mipCount, t->paletteSize, t->palette.size(), t->pixelsSize, t->pixelsPacked),
+              std::tuple(kFormatP8, 9u, 1024u, size_t(1024), 87381u, true));
+    ExpectSolidChain(*t);
+    ChangeFormat(*t, 0, kFormatARGB);
+    EXPECT_TRUE(t->palette.empty());
+    ExpectSolidChain(*t);
+
+    // Same format: only the flags change.
+    const Bytes before = Unpacked(*t);
+    t->flagsEdited = false;
+    ChangeFormat(*t, 4, kFormatARGB);
+    EXPECT_EQ(Unpacked(*t), before);
+    EXPECT_TRUE(t->flagsEdited);
+
+    // A failed change or decode leaves the texture unchanged.
+    t = SolidDxt1Texture();
+    detail::InjectConversionFailure("decompress", kOutOfMemory);
+    EXPECT_EQ(ErrorText([&] { ChangeFormat(*t, 0, kFormatARGB); }),
+              "Failed to decompress the texture. Error code: 0x8007000e");
+    EXPECT_EQ(std::tuple(t->format, t->pixelsSize, t->flagsEdited), std::tuple(kFormatDXT1, 43704u, false));
+    detail::InjectConversionFailure("decompress", kOk);
+
+    // A P8 record without a full palette cannot be changed.
+    const Bytes idx(16, 0), pal(512, 0);
+    auto p8 = TextureObject::Create({4, 4, kFormatP8, 1, idx.data(), 16, pal.data(), 512});
+    EXPECT_EQ(ErrorText([&] { ChangeFormat(*p8, 0, kFormatARGB); }), "Failed to load the texture.");
+
+    // SetFromImage refuses bytes that do not fit the layout; P8 needs BGRA to quantize.
+    EXPECT_FALSE(SetFromImage(*t, Bgra8(4, 4, 1, 1)));
+    EXPECT_FALSE(SetFromImage(*t, Filled(DxgiFormat::R8_UNORM, 4, 4, 1, {}), kFormatP8));
+    EXPECT_EQ(std::tuple(t->format, t->pixelsSize), std::tuple(kFormatDXT1, 43704u));
+}
+
+TEST_F(ConversionTest, LoadImageForTextureFitsTheTexture) {
+    const auto path = folder.path() / "r.png";
+    WriteImage(path, ImageFileFormat::PNG, 30, 20, kGreen, kGreen);
+    std::unique_ptr<TextureObject> t = SolidDxt1Texture();
+    ScratchImage image;
+    std::string error;
+    ASSERT_TRUE(LoadImageForTexture(path, *t, Resizing::ToTarget, image, error)) << error;
+    const TexMetadata& meta = image.GetMetadata();
+    EXPECT_EQ(std::tuple(meta.format, meta.width, meta.mipLevels), std::tuple(DxgiFormat::BC1_UNORM, 256u, 9u));
+    ASSERT_TRUE(SetFromImage(*t, image));
+    EXPECT_EQ(t->pixelsSize, 43704u);
+    // Without resizing, 9 levels do not fit 30x20.
+    EXPECT_FALSE(LoadImageForTexture(path, *t, Resizing::KeepSize, image, error));
+    EXPECT_EQ(error.rfind("Failed to generate mip maps. Error code: 0x", 0), 0u) << error;
+}
+
+// --- palette quantizer ---
+
+Bytes Pixels(const std::vector<Bgra>& colours) {
+    Bytes out;
+    for (const Bgra& c : colours) out.insert(out.end(), c.begin(), c.end());
+    return out;
+}
+
+constexpr Bgra kClear{0, 0, 0, 0};
+
+TEST(Quantizer, CollisionsAndTransparentColours) {
+    // White and transparent black share a hash bucket and must not merge.
+    ASSERT_EQ(PaletteQuantizer::Bucket(0xFFFFFFFFu), PaletteQuantizer::Bucket(0));
+    PaletteQuantizer q;
+    const Bytes px = Pixels({kWhite, kClear, kWhite});
+    q.AddPixels(px.data(), 3);
+    EXPECT_EQ(q.ColourCount(), 2u);
+    uint8_t palette[1024], idx[3];
+    q.BuildPalette(palette);
+    q.MapLevel(px.data(), 3, 1, 12, idx);
+    EXPECT_EQ(At(palette, idx[0]), kWhite);
+    EXPECT_EQ(At(palette, idx[1]), kClear);
+    EXPECT_EQ(idx[0], idx[2]);
+
+    // Transparent colours premultiply to zero: no division by alpha 0.
+    const Bytes clear = Pixels({Bgra{10, 20, 30, 0}, Bgra{200, 100, 50, 0}});
+    PaletteQuantizer transparent;
+    transparent.AddPixels(clear.data(), 2);
+    transparent.BuildPalette(palette);
+    for (size_t i = 0; i < 256; ++i) EXPECT_EQ(At(palette, i), kClear) << i;
 }
 
 } // namespace
