@@ -258,13 +258,8 @@ void WriteDds(const std::filesystem::path& path, DxgiFormat format, uint32_t siz
     ASSERT_EQ(SaveToDDSFile(image.GetImages(), image.GetImageCount(), image.GetMetadata(), path), kOk);
 }
 
-// 256x256 DXT1, 9 levels, every block solid (colour0 = colour1, indices 0)
-// in the colour BlockColour gives it.
-Bgra BlockColour(uint32_t level, uint32_t bx, uint32_t by) {
-    static const Bgra colours[4] = {kRed, kGreen, kBlue, kWhite};
-    return colours[(bx + by + level) % 4];
-}
-
+// 256x256 DXT1, 9 levels, every block solid (colour0 = colour1, indices 0):
+// red, green, blue or white by (block x + block y + level) % 4.
 Bytes SolidDxt1Chain() {
     static const uint16_t c565[4] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
     Bytes out;
@@ -282,8 +277,9 @@ std::unique_ptr<TextureObject> SolidDxt1Texture(bool packed = false) {
     return TextureObject::Create({256, 256, kFormatDXT1, 9, data.data(), uint32_t(data.size())}, packed);
 }
 
-// Checks a BGRA chain (or a P8 chain through its palette) against BlockColour.
+// Checks a BGRA chain (or a P8 chain through its palette) against SolidDxt1Chain's colours.
 void ExpectSolidChain(const TextureObject& t) {
+    static const Bgra colours[4] = {kRed, kGreen, kBlue, kWhite};
     const TextureObject::Pixels view = t.PixelView();
     const bool p8 = t.format == kFormatP8;
     size_t offset = 0;
@@ -292,7 +288,7 @@ void ExpectSolidChain(const TextureObject& t) {
             for (uint32_t x = 0; x < s; ++x) {
                 const size_t i = offset + size_t(y) * s + x;
                 const Bgra got = p8 ? At(t.palette.data(), view.data()[i]) : At(view.data(), i);
-                ASSERT_EQ(got, BlockColour(level, x / 4, y / 4)) << "level " << level << " at " << x << "," << y;
+                ASSERT_EQ(got, colours[(x / 4 + y / 4 + level) % 4]) << "level " << level << " at " << x << "," << y;
             }
     EXPECT_EQ(offset * (p8 ? 1 : 4), view.size());
 }
