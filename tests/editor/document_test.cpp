@@ -94,7 +94,7 @@ TEST_F(EditorDocument, SampleListsItsPacksAndPreviewsTheFocusedTextureOverTheChe
         d.DoubleClick(files, 1);
         ASSERT_TRUE(d.SelectNamed(textures, L"FRONTEND_LOGO"));
         d.Ui([&] { SetForegroundWindow(d.window); });
-        const ScratchImage shot = d.Shoot(nullptr, "editor-screenshot");
+        const ScratchImage shot = d.Shoot("editor-screenshot");
         ASSERT_NE(shot.GetImage(0, 0, 0), nullptr);
         RECT pane = d.Ui([&] { return d.editor.PreviewArea(); }), outer{};
         POINT corner{pane.left + 2, pane.top + 2};
@@ -107,11 +107,18 @@ TEST_F(EditorDocument, SampleListsItsPacksAndPreviewsTheFocusedTextureOverTheChe
     });
 }
 
-TEST_F(EditorDocument, FailedOpensChangeNothingElseAndAWorldFolderIsOneEntry) {
+TEST_F(EditorDocument, FailedOpensChangeNothingElseAndSomeArchivesAllowFewerEdits) {
     const auto bad = folder.path() / "broken.bin", empty = folder.path() / "empty.bin",
-               missing = folder.path() / "missing.bin";
+               missing = folder.path() / "missing.bin", xbox = folder.path() / "xbox.bin";
     WriteFile(bad, {0x78, 0x56, 0x34, 0x12, 4, 0, 0, 0, 1, 2, 3, 4});
     WriteFile(empty, {});
+    packtest::Tex t{.hash = NameHash("XBOX_ROAD"),
+                    .name = "XBOX_ROAD",
+                    .format = 0x1A200152,
+                    .width = 128,
+                    .height = 128,
+                    .pixels = packtest::Pattern(128 * 128 / 2, 7)};
+    WriteFile(xbox, packtest::PlainPack(5, {t}));
     Run(Environment({L"ZRC-Zelko.exe", bad.wstring()}), [&](Driver& d) {
         EXPECT_EQ(d.StatusText(0), L"ERROR: " + bad.wstring() + L" - The file is not supported");
         EXPECT_EQ(d.Rows(d.editor.FileList()) + d.Rows(d.editor.TextureList()), 0);
@@ -132,6 +139,18 @@ TEST_F(EditorDocument, FailedOpensChangeNothingElseAndAWorldFolderIsOneEntry) {
         EXPECT_EQ(d.Rows(d.editor.FileList()), 1);
         for (UINT id : {IDM_FILE_SAVE, IDM_TEXTURE_REPLACE, IDM_TEXTURE_ADD, IDM_TEXTURE_RENAME, IDM_TEXTURE_DELETE})
             EXPECT_EQ(d.MenuGreyed(id), id != IDM_FILE_SAVE && id != IDM_TEXTURE_REPLACE) << id;
+
+        // An Xbox 360 archive: every edit refuses before any dialog opens.
+        d.Ui([&] { d.editor.OpenDocumentPath(xbox.wstring()); });
+        ASSERT_EQ(d.StatusText(3), L"Xbox360");
+        for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE,
+                        IDM_TEXTURE_DELETE, IDM_TEXTURE_REPLACE}) {
+            d.Command(id); // answered at once: no dialog waits
+            EXPECT_EQ(TakeMessages(d),
+                      std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
+                << id;
+        }
+        EXPECT_FALSE(Modified(d));
     });
     EXPECT_NE(LogText().find(" | ERROR: " + bad.string() + " - The file is not supported\r\n"), std::string::npos);
 }
@@ -195,7 +214,6 @@ TEST_F(EditorDocument, FindSearchesEveryPackOnEachKeyAndGoesToTheTexture) {
 
         Search(d, dialog, L"road_a");
         ASSERT_EQ(FoundRows(dialog), (std::vector<std::wstring>{L"3|ROAD_ASPHALT", L"3|ROAD_ASPHALT_N"}));
-        d.Shoot(dialog, "dialog-find");
 
         // Another pack with unsaved changes: asked first, and Cancel changes nothing.
         d.Ui([&] { d.editor.Container()->modified = true; });

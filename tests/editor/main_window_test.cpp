@@ -81,9 +81,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
         PressKey(d, 'E', true);
         EXPECT_EQ(Handled(d).size(), 4u); // only the Close itself
 
-        // The modal dialogs: what they start with, what they refuse, what they
-        // hand back, and a picture of each in the build folder (of Rename,
-        // Change format and Result where their commands open them).
+        // The modal dialogs: what they start with, what they refuse, what they hand back.
         auto current = [&] { return d.Ui([&] { return d.editor.Settings().options; }); };
         const EditorOptions before = current();
         // Options: Escape and the close box keep the old values, OK takes the new ones.
@@ -93,7 +91,6 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
             EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_OPTION_LOGS) == BST_CHECKED, before.saveLogs);
             EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr); // there is no Cancel button
             SendDlgItemMessageW(dialog, IDC_OPTION_CACHE, BM_CLICK, 0, 0);
-            if (ending == IDOK) d.Shoot(dialog, "dialog-options");
             d.End(dialog, ending);
             EXPECT_FALSE(IsWindow(dialog));
             const EditorOptions now = current();
@@ -133,7 +130,6 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
         EXPECT_FALSE(chosen.empty());
         SendMessageW(combo, CB_SETCURSEL, 5, 0);
         SendDlgItemMessageW(dialog, IDC_EXPORT_HASH_NAMES, BM_CLICK, 0, 0);
-        d.Shoot(dialog, "dialog-export");
         d.Press(dialog, IDOK);
         EXPECT_TRUE(accepted);
         EXPECT_EQ(options.folder.wstring(), chosen);
@@ -162,7 +158,6 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
         d.Press(dialog, IDOK);
         EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|Text cannot be empty"});
         SetDlgItemTextW(dialog, IDC_TEXT_EDIT, std::wstring(280, L'y').c_str());
-        d.Shoot(dialog, "dialog-text-input");
         d.Press(dialog, IDOK);
         EXPECT_TRUE(accepted);
         EXPECT_EQ(request.text, std::wstring(255, L'y'));
@@ -293,14 +288,6 @@ std::wstring DefaultValue(const std::wstring& key) {
     return value;
 }
 
-// The top-level window of another process with this title, waited for.
-HWND WaitForWindow(const std::wstring& title) {
-    for (int attempt = 0; attempt < 1500; ++attempt, Sleep(20)) {
-        if (HWND found = FindWindowW(L"WinAPIWrapper", title.c_str())) return found;
-    }
-    return nullptr;
-}
-
 // Associate supported archives, Open file / folder location, About and
 // Update, with the registry and a started program checked as they are.
 TEST_F(EditorWindow, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWhatTheyName) {
@@ -345,7 +332,10 @@ TEST_F(EditorWindow, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWhat
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    HWND started = WaitForWindow(sample.wstring() + L" - ZRC-Zelko v1.7 by korvane");
+    const std::wstring title = sample.wstring() + L" - ZRC-Zelko v1.7 by korvane";
+    HWND started = nullptr;
+    for (int attempt = 0; attempt < 1500 && !(started = FindWindowW(L"WinAPIWrapper", title.c_str())); ++attempt)
+        Sleep(20);
     EXPECT_NE(started, nullptr);
     if (started) PostMessageW(started, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
