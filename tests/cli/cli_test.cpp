@@ -33,8 +33,7 @@ Result Zelko(std::vector<std::string> args) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int code = cli::Run(args);
-    Result r{code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-    return r;
+    return {code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 std::string U8(const std::filesystem::path& p) { return Utf8FromPath(p); }
