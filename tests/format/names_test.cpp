@@ -84,7 +84,7 @@ TEST_F(NameListsTest, FindCarNameTakesFirstGameThenSetOrder) {
 
 TEST_F(NameListsTest, RegisterCarNames) {
     // "Ab" and "BA" collide (h*33 + b: one byte up by 1 and the next down by 33 keeps the hash), so
-    // the registration order shows: the Textures' name, registered after the Parts', wins.
+    // the registration order shows: the texture name, registered after the car part's, wins.
     ASSERT_EQ(NameHash("MAZ_RX7_Ab"), NameHash("MAZ_RX7_BA"));
     Write(GameCarbon, "Parts.txt", "HOOD\nAb\n");
     Write(GameCarbon, "Textures.txt", "BADGING\nBA\n");
