@@ -9,16 +9,8 @@
 namespace fuzz_archive {
 
 inline int RunArchiveInput(const uint8_t* data, size_t size) {
-    fuzz_files::Scope temp;
-    const auto path = temp.path() / "CARS.BUN";
-    fuzz_files::WriteBytes(path, data, size);
-    zelko::Document document;
-    try {
-        document = zelko::OpenDocument(path, false, zelko::Host{});
-    } catch (const zelko::Error&) {
-        return 0;
-    }
-    fuzz_files::OpenEntries(document);
+    const fuzz_files::InputFile input("CARS.BUN", data, size);
+    if (auto document = fuzz_files::Open(input.path)) fuzz_files::OpenEntries(*document);
     return 0;
 }
 

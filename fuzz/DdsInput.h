@@ -3,20 +3,16 @@
 // decode or convert to BGRA and write back to a file that reads the same;
 // the header-only read judges every file as the full read does. Shared by
 // the fuzz target and the replay of its regression corpus in the unit tests.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "FuzzFiles.h"
 #include "imaging/Dds.h"
 #include "imaging/ImageOps.h"
 
 namespace fuzz_dds {
 
-inline void Check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz_files::Check;
 
 inline int RunDdsInput(const uint8_t* data, size_t size) {
     using namespace zelko;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzFiles.h"
 #include "format/Compression.h"
 
 namespace fuzz_decompress {
@@ -15,9 +16,7 @@ constexpr size_t kLargeCapacity = 1 << 20;
 constexpr size_t kSmallCapacity = 64;
 constexpr const char* kMagics[] = {"JDLZ", "RFPK", "COMP", "HUFF", "RAWW"};
 
-inline void Check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz_files::Check;
 
 inline void DecodeInto(const uint8_t* data, size_t size, size_t capacity) {
     // Allocated once per capacity, each block exactly that large.

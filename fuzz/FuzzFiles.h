@@ -1,20 +1,20 @@
 #pragma once
-// What the targets that read from files share: a folder of this process's own
-// under the system temporary folder, emptied after every input and removed
-// at exit, and the checks run on every container a target opens. Portable:
-// the unit tests replay the targets' inputs on Windows too.
+// What the fuzz targets share: the check that ends the run on a finding, a
+// folder of its own for each input read from a file, and the checks run on
+// every container a target opens. Portable: the unit tests replay the
+// targets' inputs on Windows too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
+#include <optional>
 #include <string>
-#include <system_error>
+#include <vector>
 
 #include "container/BinFile.h"
 #include "container/OpenFlow.h"
 #include "format/Errors.h"
+#include "tests/TempFolder.h"
 #include "texture/Conversion.h"
 #include "texture/TextureObject.h"
 
@@ -24,45 +24,24 @@ inline void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-// The process's folder, made on first use.
-inline const std::filesystem::path& ProcessFolder() {
-    struct Owned {
-        std::filesystem::path path;
-        Owned() {
-            path = std::filesystem::temp_directory_path() / ("zelko-fuzz-" + std::to_string(std::random_device{}()));
-            std::filesystem::create_directories(path);
-        }
-        ~Owned() {
-            std::error_code ec;
-            std::filesystem::remove_all(path, ec);
-        }
-    };
-    static Owned folder;
-    return folder.path;
-}
-
-// The folder for one input; whatever the input left there goes with it.
-class Scope {
-public:
-    Scope() { Clear(); }
-    ~Scope() { Clear(); }
-    Scope(const Scope&) = delete;
-    Scope& operator=(const Scope&) = delete;
-    const std::filesystem::path& path() const { return ProcessFolder(); }
-
-private:
-    static void Clear() {
-        std::error_code ec;
-        for (const auto& item : std::filesystem::directory_iterator(ProcessFolder(), ec))
-            std::filesystem::remove_all(item.path(), ec);
+// The input written as the file NAME (a relative path) in a folder that goes
+// with everything in it once the input is done.
+struct InputFile {
+    TempFolder folder;
+    std::filesystem::path path;
+    InputFile(const std::string& name, const uint8_t* data, size_t size) : path(folder.path() / name) {
+        std::filesystem::create_directories(path.parent_path());
+        WriteFile(path, std::vector<uint8_t>(data, data + size));
     }
 };
 
-inline void WriteBytes(const std::filesystem::path& path, const uint8_t* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-    out.close();
-    Check(!out.fail());
+// The file opened as the program opens it; nothing when it is refused.
+inline std::optional<zelko::Document> Open(const std::filesystem::path& path, bool useCache = false) {
+    try {
+        return zelko::OpenDocument(path, useCache, zelko::Host{});
+    } catch (const zelko::Error&) {
+        return std::nullopt;
+    }
 }
 
 // What the editor does with an opened container: a row per texture and the

@@ -48,10 +48,9 @@ inline int RunImageFileInput(const uint8_t* data, size_t size) {
     const bool decoded = zelko::Succeeded(zelko::LoadFromImageMemory(data, size, nullptr, image));
     if (decoded) CheckDecoded(image);
 
-    fuzz_files::Scope temp;
     const bool dds = zelko::DetectImageFileFormat(data, size) == zelko::ImageFileFormat::DDS;
-    const auto path = temp.path() / (dds ? "image.dds" : "image.png");
-    fuzz_files::WriteBytes(path, data, size);
+    const fuzz_files::InputFile input(dds ? "image.dds" : "image.png", data, size);
+    const auto& path = input.path;
     zelko::ScratchImage loaded;
     std::string error;
     const bool read = zelko::LoadImageFile(path, loaded, error);

@@ -29,11 +29,10 @@ inline int RunLoadCacheInput(const uint8_t* data, size_t size) {
     }
     std::vector<uint8_t> cache(data, data + cacheSize);
 
-    fuzz_files::Scope temp;
-    const auto archive = temp.path() / "STREAML2RA.BUN";
-    fuzz_files::WriteBytes(archive, data + cacheSize, size - cacheSize);
+    const fuzz_files::InputFile input("STREAML2RA.BUN", data + cacheSize, size - cacheSize);
+    const auto& archive = input.path;
     const auto cachePath = zelko::CachePathFor(archive);
-    fuzz_files::WriteBytes(cachePath, cache.data(), cache.size());
+    WriteFile(cachePath, cache);
 
     std::vector<uint32_t> positions;
     if (zelko::ReadLoadCache(positions, archive, true))
@@ -45,19 +44,15 @@ inline int RunLoadCacheInput(const uint8_t* data, size_t size) {
     Check(zelko::LastWriteFileTime(archive, fileTime));
     if (cache.size() >= kCountField) {
         zelko::StoreU32(cache.data() + kTimeField, uint32_t(fileTime));
-        fuzz_files::WriteBytes(cachePath, cache.data(), cache.size());
+        WriteFile(cachePath, cache);
     }
     std::vector<uint32_t> timed;
     Check(zelko::ReadLoadCache(timed, archive, false) == !positions.empty());
 
-    zelko::Document document;
-    try {
-        document = zelko::OpenDocument(archive, true, zelko::Host{});
-    } catch (const zelko::Error&) {
-        return 0;
-    }
-    if (document.fromCache) Check(document.entries.size() == positions.size());
-    fuzz_files::OpenEntries(document);
+    auto document = fuzz_files::Open(archive, true);
+    if (!document) return 0;
+    if (document->fromCache) Check(document->entries.size() == positions.size());
+    fuzz_files::OpenEntries(*document);
     return 0;
 }
 

@@ -4,8 +4,8 @@
 // as it was or replaces it whole with no more bytes than the stream
 // declares, and never leaves a temporary file behind. Shared by the fuzz
 // target and the replay of its regression corpus in the unit tests.
-#include <cstring>
-#include <vector>
+#include <algorithm>
+#include <iterator>
 
 #include "FuzzFiles.h"
 #include "format/ByteStream.h"
@@ -14,36 +14,19 @@
 
 namespace fuzz_lzc {
 
-inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 inline int RunLzcInput(const uint8_t* data, size_t size) {
     using fuzz_files::Check;
-    fuzz_files::Scope temp;
-    const auto path = temp.path() / "TRACKS.LZC";
-    fuzz_files::WriteBytes(path, data, size);
+    const fuzz_files::InputFile input("TRACKS.LZC", data, size);
     try {
-        zelko::ExpandCompressedArchive(path);
+        zelko::ExpandCompressedArchive(input.path);
     } catch (const zelko::Error&) {
         return 0;
     }
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(temp.path())) ++files;
-    Check(files == 1);
-    const std::vector<uint8_t> now = ReadBytes(path);
-    if (now.size() != size || (size != 0 && std::memcmp(now.data(), data, size) != 0)) {
+    Check(std::distance(std::filesystem::directory_iterator(input.folder.path()), {}) == 1);
+    const std::vector<uint8_t> now = ReadFileBytes(input.path);
+    if (!std::equal(now.begin(), now.end(), data, data + size))
         Check(size >= zelko::kStreamHeaderSize && !now.empty() && now.size() <= zelko::LoadU32(data + 8));
-    }
-
-    zelko::Document document;
-    try {
-        document = zelko::OpenDocument(path, false, zelko::Host{});
-    } catch (const zelko::Error&) {
-        return 0;
-    }
-    fuzz_files::OpenEntries(document);
+    if (auto document = fuzz_files::Open(input.path)) fuzz_files::OpenEntries(*document);
     return 0;
 }
 

@@ -3,14 +3,12 @@
 // must load again with the same textures: a save never drops a texture or
 // changes its pixels. Shared by the fuzz target and the replay of its
 // regression corpus in the unit tests.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
+#include "FuzzFiles.h"
 #include "format/ByteStream.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
@@ -19,18 +17,12 @@
 
 namespace fuzz_texture_file {
 
-inline void Check(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz_files::Check;
 
 inline bool SameTexture(const zelko::TextureObject& a, const zelko::TextureObject& b) {
-    if (a.hash != b.hash || a.format != b.format || a.width != b.width || a.height != b.height ||
-        a.mipCount != b.mipCount || a.alphaMode != b.alphaMode || a.blendMode != b.blendMode ||
-        a.pixelsSize != b.pixelsSize || a.palette != b.palette) {
-        return false;
-    }
-    const auto pa = a.PixelView(), pb = b.PixelView();
-    return pa.size() == 0 || std::memcmp(pa.data(), pb.data(), pa.size()) == 0;
+    return a.hash == b.hash && a.format == b.format && a.width == b.width && a.height == b.height &&
+        a.mipCount == b.mipCount && a.alphaMode == b.alphaMode && a.blendMode == b.blendMode &&
+        a.palette == b.palette && std::ranges::equal(a.PixelView(), b.PixelView());
 }
 
 inline int RunTextureFileInput(const uint8_t* data, size_t size) {

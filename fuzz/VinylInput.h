@@ -8,17 +8,11 @@
 namespace fuzz_vinyl {
 
 inline int RunVinylInput(const uint8_t* data, size_t size) {
-    fuzz_files::Scope temp;
-    const auto path = temp.path() / "DECAL.VYL";
-    fuzz_files::WriteBytes(path, data, size);
-    zelko::Document document;
-    try {
-        document = zelko::OpenDocument(path, false, zelko::Host{});
-    } catch (const zelko::Error&) {
-        return 0;
-    }
-    fuzz_files::Check(document.kind == zelko::kEntryVinyl && document.entries.size() == 1);
-    fuzz_files::OpenEntries(document);
+    const fuzz_files::InputFile input("DECAL.VYL", data, size);
+    auto document = fuzz_files::Open(input.path);
+    if (!document) return 0;
+    fuzz_files::Check(document->kind == zelko::kEntryVinyl && document->entries.size() == 1);
+    fuzz_files::OpenEntries(*document);
     return 0;
 }
 

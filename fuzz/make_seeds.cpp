@@ -1,5 +1,6 @@
 // Writes small valid inputs for every fuzz target, made with the project's own
-// writers, into OUT/NAME/ (one folder per target, NAME as in fuzz_NAME.cpp).
+// writers and the tests' archive builders, into OUT/NAME/ (one folder per
+// target, NAME as in fuzz_NAME.cpp).
 // Usage: make_seeds OUT. Built and run by scripts/fuzz-seeds.sh.
 #include <algorithm>
 #include <cstdio>
@@ -11,12 +12,13 @@
 
 #include "container/SampleArchive.h"
 #include "format/ByteStream.h"
-#include "format/Compression.h"
 #include "format/Errors.h"
 #include "format/GameVersion.h"
 #include "format/TextureFile.h"
 #include "imaging/Dds.h"
 #include "imaging/ImageFile.h"
+#include "tests/container/archive_builder.h"
+#include "tests/format/pack_builder.h"
 #include "texture/Conversion.h"
 #include "texture/TextureObject.h"
 
@@ -77,58 +79,23 @@ std::vector<uint8_t> Pack(int game, bool compressed, bool small = false) {
     return w.ToVector();
 }
 
-void Chunk(ByteWriter& w, uint32_t id, uint32_t size, uint8_t fill) {
-    w.WriteU32(id);
-    w.WriteU32(size);
-    w.Fill(fill, size);
-}
-
 // Packs of three layouts between other chunks; `positions` gets the packs'.
 std::vector<uint8_t> Archive(std::vector<uint32_t>& positions) {
-    ByteWriter w;
-    Chunk(w, 0x34026, 8, 0x21);
+    testing_archive::ArchiveBuilder b;
+    b.Chunk(0x34026, 8, 0x21);
     for (int game : {GameUnderground2, GameCarbon, GameWorld}) {
-        positions.push_back(uint32_t(w.Position()));
-        const auto pack = Pack(game, false, true);
-        w.Write(pack.data(), pack.size());
-        Chunk(w, 0, 8, 0);
+        b.Pack(Pack(game, false, true));
+        b.Chunk(0, 8, 0);
     }
-    Chunk(w, 0x80034A10, 4, 0x13);
-    return w.ToVector();
-}
-
-std::vector<uint8_t> Jdlz(const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> out(JdlzCompressBound(data.size()));
-    out.resize(CompressJdlz(data.data(), uint32_t(data.size()), out.data(), out.size()));
-    return out;
-}
-
-// Blocks of JDLZ streams behind 24-byte headers, as vinyl and thumbnail files hold them.
-void Blocks(ByteWriter& w, const std::vector<uint8_t>& data, size_t blockSize) {
-    for (size_t at = 0; at < data.size(); at += blockSize) {
-        const std::vector<uint8_t> part(data.begin() + at, data.begin() + std::min(data.size(), at + blockSize));
-        const auto stream = Jdlz(part);
-        w.WriteU32(0x55441122);
-        w.WriteU32(uint32_t(part.size()));
-        w.WriteU32(uint32_t(stream.size() + 24));
-        w.Fill(0, 12);
-        w.Write(stream.data(), stream.size());
-    }
+    b.Chunk(0x80034A10, 4, 0x13);
+    positions = b.packOffsets;
+    return b.Bytes();
 }
 
 std::vector<uint8_t> Thumbnail(const std::string& name, uint32_t format, uint32_t size, size_t blockSize) {
-    ScratchImage image = Encoded(format, size, size, 1);
-    std::vector<uint8_t> data(image.GetPixels(), image.GetPixels() + image.GetPixelsSize());
-    std::vector<uint8_t> record(212, 0);
-    StoreU32(&record[32], size);
-    StoreU32(&record[36], size);
-    record[49] = 1;
-    std::copy(name.begin(), name.end(), record.begin() + 145);
-    StoreU32(&record[192], format);
-    data.insert(data.end(), record.begin(), record.end());
-    ByteWriter w;
-    Blocks(w, data, blockSize);
-    return w.ToVector();
+    const ScratchImage image = Encoded(format, size, size, 1);
+    return testing_archive::ThumbnailFile(name, format, size, size,
+                                          {image.GetPixels(), image.GetPixels() + image.GetPixelsSize()}, blockSize);
 }
 
 void Textures() {
@@ -166,25 +133,18 @@ void Archives() {
     cache.insert(cache.end(), archive.begin(), archive.end());
     Put("load_cache", "three-packs.bin", cache);
 
-    Put("lzc", "three-packs.lzc", Jdlz(archive));
+    Put("lzc", "three-packs.lzc", packtest::Jdlz(archive));
 
-    ByteWriter inner;
-    Chunk(inner, 0x3CE01, 20, 0x11);
-    Chunk(inner, 0x3CE02, 12, 0x22);
-    const auto pack = Pack(GameWorld, false);
-    inner.Write(pack.data(), pack.size());
-    const auto data = inner.ToVector();
-    ByteWriter vinyl;
-    vinyl.WriteU32(0x66113388);
-    vinyl.WriteU32(uint32_t(data.size()));
-    vinyl.Fill(0, 8);
-    Blocks(vinyl, data, 1024);
-    Put("vinyl", "world-pack.vyl", vinyl.ToVector());
+    testing_archive::ArchiveBuilder inner;
+    inner.Chunk(0x3CE01, 20, 0x11);
+    inner.Chunk(0x3CE02, 12, 0x22);
+    inner.Pack(Pack(GameWorld, false));
+    Put("vinyl", "world-pack.vyl", testing_archive::VinylFile(inner.Bytes(), 1024));
 
     Put("stp", "argb.stp", Thumbnail("ICON_ARGB", kFormatARGB, 8, 4096));
     Put("stp", "dxt1-blocks.stp", Thumbnail("ICON_DXT1", kFormatDXT1, 8, 100));
 
-    Put("decompress", "jdlz.bin", Jdlz(Pack(GameUnderground2, false)));
+    Put("decompress", "jdlz.bin", packtest::Jdlz(Pack(GameUnderground2, false)));
 }
 
 void Images() {

@@ -9,6 +9,7 @@
 
 #include "TempFolder.h"
 #include "cli/Cli.h"
+#include "container/Find.h"
 #include "container/OpenFlow.h"
 #include "format/ByteStream.h"
 #include "format/Text.h"
@@ -32,8 +33,7 @@ Result Zelko(std::vector<std::string> args) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int code = cli::Run(args);
-    Result r{code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-    return r;
+    return {code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 std::string U8(const std::filesystem::path& p) { return Utf8FromPath(p); }
@@ -83,6 +83,10 @@ TEST(Cli, ListsDescribesAndFindsAsTextAndJson) {
     EXPECT_EQ(Count(foundJson.out, "\"entry\": 3"), 2u) << foundJson.out; // the third pack's two road textures
     EXPECT_EQ(Count(foundJson.out, "\"name\": \"ROAD_"), 2u) << foundJson.out;
     EXPECT_EQ(Zelko({"find", U8(s.archive)}).code, 2);
+    // Ignoring case folds the Western letters only: not U+00F7 to U+00D7, nothing beyond 8 bits.
+    EXPECT_TRUE(Match(u"CAF\u00c9_SIGN", u"caf\u00e9", false));
+    EXPECT_FALSE(Match(u"A\u00d7B", u"\u00f7", false));
+    EXPECT_FALSE(Match(u"\u0141ODZ", u"\u0142odz", false));
 }
 
 TEST(Cli, ExportsEveryFormat) {

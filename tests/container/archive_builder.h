@@ -1,15 +1,18 @@
 #pragma once
-// Game archives for the container tests, composed with the pack writer and
-// the chunk framing: packs with known neighbours around them.
+// Game archives for the container tests and the fuzz seeds, composed with the
+// pack writer and the chunk framing: packs with known neighbours around them,
+// and the files of JDLZ blocks World keeps vinyls and thumbnails in.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "format/ByteStream.h"
+#include "format/Compression.h"
 #include "format/GameVersion.h"
 #include "format/NameHash.h"
 #include "format/TextureFile.h"
-#include "format/error_text.h"
 #include "texture/TextureObject.h"
 
 namespace testing_archive {
@@ -56,5 +59,45 @@ struct ArchiveBuilder {
     }
     std::vector<uint8_t> Bytes() const { return w.ToVector(); }
 };
+
+// Blocks of JDLZ streams behind 24-byte headers, as vinyl and thumbnail files hold them.
+inline void WriteBlocks(zelko::ByteWriter& w, const std::vector<uint8_t>& data, size_t blockSize) {
+    for (size_t at = 0; at < data.size(); at += blockSize) {
+        const uint32_t n = uint32_t(std::min(blockSize, data.size() - at));
+        std::vector<uint8_t> stream(zelko::JdlzCompressBound(n));
+        const uint32_t len = zelko::CompressJdlz(data.data() + at, n, stream.data(), stream.size());
+        w.WriteU32(0x55441122);
+        w.WriteU32(n);
+        w.WriteU32(len + 24);
+        w.Fill(0, 12);
+        w.Write(stream.data(), len);
+    }
+}
+
+// A vinyl container: 16-byte header, then the blocks.
+inline std::vector<uint8_t> VinylFile(const std::vector<uint8_t>& data, size_t blockSize = 100) {
+    zelko::ByteWriter w;
+    w.WriteU32(0x66113388);
+    w.WriteU32(uint32_t(data.size()));
+    w.Fill(0, 8);
+    WriteBlocks(w, data, blockSize);
+    return w.ToVector();
+}
+
+// A thumbnail file: the pixels and a 212-byte record, in blocks of `blockSize` bytes.
+inline std::vector<uint8_t> ThumbnailFile(const std::string& name, uint32_t format, uint32_t w, uint32_t h,
+                                          std::vector<uint8_t> data, size_t blockSize = 1 << 20) {
+    data.resize(data.size() + 212);
+    uint8_t* record = data.data() + data.size() - 212;
+    zelko::StoreU32(record + 32, w);
+    zelko::StoreU32(record + 36, h);
+    record[49] = 1;
+    record[100] = 0x77; // a byte of the game's that must survive
+    std::memcpy(record + 145, name.c_str(), name.size() + 1);
+    zelko::StoreU32(record + 192, format);
+    zelko::ByteWriter out;
+    WriteBlocks(out, data, blockSize);
+    return out.ToVector();
+}
 
 } // namespace testing_archive

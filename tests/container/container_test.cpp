@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <tuple>
 
 #include "TempFolder.h"
@@ -12,6 +11,7 @@
 #include "format/Errors.h"
 #include "format/LoadCache.h"
 #include "format/SafeFile.h"
+#include "format/error_text.h"
 
 using namespace zelko;
 using namespace testing_archive;
@@ -167,34 +167,6 @@ TEST(TextureBinFile, StreamArchivesArePatchedInPlace) {
     EXPECT_EQ(ReadFileBytes(a.path), saved);
 }
 
-namespace {
-
-// Blocks of JDLZ streams behind 24-byte headers, as vinyl and thumbnail files hold them.
-void WriteBlocks(ByteWriter& w, const std::vector<uint8_t>& data, size_t blockSize) {
-    for (size_t at = 0; at < data.size(); at += blockSize) {
-        const uint32_t n = uint32_t(std::min(blockSize, data.size() - at));
-        std::vector<uint8_t> stream(JdlzCompressBound(n));
-        const uint32_t len = CompressJdlz(data.data() + at, n, stream.data(), stream.size());
-        w.WriteU32(0x55441122);
-        w.WriteU32(n);
-        w.WriteU32(len + 24);
-        w.Fill(0, 12);
-        w.Write(stream.data(), len);
-    }
-}
-
-// A vinyl container: 16-byte header, then the blocks.
-std::vector<uint8_t> VinylFile(const std::vector<uint8_t>& data) {
-    ByteWriter w;
-    w.WriteU32(0x66113388);
-    w.WriteU32(uint32_t(data.size()));
-    w.Fill(0, 8);
-    WriteBlocks(w, data, 100);
-    return w.ToVector();
-}
-
-} // namespace
-
 TEST(VinylBinFile, OpensThePackBehindTheVinylData) {
     TempFolder dir;
     ArchiveBuilder inner;
@@ -228,36 +200,17 @@ TEST(VinylBinFile, OpensThePackBehindTheVinylData) {
               "was changed by another program since it was opened");
 }
 
-namespace {
-
-// A thumbnail file: pixels + 212-byte record, in blocks of JDLZ streams.
-std::vector<uint8_t> ThumbnailFile(const std::string& name, uint32_t w, uint32_t h, uint8_t fill, int blocks = 1) {
-    std::vector<uint8_t> data(size_t(w) * h * 4 + 212, fill);
-    uint8_t* record = data.data() + data.size() - 212;
-    std::memset(record, 0, 212);
-    StoreU32(record + 32, w);
-    StoreU32(record + 36, h);
-    record[49] = 1;
-    record[100] = 0x77; // a byte of the game's that must survive
-    std::memcpy(record + 145, name.c_str(), name.size() + 1);
-    StoreU32(record + 192, kFormatARGB);
-    ByteWriter out;
-    WriteBlocks(out, data, (data.size() + blocks - 1) / blocks);
-    return out.ToVector();
-}
-
-} // namespace
-
 TEST(ZRCWorldIconsFolder, ReadsThumbnailsInPathOrderAndWritesBackChangedOnes) {
     TempFolder dir;
     Document empty = OpenWorldFolder(dir.path());
     auto none = OpenEntry(empty, empty.entries.at(0), Host{});
     EXPECT_EQ(std::tuple(none->pack->textures.size(), none->platform, none->carName), std::tuple(size_t(0), 0u, ""));
 
-    WriteFile(dir.path() / "b.stp", ThumbnailFile("ICON_B", 8, 8, 2, 3));
-    WriteFile(dir.path() / "a.stp", ThumbnailFile("ICON_A", 4, 4, 1));
-    WriteFile(dir.path() / "c.stp", ThumbnailFile("ICON_C", 64, 32, 3));
-    WriteFile(dir.path() / "d.STP", ThumbnailFile("ICON_D", 4, 4, 4));
+    using Bytes = std::vector<uint8_t>;
+    WriteFile(dir.path() / "b.stp", ThumbnailFile("ICON_B", kFormatARGB, 8, 8, Bytes(256, 2), 160)); // three blocks
+    WriteFile(dir.path() / "a.stp", ThumbnailFile("ICON_A", kFormatARGB, 4, 4, Bytes(64, 1)));
+    WriteFile(dir.path() / "c.stp", ThumbnailFile("ICON_C", kFormatARGB, 64, 32, Bytes(8192, 3)));
+    WriteFile(dir.path() / "d.STP", ThumbnailFile("ICON_D", kFormatARGB, 4, 4, Bytes(64, 4)));
     WriteFile(dir.path() / "e.stp", {1, 2, 3}); // malformed: left out
     const auto bBytes = ReadFileBytes(dir.path() / "b.stp");
 

@@ -5,6 +5,7 @@
 #include "archive_builder.h"
 #include "container/Editing.h"
 #include "format/Errors.h"
+#include "format/error_text.h"
 #include "texture/TextureFlags.h"
 
 using namespace zelko;

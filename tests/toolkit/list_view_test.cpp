@@ -1,9 +1,11 @@
-// The list view: texts on demand, sorting by column, images and clearing.
+// The list view: texts on demand, sorting by column in natural order, images
+// and clearing.
 // Check boxes, focus, activation and fitting columns to their contents are
 // tested through the editor's lists and its Result dialog.
 #include "gui_helpers.h"
 
 #include "toolkit/ListView.h"
+#include "toolkit/NaturalOrder.h"
 
 namespace zelko {
 namespace {
@@ -92,9 +94,7 @@ TEST_F(ListViewTest, ColumnClicksSortNaturallyAndAlternate) {
     EXPECT_EQ(Column(1), (Texts{L"", L"1", L"3"}));
 }
 
-TEST_F(ListViewTest, ImagesComeOnDemandAndEmptyColumnsKeepTheirWidth) {
-    list->AutoSizeColumns(true); // nothing without rows
-    EXPECT_EQ(Send(LVM_GETCOLUMNWIDTH, 0, nullptr), 100);
+TEST_F(ListViewTest, ImagesComeOnDemand) {
     list->CreateImageList();
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -110,6 +110,27 @@ TEST_F(ListViewTest, ImagesComeOnDemandAndEmptyColumnsKeepTheirWidth) {
     request.iItem = 1;
     Send(LVM_GETITEMW, 0, &request);
     EXPECT_EQ(request.iImage, 1); // the second image added
+}
+
+// The comparison behind the sorting: numbers by value, case, leading zeros
+// and repeated blanks ignored. Each pair is also checked reversed.
+TEST(NaturalOrder, ComparesNumbersByValueIgnoringCaseZerosAndRepeatedBlanks) {
+    const struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        int sign;
+    } cases[] = {
+        {L"a9b", L"a10a", -1},     {L"x99999999999999999999", L"x100000000000000000000", -1}, // beyond any integer type
+        {L"tex007a", L"TEX7A", 0}, {L"007", L"8", -1},
+        {L"1.50", L"1.5", 0},      {L"v1.10", L"v1.9", -1}, // fractions
+        {L"a \t b", L"a b", 0},    {L"a b", L"ab", -1}, // a single blank still counts
+        {L"tex", L"tex1", -1},
+    };
+    auto sign = [](int v) { return (v > 0) - (v < 0); };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sign(NaturalCompare(c.a, c.b)), c.sign) << c.a << " vs " << c.b;
+        EXPECT_EQ(sign(NaturalCompare(c.b, c.a)), -c.sign) << c.b << " vs " << c.a;
+    }
 }
 
 } // namespace
