@@ -214,6 +214,7 @@ TEST_F(EditorDocument, FindSearchesEveryPackOnEachKeyAndGoesToTheTexture) {
 
         Search(d, dialog, L"road_a");
         ASSERT_EQ(FoundRows(dialog), (std::vector<std::wstring>{L"3|ROAD_ASPHALT", L"3|ROAD_ASPHALT_N"}));
+        d.Shoot("dialog-find", dialog);
 
         // Another pack with unsaved changes: asked first, and Cancel changes nothing.
         d.Ui([&] { d.editor.Container()->modified = true; });

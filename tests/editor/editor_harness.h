@@ -270,11 +270,17 @@ struct Driver {
         SendDlgItemMessageW(dialog, IDC_FORMAT_COMBO, CB_SETCURSEL, choice, 0);
         Press(dialog, IDOK);
     }
-    // The window as the screen shows it, also written to the build folder as NAME.png.
-    ScratchImage Shoot(const std::string& name) {
+    // The window as the screen shows it, with `dialog` (if any) drawn over
+    // it, also written to the build folder as NAME.png.
+    ScratchImage Shoot(const std::string& name, HWND dialog = nullptr) {
         // The display maps a new window, and draws what it is sent, a moment later.
         Sleep(500);
-        Ui([&] { GdiFlush(); });
+        Ui([&] {
+            if (dialog)
+                RedrawWindow(dialog, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            GdiFlush();
+        });
         Sleep(300);
         ScratchImage shot = Ui([&] { return CaptureWindow(window); });
         if (!shot.GetImage(0, 0, 0))

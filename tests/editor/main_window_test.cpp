@@ -91,6 +91,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
             EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_OPTION_LOGS) == BST_CHECKED, before.saveLogs);
             EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr); // there is no Cancel button
             SendDlgItemMessageW(dialog, IDC_OPTION_CACHE, BM_CLICK, 0, 0);
+            if (ending == IDOK) d.Shoot("dialog-options", dialog);
             d.End(dialog, ending);
             EXPECT_FALSE(IsWindow(dialog));
             const EditorOptions now = current();
@@ -130,6 +131,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
         EXPECT_FALSE(chosen.empty());
         SendMessageW(combo, CB_SETCURSEL, 5, 0);
         SendDlgItemMessageW(dialog, IDC_EXPORT_HASH_NAMES, BM_CLICK, 0, 0);
+        d.Shoot("dialog-export", dialog);
         d.Press(dialog, IDOK);
         EXPECT_TRUE(accepted);
         EXPECT_EQ(options.folder.wstring(), chosen);
@@ -158,6 +160,7 @@ TEST_F(EditorWindow, WithoutADocumentOnlyItsCommandsAreAvailableAndTheDialogsRef
         d.Press(dialog, IDOK);
         EXPECT_EQ(TakeMessages(d), std::vector<std::wstring>{L"Error|Text cannot be empty"});
         SetDlgItemTextW(dialog, IDC_TEXT_EDIT, std::wstring(280, L'y').c_str());
+        d.Shoot("dialog-text-input", dialog);
         d.Press(dialog, IDOK);
         EXPECT_TRUE(accepted);
         EXPECT_EQ(request.text, std::wstring(255, L'y'));

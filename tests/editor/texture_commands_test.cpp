@@ -181,6 +181,7 @@ TEST_F(TextureCommands, DialogsRefuseCancelAndCheckWhatIsChosenAndNamesAreUnique
         dialog = d.Open(IDM_TEXTURE_FORMAT_CHANGE, L"Change format");
         ASSERT_TRUE(dialog);
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_FORMAT_COMBO)), L"DXT5");
+        d.Shoot("dialog-format-change", dialog);
         d.Press(dialog, IDOK);
         EXPECT_EQ(d.StatusText(0), L"NIS_240_SX_INTERIOR format change ARGB -> DXT5");
         EXPECT_FALSE(Modified(d));
@@ -200,6 +201,7 @@ TEST_F(TextureCommands, DialogsRefuseCancelAndCheckWhatIsChosenAndNamesAreUnique
         EXPECT_EQ(Driver::Text(GetDlgItem(dialog, IDC_TEXT_LABEL)), L"Enter texture name:");
         EXPECT_EQ(Driver::Text(edit), L"NIS_240_SX_INTERIOR");
         EXPECT_TRUE(IsWindowEnabled(ok)); // until the text is first edited
+        d.Shoot("dialog-rename", dialog);
 
         char badging[16];
         std::snprintf(badging, sizeof badging, "0x%08X", NameHash("NIS_240_SX_BADGING"));
@@ -418,6 +420,7 @@ TEST_F(TextureCommands, FolderImportReplacesByHashAddsTheRestAndListsFailures) {
                 << std::string(text.begin(), text.end());
         }
         EXPECT_GT(SendMessageW(rows, LVM_GETCOLUMNWIDTH, 0, 0), 100); // sized to the longest row
+        d.Shoot("dialog-result", result);
         d.Key(rows, VK_RETURN);
         EXPECT_FALSE(IsWindow(result));
         EXPECT_EQ(d.StatusText(0), L"Processed textures: 0");
