@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <lz4.h>
+#include <vector>
 
 #include "format/Errors.h"
 #include "format/NameHash.h"
@@ -74,8 +75,11 @@ std::unique_ptr<TextureObject> TextureObject::Create(const TextureSource& source
     t->formatRecordFlag = formatRecordFlag;
     t->alphaMode = alphaMode;
     t->blendMode = blendMode;
-    t->pixels = CopyBytes(pixelBytes, pixelCount);
     t->pixelsSize = pixelCount;
+    if (packInMemory && !IsXboxFormat(format))
+        t->PackFrom(pixelBytes); // no unpacked copy on the way
+    else
+        t->pixels = CopyBytes(pixelBytes, pixelCount);
     if (paletteCount != 0) {
         t->palette.assign(paletteBytes, paletteBytes + paletteCount);
         t->paletteSize = paletteCount;
@@ -86,6 +90,26 @@ std::unique_ptr<TextureObject> TextureObject::Create(const TextureSource& source
     }
     t->SetPacked(packInMemory);
     return t;
+}
+
+void TextureObject::PackFrom(const uint8_t* bytes) {
+    // LZ4's own bound: a fixed multiple of the input is too small for tiny inputs.
+    const int bound = LZ4_compressBound(int(pixelsSize));
+    if (bound <= 0) throw Error("Unable to process compressed data");
+    // Reused per thread up to a size: a block freshly taken from the system for
+    // every texture costs more in page faults than the compression itself,
+    // and keeping the largest texture's block for good would cost memory.
+    constexpr size_t kKeptScratch = size_t(4) << 20;
+    thread_local std::vector<char> kept;
+    std::vector<char> once;
+    std::vector<char>& scratch = size_t(bound) <= kKeptScratch ? kept : once;
+    if (scratch.size() < size_t(bound)) scratch.resize(size_t(bound));
+    const int length = LZ4_compress_default(reinterpret_cast<const char*>(bytes), scratch.data(), int(pixelsSize),
+                                            bound);
+    if (length <= 0) throw Error("Unable to process compressed data");
+    pixels = CopyBytes(reinterpret_cast<const uint8_t*>(scratch.data()), uint32_t(length));
+    packedSize = uint32_t(length);
+    pixelsPacked = true;
 }
 
 std::unique_ptr<TextureObject> TextureObject::Duplicate(const TextureObject& source, const std::string& newName) {
@@ -125,15 +149,8 @@ std::string TextureObject::GetDisplayName(bool withHash) const {
 bool TextureObject::SetPacked(bool packed) {
     if (pixelsPacked == packed) return pixelsPacked;
     if (packed) {
-        // LZ4's own bound: a fixed multiple of the input is too small for tiny inputs.
-        const int bound = LZ4_compressBound(int(pixelsSize));
-        if (bound <= 0) throw Error("Unable to process compressed data");
-        auto scratch = std::make_unique_for_overwrite<char[]>(size_t(bound));
-        const int length = LZ4_compress_default(reinterpret_cast<const char*>(pixels.get()), scratch.get(),
-                                                int(pixelsSize), bound);
-        if (length <= 0) throw Error("Unable to process compressed data");
-        pixels = CopyBytes(reinterpret_cast<const uint8_t*>(scratch.get()), uint32_t(length));
-        packedSize = uint32_t(length);
+        PackFrom(pixels.get());
+        return true;
     } else {
         auto unpacked = std::make_unique_for_overwrite<uint8_t[]>(pixelsSize ? pixelsSize : 1);
         const int length = LZ4_decompress_safe(reinterpret_cast<const char*>(pixels.get()),

@@ -108,6 +108,8 @@ public:
 
     // Packs (LZ4) or unpacks the pixels; returns the new state.
     bool SetPacked(bool packed);
+    // Packs pixelsSize bytes from `bytes` into pixels.
+    void PackFrom(const uint8_t* bytes);
 
     Pixels PixelView() const;
 
