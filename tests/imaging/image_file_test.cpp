@@ -3,15 +3,12 @@
 // layouts and damaged files.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cmath>
 #include <cstring>
-#include <functional>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "Pictures.h"
 #include "TempFolder.h"
 #include "format/ByteStream.h"
 #include "imaging/Dds.h"
@@ -22,21 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bgra = std::array<uint8_t, 4>;
-
-// A one-level B8G8R8A8 image whose pixel (x, y) is fn(x, y).
-ScratchImage MakeImage(size_t w, size_t h, const std::function<Bgra(size_t, size_t)>& fn) {
-    ScratchImage image;
-    EXPECT_EQ(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, w, h), kOk);
-    uint8_t* p = image.GetPixels();
-    for (size_t y = 0; y < h; ++y)
-        for (size_t x = 0; x < w; ++x) std::memcpy(p + (y * w + x) * 4, fn(x, y).data(), 4);
-    return image;
-}
+using pictures::Bgra;
+using pictures::Drawn;
 
 // Many colours and every kind of alpha (or opaque); odd size to exercise row padding.
 ScratchImage Colourful(size_t w = 37, size_t h = 23, bool opaque = false) {
-    return MakeImage(w, h, [opaque](size_t x, size_t y) {
+    return Drawn(w, h, [opaque](size_t x, size_t y) {
         return Bgra{uint8_t(x * 7), uint8_t(y * 11), uint8_t(x * y), uint8_t(opaque ? 255 : (x + y * 5) * 3)};
     });
 }
@@ -45,13 +33,6 @@ ScratchImage Opaque(size_t w = 37, size_t h = 23) { return Colourful(w, h, true)
 
 std::vector<uint8_t> PixelBytes(const ScratchImage& image) {
     return {image.GetPixels(), image.GetPixels() + image.GetPixelsSize()};
-}
-
-double Psnr(const ScratchImage& a, const ScratchImage& b, bool colourOnly) {
-    double sum = 1e-9, n = 0;
-    for (size_t i = 0; i < a.GetPixelsSize(); ++i)
-        if (!colourOnly || i % 4 != 3) sum += std::pow(double(a.GetPixels()[i]) - double(b.GetPixels()[i]), 2), ++n;
-    return 10 * std::log10(255.0 * 255.0 * n / sum);
 }
 
 const ImageFileFormat kAll[] = {ImageFileFormat::BMP, ImageFileFormat::PNG,  ImageFileFormat::JPEG,
@@ -118,13 +99,13 @@ ScratchImage GifRoundTrip(const ScratchImage& source) {
 
 TEST(ImageFileRoundTrip, GifExactTransparentAndQuantizedJpegCloseAndOpaque) {
     // At most 64 distinct colours: a GIF holds them exactly.
-    ScratchImage source = MakeImage(31, 17, [](size_t x, size_t y) {
+    ScratchImage source = Drawn(31, 17, [](size_t x, size_t y) {
         return Bgra{uint8_t((x % 4) * 80), uint8_t((y % 4) * 70), uint8_t(((x + y) % 4) * 60), 255};
     });
     EXPECT_EQ(PixelBytes(GifRoundTrip(source)), PixelBytes(source));
 
     // 255 opaque colours plus transparency fill the palette; row 1 is transparent.
-    source = MakeImage(255, 3, [](size_t x, size_t y) {
+    source = Drawn(255, 3, [](size_t x, size_t y) {
         return Bgra{uint8_t(x), uint8_t(255 - x), 7, uint8_t(y == 1 ? (x % 2 ? 127 : 0) : 200)};
     });
     ScratchImage back = GifRoundTrip(source);
@@ -136,14 +117,14 @@ TEST(ImageFileRoundTrip, GifExactTransparentAndQuantizedJpegCloseAndOpaque) {
 
     // JPEG: close, and opaque.
     TempFolder dir;
-    source = MakeImage(64, 48, [](size_t x, size_t y) { // smooth, as photographs are
+    source = Drawn(64, 48, [](size_t x, size_t y) { // smooth, as photographs are
         return Bgra{uint8_t(x * 3 + 20), uint8_t(y * 4 + 10), uint8_t(128 + (x + y)), 255};
     });
     for (size_t i = 3; i < source.GetPixelsSize(); i += 8) source.GetPixels()[i] = 0; // must not disturb colour
     ASSERT_EQ(SaveToImageFile(*source.GetImages(), ImageFileFormat::JPEG, dir.path() / "p.jpeg"), kOk);
     ASSERT_EQ(LoadFromImageFile(dir.path() / "p.jpeg", nullptr, back), kOk);
     ASSERT_EQ(back.GetPixelsSize(), source.GetPixelsSize());
-    EXPECT_GT(Psnr(source, back, true), 32.0);
+    EXPECT_GT(pictures::Psnr(source.GetPixels(), back.GetPixels(), source.GetPixelsSize(), true), 32.0);
     for (size_t i = 3; i < back.GetPixelsSize(); i += 4) ASSERT_EQ(back.GetPixels()[i], 255);
 }
 
@@ -222,13 +203,9 @@ Bytes WithData(Bytes header, size_t size, uint8_t seed = 1) {
     return header;
 }
 
-// A texture whose bytes are a fixed pattern.
-ScratchImage Pattern(DxgiFormat format, size_t width, size_t height, size_t mips) {
-    ScratchImage image;
-    EXPECT_EQ(image.Initialize2D(format, width, height, 1, mips), kOk);
-    std::mt19937 rng(7);
-    for (size_t i = 0; i < image.GetPixelsSize(); ++i) image.GetPixels()[i] = uint8_t(rng());
-    return image;
+// A texture whose bytes, every level's, are a fixed pattern.
+ScratchImage Pattern(DxgiFormat format, size_t width, size_t height) {
+    return pictures::Filled(format, width, height, 0, pictures::RandomBytes(width * height * 16, 7));
 }
 
 } // namespace
@@ -247,7 +224,7 @@ TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
     };
     for (auto [format, dx10] : cases) {
         SCOPED_TRACE(FormatName(format));
-        ScratchImage image = Pattern(format, 12, 8, 0);
+        ScratchImage image = Pattern(format, 12, 8);
         Bytes file;
         ASSERT_EQ(SaveToDDSMemory(image.GetImages(), image.GetImageCount(), image.GetMetadata(), file), kOk);
         ASSERT_EQ(file.size(), 128 + (dx10 ? 20 : 0) + image.GetPixelsSize());
@@ -320,8 +297,8 @@ TEST(Dds, ReadsLegacyLayoutsAndTheMipCountWhateverTheFlags) {
 
 TEST(Dds, EveryTruncationFails) {
     std::vector<Bytes> files;
-    ScratchImage bc1 = Pattern(DxgiFormat::BC1_UNORM, 8, 8, 0);
-    ScratchImage srgb = Pattern(DxgiFormat::R8G8B8A8_UNORM_SRGB, 5, 3, 0);
+    ScratchImage bc1 = Pattern(DxgiFormat::BC1_UNORM, 8, 8);
+    ScratchImage srgb = Pattern(DxgiFormat::R8G8B8A8_UNORM_SRGB, 5, 3);
     for (const ScratchImage* image : {&bc1, &srgb}) {
         Bytes file;
         ASSERT_EQ(SaveToDDSMemory(image->GetImages(), image->GetImageCount(), image->GetMetadata(), file), kOk);
