@@ -178,8 +178,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 uint32_t FourCC(const char (&s)[5]) { return LoadU32(reinterpret_cast<const uint8_t*>(s)); }
-uint32_t Get32(const Bytes& b, size_t at) { return LoadU32(&b[at]); }
-void Put32(Bytes& b, size_t at, uint32_t v) { StoreU32(&b[at], v); }
 
 // File offsets of header fields ("DDS " takes the first four bytes).
 constexpr size_t kFlags = 8, kHeight = 12, kWidth = 16, kPitch = 20, kMips = 28, kPfFlags = 80, kFourCC = 84,
@@ -194,7 +192,7 @@ Bytes LegacyHeader(uint32_t width, uint32_t height, uint32_t mips, uint32_t pfFl
         {0, FourCC("DDS ")}, {4, 124},    {kFlags, 0x81007},   {kHeight, height}, {kWidth, width},
         {kMips, mips},       {76, 32},    {kPfFlags, pfFlags}, {kFourCC, fourCC}, {kBits, bits},
         {kRMask, r},         {kGMask, g}, {kBMask, b},         {kAMask, a},       {kCaps, 0x401008}};
-    for (auto [at, value] : fields) Put32(h, at, value);
+    for (auto [at, value] : fields) StoreU32(&h[at], value);
     return h;
 }
 
@@ -228,7 +226,7 @@ TEST(Dds, WritesLegacyHeadersWhereTheyExistAndRoundTrips) {
         Bytes file;
         ASSERT_EQ(SaveToDDSMemory(image.GetImages(), image.GetImageCount(), image.GetMetadata(), file), kOk);
         ASSERT_EQ(file.size(), 128 + (dx10 ? 20 : 0) + image.GetPixelsSize());
-        EXPECT_EQ(Get32(file, kFourCC) == FourCC("DX10"), dx10);
+        EXPECT_EQ(LoadU32(&file[kFourCC]) == FourCC("DX10"), dx10);
         TexMetadata metadata;
         ScratchImage loaded;
         ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), &metadata, loaded), kOk);
@@ -275,7 +273,7 @@ TEST(Dds, ReadsLegacyLayoutsAndTheMipCountWhateverTheFlags) {
         file = WithData(m.header, slice);
         ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
         EXPECT_EQ(image.GetMetadata().format, m.format);
-        const bool x = m.header[kBits] == 32 && Get32(m.header, kGMask) == 0xFF00; // X8 layouts: opaque
+        const bool x = m.header[kBits] == 32 && LoadU32(&m.header[kGMask]) == 0xFF00; // X8 layouts: opaque
         for (size_t i = 0; i < slice; ++i) ASSERT_EQ(image.GetPixels()[i], x && i % 4 == 3 ? 255 : file[128 + i]) << i;
     }
 
@@ -284,8 +282,8 @@ TEST(Dds, ReadsLegacyLayoutsAndTheMipCountWhateverTheFlags) {
     ASSERT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), kOk);
     EXPECT_EQ(image.GetMetadata().mipLevels, 4u);
     Bytes argb = LegacyHeader(4, 2, 2, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-    Put32(argb, kFlags, 0x2100F);
-    Put32(argb, kPitch, 4 * 2);
+    StoreU32(&argb[kFlags], 0x2100F);
+    StoreU32(&argb[kPitch], 4 * 2);
     argb = WithData(argb, 32 + 8);
     ASSERT_EQ(LoadFromDDSMemory(argb.data(), argb.size(), nullptr, image), kOk);
     EXPECT_EQ(image.GetMetadata().mipLevels, 2u);
@@ -322,9 +320,9 @@ TEST(Dds, RefusesDamagedAndUnsupportedHeaders) {
     Bytes legacy = WithData(LegacyHeader(4, 4, 1, 0x4, FourCC("DXT1")), 8);
     Bytes dx10 = LegacyHeader(4, 4, 1, 0x4, FourCC("DX10"));
     dx10.resize(148 + 64, 0);
-    Put32(dx10, kDx10Format, 28);
-    Put32(dx10, kDx10Dimension, 3);
-    Put32(dx10, kDx10Array, 1);
+    StoreU32(&dx10[kDx10Format], 28);
+    StoreU32(&dx10[kDx10Dimension], 3);
+    StoreU32(&dx10[kDx10Array], 1);
     struct Case {
         const Bytes* file;
         size_t at;
@@ -351,7 +349,7 @@ TEST(Dds, RefusesDamagedAndUnsupportedHeaders) {
     ScratchImage image;
     for (const Case& c : cases) {
         Bytes file = *c.file;
-        Put32(file, c.at, c.value);
+        StoreU32(&file[c.at], c.value);
         EXPECT_EQ(LoadFromDDSMemory(file.data(), file.size(), nullptr, image), c.expected) << c.at << " " << c.value;
     }
     Bytes huge = LegacyHeader(16384, 16384, 15, 0x4, FourCC("DXT5"));
