@@ -1,10 +1,8 @@
 // The Texture menu as a user drives it: the real dialogs, the refusals, the
 // texts in the status bar and the log, and what a save then holds on disk;
-// Add/Replace from folder, dropped image files and the export commands, and
-// the same results from the command-line tool.
+// Add/Replace from folder, dropped image files and the export commands.
 #include "editor_harness.h"
 
-#include "cli/Cli.h"
 #include "container/Editing.h"
 #include "format/NameHash.h"
 #include "imaging/Dds.h"
@@ -522,26 +520,6 @@ TEST_F(TextureCommands, ExportNamesFilesByTheChosenFormatAndReadsAllFromDisk) {
         EXPECT_EQ(FilesIn(damaged).size(), 8u); // the first and third packs
         EXPECT_NE(LogText().find("ERROR: 2 Texture file: "), std::string::npos);
     });
-}
-
-TEST_F(TextureCommands, WindowAndCommandLineGiveTheSameFilesAndPack) {
-    const auto copy = folder.path() / "copy.bin";
-    std::filesystem::copy_file(sample, copy);
-    const auto in = Folder("in"), windowOut = Folder("window"), toolOut = Folder("tool");
-    WritePicture(in / "NIS_240_SX_INTERIOR.png", 32, 70);
-    WritePicture(in / "decal.png", 16, 80);
-    Run(WithSample(), [&](Driver& d) {
-        ImportFolder(d, in);
-        d.Command(IDM_FILE_SAVE);
-        Export(d, IDM_TEXTURE_EXPORT_LIST, windowOut, 5);
-    });
-    EXPECT_EQ(cli::Run({"import", copy.string(), in.string(), "--no-backup"}), cli::kExitOk);
-    EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(sample));
-    EXPECT_EQ(cli::Run({"export", copy.string(), "--format", "png", "--out", toolOut.string()}), cli::kExitOk);
-    const auto files = FilesIn(windowOut);
-    EXPECT_EQ(files.size(), 6u);
-    EXPECT_EQ(FilesIn(toolOut), files);
-    for (const auto& file : files) EXPECT_EQ(ReadFileBytes(windowOut / file), ReadFileBytes(toolOut / file)) << file;
 }
 
 } // namespace
