@@ -288,11 +288,7 @@ struct Driver {
     bool MenuGreyed(UINT id) {
         return Ui([&] { return (GetMenuState(GetMenu(window), id, MF_BYCOMMAND) & MF_GRAYED) != 0; });
     }
-    std::wstring Title() {
-        wchar_t text[1024] = {};
-        GetWindowTextW(window, text, 1024);
-        return text;
-    }
+    std::wstring Title() { return Text(window); }
     // A child's rectangle in the main window's client coordinates.
     RECT ChildRect(HWND child) {
         RECT r{};
