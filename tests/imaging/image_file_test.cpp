@@ -356,11 +356,3 @@ TEST(Dds, RefusesDamagedAndUnsupportedHeaders) {
     EXPECT_EQ(LoadFromDDSMemory(huge.data(), huge.size(), nullptr, image), kHandleEof);
     EXPECT_EQ(LoadFromDDSMemory(nullptr, 0, nullptr, image), kInvalidArg);
 }
-
-// What a file holds is the memory tests' and the DDS imports'; here the files that cannot be read.
-TEST(Dds, FilesReportMissingOnesAndFolders) {
-    TempFolder folder;
-    ScratchImage loaded;
-    EXPECT_EQ(LoadFromDDSFile(folder.path() / "missing.dds", nullptr, loaded), kFileNotFound);
-    EXPECT_EQ(LoadFromDDSFile(folder.path(), nullptr, loaded), kAccessDenied);
-}

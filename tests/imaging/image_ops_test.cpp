@@ -265,11 +265,6 @@ TEST(GenerateMipMaps, ChainsOfOddSizes) {
             const uint8_t* p = &random[2 * y * 100 + 2 * x];
             ASSERT_EQ(chain.GetImage(1, 0, 0)->pixels[y * 50 + x], (p[0] + p[1] + p[100] + p[101] + 2) / 4);
         }
-    // From a texture that has levels: the base of each item is used. (More
-    // levels than fit are refused: see LoadImageForTexture's test.)
-    ScratchImage result;
-    ASSERT_EQ(GenerateMipMaps(chain.GetImages(), chain.GetImageCount(), chain.GetMetadata(), 0, 2, result), kOk);
-    EXPECT_EQ(Contents(result, 1), Contents(chain, 1));
 }
 
 // --- single blocks ---

@@ -138,23 +138,9 @@ TEST(DecodeTexture, ReadsEachFormatsBytesAsTheyStand) {
     pal.resize(512);
     EXPECT_TRUE(Decoded(*Make(kFormatP8, 2, 2, 1, {0, 5, 255, 5}, false, pal), {}, error).empty());
     EXPECT_EQ(error, "Failed to load the texture.");
-
-    // More levels than the sides allow. (Xbox 360 layouts never get here: they are converted when read.)
-    auto deep = Make(kFormatARGB, 2, 1, 1, Pattern(8));
-    deep->mipCount = 3;
-    EXPECT_TRUE(Decoded(*deep, {}, error).empty());
-    EXPECT_EQ(error, "Failed to load the texture. Error code: 0x8007000d");
 }
 
 // Preview pixels: the checkerboard behind alpha, then bottom-up rows of each kind of texture.
-PreviewPixels Filled(uint32_t width, uint32_t height, Bgra colour) {
-    PreviewPixels p;
-    p.width = width, p.height = height;
-    p.bgra.resize(size_t(width) * height * 4);
-    for (size_t i = 0; i < p.bgra.size(); i += 4) std::memcpy(&p.bgra[i], colour.data(), 4);
-    return p;
-}
-
 Bgra At(const PreviewPixels& p, uint32_t x, uint32_t row) {
     const uint8_t* q = &p.bgra[(size_t(row) * p.width + x) * 4];
     return {q[0], q[1], q[2], q[3]};
@@ -163,20 +149,15 @@ Bgra At(const PreviewPixels& p, uint32_t x, uint32_t row) {
 constexpr Bgra kCyan0{255, 255, 0, 0};
 constexpr Bgra kMagenta0{255, 0, 255, 0};
 
-TEST(Checkerboard, AlphaZeroFullAndHalf) {
-    PreviewPixels p = Filled(96, 96, Bgra{10, 200, 30, 0});
+TEST(Checkerboard, ShowsThroughWhereAlphaIsZero) {
+    PreviewPixels p{96, 96, std::vector<uint8_t>(96 * 96 * 4)};
+    for (size_t i = 0; i < p.bgra.size(); i += 4) std::memcpy(&p.bgra[i], Bgra{10, 200, 30, 0}.data(), 4);
     CompositeOverCheckerboard(p);
     // 32-pixel squares repeating every 64.
     const uint32_t cyan[][2] = {{31, 31}, {32, 32}, {64, 0}};
     const uint32_t magenta[][2] = {{32, 0}, {63, 0}, {64, 32}};
     for (auto [x, y] : cyan) EXPECT_EQ(At(p, x, y), kCyan0) << x << "," << y;
     for (auto [x, y] : magenta) EXPECT_EQ(At(p, x, y), kMagenta0) << x << "," << y;
-
-    // a = 128 over background 127: channel * 128 / 255 (truncated) + 127 where lit.
-    PreviewPixels half = Filled(64, 1, Bgra{200, 100, 50, 128});
-    CompositeOverCheckerboard(half);
-    EXPECT_EQ(At(half, 0, 0), (Bgra{227, 177, 25, 128}));
-    EXPECT_EQ(At(half, 40, 0), (Bgra{227, 50, 152, 128}));
 }
 
 TEST(MakePreview, ArgbRowsBottomUpOverTheCheckerboard) {
@@ -360,13 +341,6 @@ TEST_F(ConversionTest, ImportDdsKeepsDxt5DecodesSrgbAndPaddingAndFailuresNameThe
     const auto missing = folder.path() / "missing.png";
     EXPECT_EQ(ErrorText([&] { ImportAsNewTexture(false, missing); }),
               "Unable to load the file: " + missing.string() + ". Error code: 0x80070002");
-    // TGA has no signature and is not read here.
-    const auto tga = folder.path() / "t.tga";
-    WriteImage(tga, ImageFileFormat::TGA, 4, 4, kRed, kRed);
-    ScratchImage out;
-    std::string loadError;
-    EXPECT_FALSE(LoadImageFile(tga, out, loadError));
-    EXPECT_EQ(loadError.rfind("Unable to load the file: " + tga.string() + ". Error code: 0x", 0), 0u) << loadError;
 }
 
 TEST_F(ConversionTest, ConvertKeepsCutsGeneratesResizesAndNamesTheFailingStep) {
@@ -419,9 +393,6 @@ TEST_F(ConversionTest, ConvertKeepsCutsGeneratesResizesAndNamesTheFailingStep) {
     }
 
     // Real failures carry the operation's code (a mip chain's: see LoadImageForTexture).
-    image = Bgra8(4, 4);
-    EXPECT_FALSE(ConvertImage(image, kFormatARGB, 0, 4, 1, Resizing::ToTarget, error));
-    EXPECT_EQ(error.rfind("Failed to resize the texture. Error code: 0x8", 0), 0u) << error;
     ASSERT_EQ(image.Initialize2D(DxgiFormat::BC7_UNORM, 4, 4), kOk);
     EXPECT_FALSE(ConvertImage(image, kFormatARGB, 4, 4, 1, Resizing::KeepSize, error));
     EXPECT_EQ(error, "Failed to decompress the texture. Error code: 0x80070032");
