@@ -238,20 +238,6 @@ TEST_F(EditorWindow, SplitterKeepsTheListsWithinTheirLimitsAndSettingsOutliveThe
         }
         EXPECT_EQ(d.Ui([&] { return d.editor.PreviewArea().left; }), 420);
 
-        // Dragging the texture list's top edge moves the file list's bottom.
-        for (auto [top, expected] : {std::pair{10, 100}, std::pair{ch - 50, ch - 200}}) {
-            SetWindowPos(textures, nullptr, 0, top, 420, ch - top, SWP_NOZORDER);
-            EXPECT_EQ(d.ChildRect(textures).top, expected);
-            EXPECT_EQ(d.ChildRect(files).bottom, expected);
-        }
-
-        // A smaller window pulls the lists back within the limits.
-        SetWindowPos(d.window, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
-        d.Ui([&] { d.editor.GetClientArea(client); });
-        EXPECT_LE(d.ChildRect(files).right, client.right - 200);
-        EXPECT_LE(d.ChildRect(files).bottom, client.bottom - 200);
-        EXPECT_EQ(d.ChildRect(textures).bottom, client.bottom);
-
         // What the settings file keeps.
         d.DoubleClick(d.editor.FileList(), 2);
         ASSERT_TRUE(d.SelectNamed(d.editor.TextureList(), L"SKY_CLOUDS"));
