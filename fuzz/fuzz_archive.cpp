@@ -1,6 +1,6 @@
-// The fuzz target over game archives; the checks live in ArchiveInput.h.
-#include "ArchiveInput.h"
+// The fuzz target over game archives; the checks live in Inputs.h.
+#include "Inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return fuzz_archive::RunArchiveInput(data, size);
+    return fuzz_inputs::RunArchiveInput(data, size);
 }

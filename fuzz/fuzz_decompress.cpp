@@ -1,6 +1,6 @@
-// The fuzz target over the compressed streams; the checks live in DecompressInput.h.
-#include "DecompressInput.h"
+// The fuzz target over the compressed streams; the checks live in Inputs.h.
+#include "Inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return fuzz_decompress::RunDecompressInput(data, size);
+    return fuzz_inputs::RunDecompressInput(data, size);
 }

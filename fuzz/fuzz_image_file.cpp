@@ -1,6 +1,6 @@
-// The fuzz target over image files; the checks live in ImageFileInput.h.
-#include "ImageFileInput.h"
+// The fuzz target over image files; the checks live in Inputs.h.
+#include "Inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return fuzz_image_file::RunImageFileInput(data, size);
+    return fuzz_inputs::RunImageFileInput(data, size);
 }

@@ -1,4 +1,4 @@
-// The fuzz target over compressed archives; the checks live in LzcInput.h.
-#include "LzcInput.h"
+// The fuzz target over compressed archives; the checks live in Inputs.h.
+#include "Inputs.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzz_lzc::RunLzcInput(data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzz_inputs::RunLzcInput(data, size); }

@@ -1,4 +1,4 @@
-// The fuzz target over World thumbnail files; the checks live in StpInput.h.
-#include "StpInput.h"
+// The fuzz target over World thumbnail files; the checks live in Inputs.h.
+#include "Inputs.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzz_stp::RunStpInput(data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzz_inputs::RunStpInput(data, size); }

@@ -1,6 +1,6 @@
-// The fuzz target over texture packs; the checks live in TextureFileInput.h.
-#include "TextureFileInput.h"
+// The fuzz target over texture packs; the checks live in Inputs.h.
+#include "Inputs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return fuzz_texture_file::RunTextureFileInput(data, size);
+    return fuzz_inputs::RunTextureFileInput(data, size);
 }

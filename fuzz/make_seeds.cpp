@@ -17,6 +17,7 @@
 #include "format/TextureFile.h"
 #include "imaging/Dds.h"
 #include "imaging/ImageFile.h"
+#include "tests/Pictures.h"
 #include "tests/container/archive_builder.h"
 #include "tests/format/pack_builder.h"
 #include "texture/Conversion.h"
@@ -38,19 +39,10 @@ void Put(const std::string& target, const std::string& name, const std::vector<u
 
 // A gradient with a translucent corner, or fully opaque.
 ScratchImage Picture(uint32_t w, uint32_t h, bool alpha) {
-    ScratchImage image;
-    if (Failed(image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, w, h))) throw Error("image");
-    const Image& img = *image.GetImage(0, 0, 0);
-    for (uint32_t y = 0; y < h; ++y) {
-        for (uint32_t x = 0; x < w; ++x) {
-            uint8_t* p = img.pixels + y * img.rowPitch + x * 4;
-            p[0] = uint8_t(x * 255 / w);
-            p[1] = uint8_t(y * 255 / h);
-            p[2] = uint8_t((x + y) * 16);
-            p[3] = alpha && x < w / 2 && y < h / 2 ? uint8_t(40 + 20 * x) : 255;
-        }
-    }
-    return image;
+    return pictures::Drawn(w, h, [=](size_t x, size_t y) {
+        return pictures::Bgra{uint8_t(x * 255 / w), uint8_t(y * 255 / h), uint8_t((x + y) * 16),
+                              uint8_t(alpha && x < w / 2 && y < h / 2 ? 40 + 20 * x : 255)};
+    });
 }
 
 // The picture in a pack format with its mip chain.

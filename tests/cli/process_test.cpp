@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "Pictures.h"
 #include "TempFolder.h"
 #include "container/OpenFlow.h"
 #include "container/SampleArchive.h"
@@ -94,9 +95,8 @@ TEST(Processes, AKilledSaveLeavesTheOldArchiveOrTheNewOne) {
     const fs::path stream = dir.path() / "STREAM.BIN";
     WriteSampleArchive(stream);
     const fs::path image = dir.path() / "body.png";
-    ScratchImage picture;
-    picture.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, 16, 16, 1, 1);
-    std::fill(picture.GetPixels(), picture.GetPixels() + picture.GetPixelsSize(), uint8_t(0x7F));
+    const ScratchImage picture = pictures::Filled(DxgiFormat::B8G8R8A8_UNORM, 16, 16, 1,
+                                                  std::vector<uint8_t>(1024, 0x7F));
     ASSERT_EQ(SaveToImageFile(*picture.GetImage(0, 0, 0), ImageFileFormat::PNG, image), kOk);
     KillDuringSaves(stream, {"replace", stream.string(), "NIS_240_SX_BODY", image.string(), "--no-backup"});
 }

@@ -8,36 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "../format/pack_builder.h"
 #include "format/ByteStream.h"
 #include "format/Compression.h"
 #include "format/GameVersion.h"
-#include "format/NameHash.h"
 #include "format/TextureFile.h"
-#include "texture/TextureObject.h"
 
 namespace testing_archive {
 
-inline std::unique_ptr<zelko::TextureObject> SolidTexture(const std::string& name, uint32_t format, uint32_t size,
-                                                          uint8_t fill) {
-    using namespace zelko;
-    const uint32_t bytes = format == kFormatARGB ? size * size * 4 : ((size + 3) / 4) * ((size + 3) / 4) * 8;
-    std::vector<uint8_t> px(bytes);
-    for (uint32_t i = 0; i < bytes; ++i) px[i] = uint8_t(fill + i * 13);
-    auto t = TextureObject::Create({size, size, format, 1, px.data(), bytes});
-    t->name = name;
-    t->hash = NameHash(name);
-    return t;
-}
-
 // Bytes of a pack holding `count` textures named prefix0, prefix1, ...
-inline std::vector<uint8_t> PackBytes(const std::string& prefix, int count, int game = zelko::GameUnderground2,
-                                      uint8_t fill = 1) {
+inline std::vector<uint8_t> PackBytes(const std::string& prefix, int count, int game = zelko::GameUnderground2) {
     zelko::TextureFile pack;
     pack.packName = "TEST";
     pack.packFileName = prefix + ".bin";
     for (int i = 0; i < count; ++i) {
-        pack.textures.push_back(SolidTexture(prefix + std::to_string(i),
-                                             i % 2 ? zelko::kFormatARGB : zelko::kFormatDXT1, 8, uint8_t(fill + i)));
+        pack.textures.push_back(
+            packtest::MakeTexture(prefix + std::to_string(i), i % 2 ? zelko::kFormatARGB : zelko::kFormatDXT1, 8, 8));
     }
     zelko::ByteWriter w;
     pack.Save(game, w);

@@ -19,7 +19,7 @@ std::unique_ptr<IBinFile> Loose(uint32_t packVersion, bool canRebuild, std::vect
     bin->pack = std::make_unique<TextureFile>();
     bin->packVersion = packVersion;
     bin->canRebuild = canRebuild;
-    for (const std::string& name : names) bin->pack->textures.push_back(SolidTexture(name, kFormatARGB, 8, 3));
+    for (const std::string& name : names) bin->pack->textures.push_back(packtest::MakeTexture(name, kFormatARGB, 8, 8));
     return bin;
 }
 

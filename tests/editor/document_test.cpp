@@ -2,8 +2,8 @@
 // thumbnails, the status bar, the preview, failures and the Find dialog.
 #include "editor_harness.h"
 
+#include "container/archive_builder.h"
 #include "format/NameHash.h"
-#include "format/pack_builder.h"
 #include "texture/TextureObject.h"
 
 #include <tuple>
@@ -177,19 +177,7 @@ void Search(Driver& d, HWND dialog, const std::wstring& text) {
 // packs, and what Close leaves behind.
 TEST_F(EditorDocument, FindSearchesEveryPackOnEachKeyAndGoesToTheTexture) {
     const auto single = folder.path() / "single.bin";
-    packtest::Tex road{.hash = NameHash("ROAD_WET"),
-                       .name = "ROAD_WET",
-                       .format = kFormatDXT1,
-                       .width = 8,
-                       .height = 8,
-                       .pixels = packtest::Pattern(32, 3)};
-    packtest::Tex sky{.hash = NameHash("SKY_DUSK"),
-                      .name = "SKY_DUSK",
-                      .format = kFormatDXT1,
-                      .width = 8,
-                      .height = 8,
-                      .pixels = packtest::Pattern(32, 4)};
-    WriteFile(single, packtest::PlainPack(5, {road, sky}));
+    WriteFile(single, testing_archive::PackBytes("SINGLE", 2));
     Run(WithSample(), [&](Driver& d) {
         HWND dialog = nullptr;
         {
@@ -255,9 +243,8 @@ TEST_F(EditorDocument, FindSearchesEveryPackOnEachKeyAndGoesToTheTexture) {
         test::StatusRecorder status(d);
         PressF3(d);
         EXPECT_TRUE(status.Texts().empty());
-        EXPECT_TRUE(d.Ui([&] { return d.editor.FindIndexBuilt(); }));
-        Search(d, dialog, L"wet");
-        EXPECT_EQ(FoundRows(dialog), std::vector<std::wstring>{L"1|ROAD_WET"});
+        Search(d, dialog, L"single1");
+        EXPECT_EQ(FoundRows(dialog), std::vector<std::wstring>{L"1|SINGLE1"});
     });
 }
 

@@ -2,6 +2,7 @@
 // Runs the editor in process: the window and its message loop on the test's
 // main thread, the test script on a second thread that drives the window with
 // SendMessage and runs checks on the window's thread through Ui().
+#include "Pictures.h"
 #include "TempFolder.h"
 #include "container/SampleArchive.h"
 #include "editor/Dialogs.h"
@@ -71,17 +72,10 @@ inline ScratchImage CaptureWindow(HWND window) {
 // blue, so each block format has something to get wrong; the top-left blue is
 // `tone` (below 128), which tells pictures apart.
 inline ScratchImage TestPicture(size_t side, uint8_t tone = 0) {
-    ScratchImage image;
-    image.Initialize2D(DxgiFormat::B8G8R8A8_UNORM, side, side, 1, 1);
-    const Image& level = *image.GetImage(0, 0, 0);
-    for (size_t y = 0; y < side; ++y) {
-        for (size_t x = 0; x < side; ++x) {
-            uint8_t* p = level.pixels + y * level.rowPitch + x * 4;
-            p[0] = uint8_t(tone + ((x / 16 + y / 16) % 2 ? 120 : 0)), p[1] = uint8_t(x * 256 / side);
-            p[2] = uint8_t(y * 256 / side), p[3] = 255;
-        }
-    }
-    return image;
+    return pictures::Drawn(side, side, [=](size_t x, size_t y) {
+        return pictures::Bgra{uint8_t(tone + ((x / 16 + y / 16) % 2 ? 120 : 0)), uint8_t(x * 256 / side),
+                              uint8_t(y * 256 / side), 255};
+    });
 }
 
 // What the script thread uses to drive and inspect the editor.
@@ -294,11 +288,7 @@ struct Driver {
     bool MenuGreyed(UINT id) {
         return Ui([&] { return (GetMenuState(GetMenu(window), id, MF_BYCOMMAND) & MF_GRAYED) != 0; });
     }
-    std::wstring Title() {
-        wchar_t text[1024] = {};
-        GetWindowTextW(window, text, 1024);
-        return text;
-    }
+    std::wstring Title() { return Text(window); }
     // A child's rectangle in the main window's client coordinates.
     RECT ChildRect(HWND child) {
         RECT r{};

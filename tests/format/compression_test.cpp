@@ -1,3 +1,4 @@
+#include "format/ByteStream.h"
 #include "format/Compression.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
 
 Bytes Header(const char* magic, uint8_t b4, uint16_t at6, uint32_t at8, uint32_t at12, const Bytes& payload = {}) {
     Bytes h(16, 0);
     std::memcpy(h.data(), magic, 4);
     h[4] = b4, h[6] = uint8_t(at6), h[7] = uint8_t(at6 >> 8);
-    Put32(h, 8, at8), Put32(h, 12, at12);
+    StoreU32(&h[8], at8), StoreU32(&h[12], at12);
     h.insert(h.end(), payload.begin(), payload.end());
     return h;
 }
@@ -204,13 +202,13 @@ TEST(Streams, RfpkDecodesEveryCommandAndSizeHeaderCompRawwAndUnknownMagic) {
     EXPECT_EQ(Decode(stream, expected.size() - 1).first, 0u);
     EXPECT_EQ(Decode(CompStream({0x01, 0x00, 0x00, 0x00}, 0), 100).first, 0u); // distance 0
     Bytes longer = CompStream(stored, 1);
-    Put32(longer, 12, uint32_t(longer.size() + 1));
+    StoreU32(&longer[12], uint32_t(longer.size() + 1));
     EXPECT_EQ(Decode(longer, 100).first, 0u);
 
     Bytes raww = Header("RAWW", 1, 0, 3, 0, {1, 2, 3});
     EXPECT_EQ(Decode(raww, 3).second, (Bytes{1, 2, 3}));
     EXPECT_EQ(Decode(raww, 2).first, 0u);
-    Put32(raww, 8, 4);
+    StoreU32(&raww[8], 4);
     EXPECT_EQ(Decode(raww, 4).first, 0u);
 
     EXPECT_EQ(Decode(Header("RAWX", 1, 0, 1, 0, {5}), 16).first, 0u);

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "error_text.h"
 #include "format/ByteStream.h"
 #include "format/Compression.h"
-#include "format/Errors.h"
+#include "format/NameHash.h"
 #include "format/TextureFile.h"
+#include "texture/TextureObject.h"
 
 namespace packtest {
 
@@ -51,6 +53,31 @@ inline std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
     for (uint8_t& b : v) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
     return v;
 }
+// Bytes of all mip levels: 4x4 blocks of 8 or 16 bytes, or bytes per pixel.
+inline uint32_t ImageSize(uint32_t format, uint32_t w, uint32_t h, uint32_t mips) {
+    uint32_t total = 0;
+    for (uint32_t m = 0; m < mips; ++m, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
+        total += format == zelko::kFormatARGB ? w * h * 4
+            : format == zelko::kFormatP8
+            ? w * h
+            : ((w + 3) / 4) * ((h + 3) / 4) * (format == zelko::kFormatDXT1 || format == zelko::kFormatATI1 ? 8 : 16);
+    return total;
+}
+
+// A record for the pack writer, named and hashed `name`, of pattern pixels;
+// P8 comes with a full palette.
+inline std::unique_ptr<zelko::TextureObject> MakeTexture(const std::string& name, uint32_t format, uint32_t w,
+                                                         uint32_t h, uint32_t mips = 1, bool packed = false) {
+    const std::vector<uint8_t> pixels = Pattern(ImageSize(format, w, h, mips), zelko::NameHash(name));
+    const std::vector<uint8_t> palette = format == zelko::kFormatP8 ? Pattern(1024, 5) : std::vector<uint8_t>();
+    auto t = zelko::TextureObject::Create(
+        {w, h, format, mips, pixels.data(), uint32_t(pixels.size()), palette.data(), uint32_t(palette.size()), 1},
+        packed);
+    t->name = name;
+    t->hash = zelko::NameHash(name);
+    return t;
+}
+
 inline std::vector<uint8_t> Jdlz(const std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> out(zelko::JdlzCompressBound(bytes.size()));
     out.resize(zelko::CompressJdlz(bytes.data(), uint32_t(bytes.size()), out.data(), out.size()));
@@ -63,12 +90,7 @@ inline std::string TryLoad(zelko::TextureFile& file, const std::vector<uint8_t>&
     std::copy(bytes.begin(), bytes.end(), copy.get());
     zelko::ByteReader reader;
     reader.Adopt(std::move(copy), bytes.size());
-    try {
-        file.Load(reader);
-    } catch (const zelko::Error& e) {
-        return e.what();
-    }
-    return "";
+    return ErrorText([&] { file.Load(reader); });
 }
 
 inline size_t Find(const std::vector<uint8_t>& bytes, uint32_t id) {

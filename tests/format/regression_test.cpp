@@ -5,16 +5,8 @@
 
 #include <filesystem>
 
-#include "ArchiveInput.h"
-#include "DdsInput.h"
-#include "DecompressInput.h"
-#include "ImageFileInput.h"
-#include "LoadCacheInput.h"
-#include "LzcInput.h"
-#include "StpInput.h"
+#include "Inputs.h"
 #include "TempFolder.h"
-#include "TextureFileInput.h"
-#include "VinylInput.h"
 
 namespace {
 
@@ -35,24 +27,20 @@ void Replay(const char* target, int (*run)(const uint8_t*, size_t)) {
 
 } // namespace
 
-TEST(Regressions, TextureFileInputsLoadOrFailCleanly) {
-    Replay("fuzz_texture_file", fuzz_texture_file::RunTextureFileInput);
-}
+TEST(Regressions, TextureFileInputsLoadOrFailCleanly) { Replay("fuzz_texture_file", fuzz_inputs::RunTextureFileInput); }
 
-TEST(Regressions, DdsInputsLoadOrFailCleanly) { Replay("fuzz_dds", fuzz_dds::RunDdsInput); }
+TEST(Regressions, DdsInputsLoadOrFailCleanly) { Replay("fuzz_dds", fuzz_inputs::RunDdsInput); }
 
-TEST(Regressions, DecompressInputsDecodeOrFailCleanly) {
-    Replay("fuzz_decompress", fuzz_decompress::RunDecompressInput);
-}
+TEST(Regressions, DecompressInputsDecodeOrFailCleanly) { Replay("fuzz_decompress", fuzz_inputs::RunDecompressInput); }
 
-TEST(Regressions, ArchiveInputsOpenOrFailCleanly) { Replay("fuzz_archive", fuzz_archive::RunArchiveInput); }
+TEST(Regressions, ArchiveInputsOpenOrFailCleanly) { Replay("fuzz_archive", fuzz_inputs::RunArchiveInput); }
 
-TEST(Regressions, VinylInputsOpenOrFailCleanly) { Replay("fuzz_vinyl", fuzz_vinyl::RunVinylInput); }
+TEST(Regressions, VinylInputsOpenOrFailCleanly) { Replay("fuzz_vinyl", fuzz_inputs::RunVinylInput); }
 
-TEST(Regressions, ThumbnailInputsOpenOrFailCleanly) { Replay("fuzz_stp", fuzz_stp::RunStpInput); }
+TEST(Regressions, ThumbnailInputsOpenOrFailCleanly) { Replay("fuzz_stp", fuzz_inputs::RunStpInput); }
 
-TEST(Regressions, LoadCacheInputsReadOrFailCleanly) { Replay("fuzz_load_cache", fuzz_load_cache::RunLoadCacheInput); }
+TEST(Regressions, LoadCacheInputsReadOrFailCleanly) { Replay("fuzz_load_cache", fuzz_inputs::RunLoadCacheInput); }
 
-TEST(Regressions, CompressedArchiveInputsExpandOrFailCleanly) { Replay("fuzz_lzc", fuzz_lzc::RunLzcInput); }
+TEST(Regressions, CompressedArchiveInputsExpandOrFailCleanly) { Replay("fuzz_lzc", fuzz_inputs::RunLzcInput); }
 
-TEST(Regressions, ImageFileInputsDecodeOrFailCleanly) { Replay("fuzz_image_file", fuzz_image_file::RunImageFileInput); }
+TEST(Regressions, ImageFileInputsDecodeOrFailCleanly) { Replay("fuzz_image_file", fuzz_inputs::RunImageFileInput); }

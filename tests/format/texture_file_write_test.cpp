@@ -13,32 +13,9 @@
 
 using namespace zelko;
 using packtest::Find;
-using packtest::Pattern;
+using packtest::MakeTexture;
 
 namespace {
-
-// Bytes of all mip levels: 4x4 blocks of 8 or 16 bytes, or bytes per pixel.
-uint32_t ImageSize(uint32_t format, uint32_t w, uint32_t h, uint32_t mips) {
-    uint32_t total = 0;
-    for (uint32_t m = 0; m < mips; ++m, w = std::max(1u, w / 2), h = std::max(1u, h / 2))
-        total += format == kFormatARGB ? w * h * 4
-            : format == kFormatP8
-            ? w * h
-            : ((w + 3) / 4) * ((h + 3) / 4) * (format == kFormatDXT1 || format == kFormatATI1 ? 8 : 16);
-    return total;
-}
-
-std::unique_ptr<TextureObject> MakeTexture(const std::string& name, uint32_t format, uint32_t w, uint32_t h,
-                                           uint32_t mips, bool packed = false) {
-    const std::vector<uint8_t> pixels = Pattern(ImageSize(format, w, h, mips), NameHash(name));
-    const std::vector<uint8_t> palette = format == kFormatP8 ? Pattern(1024, 5) : std::vector<uint8_t>();
-    auto t = TextureObject::Create(
-        {w, h, format, mips, pixels.data(), uint32_t(pixels.size()), palette.data(), uint32_t(palette.size()), 1},
-        packed);
-    t->name = name;
-    t->hash = NameHash(name);
-    return t;
-}
 
 // Textures every game can store, in an order their hashes do not follow.
 TextureFile SampleFile(int game, bool compressed, bool packed = false) {

@@ -1,7 +1,6 @@
-// The list view: texts on demand, sorting by column in natural order, images
-// and clearing.
-// Check boxes, focus, activation and fitting columns to their contents are
-// tested through the editor's lists and its Result dialog.
+// The list view: texts on demand, sorting by column in natural order and
+// clearing. Check boxes, focus, activation, thumbnails and fitting columns to
+// their contents are tested through the editor's lists and its Result dialog.
 #include "gui_helpers.h"
 
 #include "toolkit/ListView.h"
@@ -92,24 +91,6 @@ TEST_F(ListViewTest, ColumnClicksSortNaturallyAndAlternate) {
     EXPECT_EQ(Column(0), (Texts{L"Tex1", L"tex2", L"tex10"}));
     ClickHeader(1); // each column starts ascending
     EXPECT_EQ(Column(1), (Texts{L"", L"1", L"3"}));
-}
-
-TEST_F(ListViewTest, ImagesComeOnDemand) {
-    list->CreateImageList();
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    AddRow(L"zero");
-    IListItem* item = AddRow(L"one");
-    HBITMAP first = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    EXPECT_EQ(item->SetImage(first), nullptr);
-    BitmapHandle handedBack(item->SetImage(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
-    EXPECT_EQ(handedBack.Get(), first); // the caller owns the old one again
-    LVITEMW request{};
-    request.mask = LVIF_IMAGE;
-    request.iItem = 1;
-    Send(LVM_GETITEMW, 0, &request);
-    EXPECT_EQ(request.iImage, 1); // the second image added
 }
 
 // The comparison behind the sorting: numbers by value, case, leading zeros
