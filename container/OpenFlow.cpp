@@ -59,7 +59,12 @@ std::vector<ArchiveEntry> ScanArchive(const std::filesystem::path& path, const H
                                       std::vector<uint32_t>* packPositions) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error("Failed to open the file");
-    const uint64_t fileSize = std::filesystem::file_size(path);
+    // The size of the file this stream reads: another program may replace
+    // the one at `path` meanwhile, and its size would walk past our end.
+    in.seekg(0, std::ios::end);
+    const auto end = in.tellg();
+    if (end < 0) throw Error("Failed to open the file");
+    const uint64_t fileSize = uint64_t(end);
     std::vector<ArchiveEntry> entries;
     uint64_t p = 0;
     unsigned chunks = 0;
