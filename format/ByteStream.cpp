@@ -7,12 +7,15 @@
 #include <limits>
 
 #include "format/Errors.h"
+#include "format/Platform.h"
 
 namespace zelko {
 
 namespace {
 constexpr size_t kMaxFill = 1048576;
-}
+// Buffers from this size on are worth large pages.
+constexpr size_t kLargeBuffer = size_t(16) << 20;
+} // namespace
 
 ByteReader::ByteReader(const uint8_t* data, size_t size, uint32_t baseOffset)
     : begin_(data), position_(data), end_(data + size), baseOffset_(baseOffset) {}
@@ -100,6 +103,7 @@ void ByteWriter::ReserveCapacity(size_t total) {
     if (total <= capacity_) return;
     if (total > std::numeric_limits<uint32_t>::max()) throw Error("Out of memory");
     auto grown = std::make_unique_for_overwrite<uint8_t[]>(total);
+    if (total >= kLargeBuffer) AdviseLargeBuffer(grown.get(), total);
     if (size_ != 0) std::memcpy(grown.get(), buffer_.get(), size_);
     buffer_ = std::move(grown);
     capacity_ = uint32_t(total);

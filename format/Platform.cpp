@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/mman.h>
 #endif
 
 namespace zelko {
@@ -65,6 +67,19 @@ bool LastWriteFileTime(const fs::path& path, uint64_t& fileTime) {
     if (ec) return false;
     fileTime = ToWindowsFileTime(time);
     return true;
+#endif
+}
+
+void AdviseLargeBuffer(void* data, size_t size) {
+#ifdef MADV_HUGEPAGE
+    // Only whole large pages inside the buffer can be advised.
+    constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLargePage - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
 #endif
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // What differs between Windows and Linux beyond saving files (SafeFile):
 // where the running program lies, and file times as Windows keeps them.
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -25,5 +26,10 @@ std::filesystem::file_time_type FromWindowsFileTime(uint64_t fileTime);
 // The file's last-write time as a Windows file time; false when it cannot be
 // read (missing file).
 bool LastWriteFileTime(const std::filesystem::path& path, uint64_t& fileTime);
+
+// Asks the system to back a large buffer with large pages where it can: a
+// buffer written once from end to end otherwise spends more time taking
+// fresh pages than copying. Does nothing where that cannot be asked.
+void AdviseLargeBuffer(void* data, size_t size);
 
 } // namespace zelko
