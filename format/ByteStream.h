@@ -105,6 +105,8 @@ public:
     void WriteU32(uint32_t value);
     void WriteU8(uint8_t value);
     void Write(const void* bytes, size_t count);
+    // Takes the next `count` bytes for the caller to fill in place.
+    uint8_t* WriteInPlace(size_t count) { return Reserve(count); }
     // Writes `count` copies of one byte; more than 1 MiB throws "Invalid padding value".
     void Fill(uint8_t value, size_t count);
     // Room for `total` bytes without further growth (a writer that knows

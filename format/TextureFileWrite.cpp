@@ -94,8 +94,8 @@ void WriteTableRecord(ByteWriter& writer, uint32_t version, uint32_t hash) {
     writer.Write(record, layout.tableSize);
 }
 
-void WritePixels(ByteWriter& writer, const TextureObject::Pixels& pixels) {
-    writer.Write(pixels.data(), pixels.size());
+void WritePixels(ByteWriter& writer, const TextureObject& texture) {
+    texture.CopyPixelsTo(writer.WriteInPlace(texture.pixelsSize));
 }
 
 void WritePalette(ByteWriter& writer, const TextureObject& texture) {
@@ -220,14 +220,13 @@ void PackComposer::ComposePlain() {
     const uint32_t dataStart = w_.Position();
     for (size_t i = 0; i < order_.size(); ++i) {
         const TextureObject& texture = *order_[i];
-        const TextureObject::Pixels pixels = texture.PixelView();
         uint32_t paletteOffset = 0;
         if (texture.paletteSize) {
             paletteOffset = w_.Position() - dataStart;
             WritePalette(w_, texture);
         }
         const uint32_t dataOffset = w_.Position() - dataStart;
-        WritePixels(w_, pixels);
+        WritePixels(w_, texture);
         w_.Fill(0, PadTo(w_.Position(), pack::kDataAlignment));
         w_.WriteAt(dataOffset, recordAt[i] + layout_.dataOffset);
         if (layout_.paletteOffset != kNone) w_.WriteAt(paletteOffset, recordAt[i] + layout_.paletteOffset);
@@ -293,17 +292,16 @@ void PackComposer::ComposeCompressed() {
             const TextureObject& texture = *order_[i];
             uint32_t offset = runningBefore[i];
             ByteWriter buffer;
-            const TextureObject::Pixels pixels = texture.PixelView();
             // The records and head area come to well under 1 KiB.
             buffer.ReserveCapacity(size_t(texture.pixelsSize) + texture.paletteSize + 1024);
             if (version_ == 9) {
                 WriteTextureInfo(buffer, texture, version_, &offset, true);
                 WriteFormatRecord(buffer, texture, version_);
                 buffer.Fill(0, pack::kHeadAreaPc - buffer.Size());
-                WritePixels(buffer, pixels);
+                WritePixels(buffer, texture);
                 WritePalette(buffer, texture);
             } else {
-                WritePixels(buffer, pixels);
+                WritePixels(buffer, texture);
                 WritePalette(buffer, texture);
                 WriteTextureInfo(buffer, texture, version_, &offset, true);
                 WriteFormatRecord(buffer, texture, version_);
@@ -354,12 +352,11 @@ void PackComposer::ComposeVersion4() {
     uint32_t running = 0;
     for (size_t i = 0; i < order_.size(); ++i) {
         const TextureObject& texture = *order_[i];
-        const TextureObject::Pixels pixels = texture.PixelView();
         uint32_t dataOffset = 0;
         uint32_t paletteOffset = 0;
         if (compressed) {
             ByteWriter buffer;
-            WritePixels(buffer, pixels);
+            WritePixels(buffer, texture);
             WritePalette(buffer, texture);
             const uint32_t blockAt = w_.Position();
             const std::vector<uint8_t> stream = CompressStream(buffer.Data(), buffer.Size(), texture);
@@ -368,11 +365,11 @@ void PackComposer::ComposeVersion4() {
             w_.WriteAt(blockAt, tableAt + uint32_t(i) * layout_.tableSize + pack::kTableBlockOffset);
             w_.WriteAt(size, tableAt + uint32_t(i) * layout_.tableSize + pack::kTableStoredSize);
             dataOffset = running;
-            paletteOffset = running + pixels.size();
-            running += pixels.size() + texture.paletteSize;
+            paletteOffset = running + texture.pixelsSize;
+            running += texture.pixelsSize + texture.paletteSize;
         } else {
             dataOffset = w_.Position() - dataStart;
-            WritePixels(w_, pixels);
+            WritePixels(w_, texture);
             paletteOffset = w_.Position() - dataStart;
             WritePalette(w_, texture);
         }

@@ -172,12 +172,19 @@ TextureObject::Pixels TextureObject::PixelView() const {
         return view;
     }
     view.owned_ = std::make_unique_for_overwrite<uint8_t[]>(pixelsSize ? pixelsSize : 1);
-    const int length = LZ4_decompress_safe(reinterpret_cast<const char*>(pixels.get()),
-                                           reinterpret_cast<char*>(view.owned_.get()), int(packedSize),
-                                           int(pixelsSize));
-    if (length != int(pixelsSize)) throw Error("Unable to process compressed data");
+    CopyPixelsTo(view.owned_.get());
     view.data_ = view.owned_.get();
     return view;
+}
+
+void TextureObject::CopyPixelsTo(uint8_t* out) const {
+    if (!pixelsPacked) {
+        if (pixelsSize) std::memcpy(out, pixels.get(), pixelsSize);
+        return;
+    }
+    const int length = LZ4_decompress_safe(reinterpret_cast<const char*>(pixels.get()), reinterpret_cast<char*>(out),
+                                           int(packedSize), int(pixelsSize));
+    if (length != int(pixelsSize)) throw Error("Unable to process compressed data");
 }
 
 void TextureObject::SetData(uint32_t newWidth, uint32_t newHeight, uint32_t newMipCount,

@@ -112,6 +112,9 @@ public:
     void PackFrom(const uint8_t* bytes);
 
     Pixels PixelView() const;
+    // Writes the unpacked pixels (pixelsSize bytes) to `out`, with no copy
+    // on the way for a packed record.
+    void CopyPixelsTo(uint8_t* out) const;
 
     // Replaces the image; a packed record stays packed.
     void SetData(uint32_t newWidth, uint32_t newHeight, uint32_t newMipCount, const uint8_t* pixelBytes,
