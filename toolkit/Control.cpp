@@ -1,12 +1,26 @@
 #include "toolkit/Control.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace zelko {
 namespace {
 
-// Marks windows that carry a toolkit object: the user-data slot alone cannot
-// tell our objects from whatever another window keeps there.
-constexpr wchar_t kObjectProperty[] = L"ZelkoControl";
 constexpr wchar_t kStatusBarClass[] = L"msctls_statusbar32";
+
+// The windows that carry a toolkit object: the user-data slot alone cannot
+// tell our objects from whatever another window keeps there. Kept in the
+// process rather than as window properties, which Wine looks up through its
+// server: every notification of a list (one per cell while it sizes its
+// columns) paid for that round trip. Windows of other threads may ask.
+struct ControlRegistry {
+    std::mutex mutex;
+    std::unordered_map<HWND, IControl*> controls;
+};
+ControlRegistry& Registry() {
+    static ControlRegistry registry;
+    return registry;
+}
 
 } // namespace
 
@@ -39,19 +53,28 @@ IControl::~IControl() {
 void IControl::AttachWindow(HWND handle) {
     window = handle;
     SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetPropW(handle, kObjectProperty, this);
+    ControlRegistry& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    registry.controls[handle] = this;
 }
 
 void IControl::DetachWindow() {
     if (!window) return;
-    RemovePropW(window, kObjectProperty);
+    {
+        ControlRegistry& registry = Registry();
+        std::lock_guard lock(registry.mutex);
+        registry.controls.erase(window);
+    }
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     window = nullptr;
 }
 
 IControl* IControl::FromWindow(HWND handle) {
     if (!handle) return nullptr;
-    return static_cast<IControl*>(GetPropW(handle, kObjectProperty));
+    ControlRegistry& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    const auto found = registry.controls.find(handle);
+    return found == registry.controls.end() ? nullptr : found->second;
 }
 
 LRESULT IControl::OnNotify(UINT code, NMHDR* record) {
