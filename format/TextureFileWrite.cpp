@@ -241,8 +241,7 @@ std::vector<uint8_t> CompressStream(const uint8_t* bytes, uint32_t count, const 
     // The reader refuses larger buffers; writing one would lose the texture.
     if (count > pack::kMaxCompressedTexture) throw Error(texture.name + ": Texture too large to compress");
     // The bound is well above what the stream takes; one scratch block per
-    // thread spares a fresh, zeroed block of that size for every texture
-    // (threads taking fresh pages at once wait on each other in the kernel).
+    // thread spares a fresh, zeroed block of that size for every texture.
     thread_local std::vector<uint8_t> kept;
     std::vector<uint8_t> once;
     const size_t bound = JdlzCompressBound(count);

@@ -76,7 +76,7 @@ std::unique_ptr<TextureObject> TextureObject::Create(const TextureSource& source
     t->alphaMode = alphaMode;
     t->blendMode = blendMode;
     t->pixelsSize = pixelCount;
-    if (packInMemory && !IsXboxFormat(format))
+    if (packInMemory && !IsXboxFormat(format) && pixelCount != 0)
         t->PackFrom(pixelBytes); // no unpacked copy on the way
     else
         t->pixels = CopyBytes(pixelBytes, pixelCount);
@@ -97,8 +97,8 @@ void TextureObject::PackFrom(const uint8_t* bytes) {
     const int bound = LZ4_compressBound(int(pixelsSize));
     if (bound <= 0) throw Error("Unable to process compressed data");
     // Reused per thread up to a size: a block freshly taken from the system for
-    // every texture costs more in page faults than the compression itself,
-    // and keeping the largest texture's block for good would cost memory.
+    // every texture pays its page faults each time, and keeping the largest
+    // texture's block for good would cost memory.
     constexpr size_t kKeptScratch = size_t(4) << 20;
     thread_local std::vector<char> kept;
     std::vector<char> once;
